@@ -1,0 +1,52 @@
+// Folder, shortcut and program-start functions through which the installer and
+// the uninstaller touch the shell and the file system outside their own files.
+// Paths are ANSI (GBK) text; folder results end with a backslash where stated.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Folder of the running program with a trailing backslash; "" on failure.
+std::string GetModuleFolder();
+// True when something (file or folder) matches the path; wildcards match as
+// the system matches them.
+bool FileExists(const std::string& path);
+
+// Program Files and Common Files folders, each with a trailing backslash.
+std::string GetProgramFilesFolder();
+std::string GetCommonFilesFolder();
+// All-users Programs folder + "\" + name, created (one level) before it is
+// returned. An empty name gives the Programs folder with a trailing backslash.
+std::string CreateProgramGroup(const std::string& groupName);
+
+// Shortcut at folder + linkName (no separator added) that starts target.
+void CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName);
+// Shortcut at the desktop folder (no trailing backslash) + linkName.
+void CreateDesktopShortcut(const std::string& target, const std::string& linkName);
+// Target and description of a shortcut file; false when it cannot be read.
+bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description);
+// The current user's desktop folder, without a trailing backslash.
+std::string GetDesktopFolder();
+
+// The description every shortcut carries.
+extern const char* const kShortcutDescription;
+
+// Starts a program (its folder is the working folder) without waiting for it.
+// The POSIX stand-in starts nothing: it appends "folder<TAB>file<TAB>parameters"
+// as one line to launch.log in the folder that stands for drive C:.
+void LaunchProgram(const std::string& programPath, const std::string* parameters = nullptr);
+
+// Removes a folder with everything below it; files that cannot be deleted
+// stay. True when the folder itself was removed.
+bool DeleteFolderTree(const std::string& folder);
+
+// The file version's four parts written one after another in decimal
+// ("1001" for 1.0.0.1); "0000" when the file has no version resource.
+std::string GetFileVersionNumber(const std::string& path);
+
+// Creates a new empty file with a unique name in the temporary folder and
+// returns its full path ("" on failure).
+std::string MakeTempFileName(const std::string& prefix);
+
+// Length of a file in bytes, 0 when it cannot be opened.
+uint32_t GetFileLength(const std::string& path);

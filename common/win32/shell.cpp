@@ -1,0 +1,146 @@
+// The shell functions on Windows: special folders and shortcuts through the
+// shell, program start through ShellExecuteExA, versions from the resource.
+#include "common/shell.h"
+
+#include "common/win32/com_ptr.h"
+#include "framework/strings.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+struct ItemListFree {
+    void operator()(ITEMIDLIST* p) const { CoTaskMemFree(p); }
+};
+
+std::string SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    ITEMIDLIST* raw = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &raw))) {
+        std::unique_ptr<ITEMIDLIST, ItemListFree> list(raw);
+        SHGetPathFromIDListA(list.get(), path);
+    }
+    return path;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+    wide.resize(static_cast<size_t>(n - 1));
+    return wide;
+}
+
+void SaveShortcut(const std::string& linkFile, const std::string& target)
+{
+    ComInit com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put())))
+        return;
+    link->SetPath(target.c_str());
+    link->SetDescription(kShortcutDescription);
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Put())))
+        return;
+    file->Save(Widen(linkFile).c_str(), TRUE);
+}
+}  // namespace
+
+std::string GetProgramFilesFolder() { return Format("%s\\", SpecialFolder(CSIDL_PROGRAM_FILES).c_str()); }
+std::string GetCommonFilesFolder() { return Format("%s\\", SpecialFolder(CSIDL_PROGRAM_FILES_COMMON).c_str()); }
+std::string GetDesktopFolder() { return SpecialFolder(CSIDL_DESKTOP); }
+
+std::string CreateProgramGroup(const std::string& groupName)
+{
+    std::string path = Format("%s\\%s", SpecialFolder(CSIDL_COMMON_PROGRAMS).c_str(), groupName.c_str());
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+void CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName)
+{
+    SaveShortcut(folder + linkName, target);
+}
+
+void CreateDesktopShortcut(const std::string& target, const std::string& linkName)
+{
+    SaveShortcut(GetDesktopFolder() + linkName, target);
+}
+
+bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description)
+{
+    ComInit com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put())))
+        return false;
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Put())) ||
+        FAILED(file->Load(Widen(linkFile).c_str(), STGM_READ)))
+        return false;
+    char buffer[1024] = "";
+    if (FAILED(link->GetPath(buffer, sizeof buffer, nullptr, SLGP_RAWPATH)))
+        return false;
+    target = buffer;
+    buffer[0] = '\0';
+    if (FAILED(link->GetDescription(buffer, sizeof buffer)))
+        return false;
+    description = buffer;
+    return true;
+}
+
+void LaunchProgram(const std::string& programPath, const std::string* parameters)
+{
+    size_t cut = MbReverseFind(programPath, '\\');
+    std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
+    std::string file = cut == npos ? programPath : programPath.substr(cut + 1);
+
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters ? parameters->c_str() : nullptr;
+    info.lpDirectory = folder.c_str();
+    info.nShow = SW_SHOWNOACTIVATE;
+    if (ShellExecuteExA(&info) && info.hProcess)
+        CloseHandle(info.hProcess);  // never waited for
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+}
+
+std::string GetFileVersionNumber(const std::string& path)
+{
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    if (size == 0)
+        return "0000";
+    std::vector<char> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT len = 0;
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len) || info == nullptr ||
+        len < sizeof(VS_FIXEDFILEINFO))
+        return "0000";
+    return Format("%i%i%i%i", static_cast<int>(HIWORD(info->dwFileVersionMS)),
+                  static_cast<int>(LOWORD(info->dwFileVersionMS)), static_cast<int>(HIWORD(info->dwFileVersionLS)),
+                  static_cast<int>(LOWORD(info->dwFileVersionLS)));
+}
+
+std::string MakeTempFileName(const std::string& prefix)
+{
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
+    DWORD n = GetTempPathA(MAX_PATH, folder);
+    if (n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
+        return std::string();
+    return name;
+}

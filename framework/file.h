@@ -1,0 +1,98 @@
+// Buffered-free binary file and line-oriented text file over the platform's
+// file handles. Paths are ANSI (GBK) text in Windows form on every platform.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CFile {
+public:
+    // Open flags; values as the programs have always used them.
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareDenyNone = 0x0040,
+        modeCreate = 0x1000,
+        typeBinary = 0x8000,
+    };
+    enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+    CFile() = default;
+    virtual ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // False when the file cannot be opened; modeCreate truncates an existing file.
+    bool Open(const std::string& path, unsigned flags);
+    bool IsOpen() const { return m_hFile != kInvalid; }
+    // Bytes actually read; 0 at the end of the file or on an error.
+    uint32_t Read(void* buffer, uint32_t count);
+    bool Write(const void* buffer, uint32_t count);
+    // New position from the beginning, or -1 on an error.
+    int64_t Seek(int64_t offset, SeekPosition from);
+    uint64_t GetLength() const;
+    bool SetLength(uint64_t length);
+    virtual void Close();
+
+private:
+    static constexpr intptr_t kInvalid = -1;
+    intptr_t m_hFile = kInvalid;
+};
+
+// Text mode on top of CFile: ReadString stops at LF and drops a CR before it;
+// WriteString writes every LF as CR LF.
+class CStdioFile : public CFile {
+public:
+    bool ReadString(std::string& line);
+    bool WriteString(const std::string& text);
+    void Close() override;
+
+private:
+    std::string m_buffer;
+    size_t m_pos = 0;
+    bool m_eof = false;
+};
+
+// Enumerates the entries of one folder that match a pattern ("dir\*.*", or a
+// single name). Wildcards '*' and '?' apply to the last path component.
+class CFileFind {
+public:
+    CFileFind();
+    ~CFileFind();
+    CFileFind(const CFileFind&) = delete;
+    CFileFind& operator=(const CFileFind&) = delete;
+
+    // True when at least one entry matches; the first one is then current.
+    bool FindFile(const std::string& pattern);
+    // Moves to the next entry; false when there is none.
+    bool FindNext();
+    const std::string& GetFileName() const { return m_name; }
+    bool IsDirectory() const { return m_isDirectory; }
+    bool IsDots() const { return m_name == "." || m_name == ".."; }
+    void Close();
+
+private:
+    struct Entry {
+        std::string name;
+        bool isDirectory;
+    };
+    intptr_t m_hFind;
+    std::vector<Entry> m_entries;  // the POSIX implementation lists the folder at once
+    size_t m_next = 0;
+    std::string m_name;
+    bool m_isDirectory = false;
+};
+
+// Plain file-system operations; each returns false on failure.
+bool CreateFolder(const std::string& path);
+bool RemoveFolder(const std::string& path);
+bool RemoveFile(const std::string& path);
+bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists);
+bool MoveFileTo(const std::string& from, const std::string& to);
+
+// Full path of the running program, or "" when it cannot be found.
+std::string GetModulePath();
+// The user's temporary folder with a trailing backslash.
+std::string GetTempFolder();

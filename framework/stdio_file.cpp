@@ -1,0 +1,55 @@
+#include "framework/file.h"
+
+bool CStdioFile::ReadString(std::string& line)
+{
+    line.clear();
+    bool gotAny = false;
+    for (;;) {
+        if (m_pos == m_buffer.size()) {
+            if (m_eof)
+                break;
+            m_buffer.resize(8192);
+            uint32_t n = Read(m_buffer.data(), static_cast<uint32_t>(m_buffer.size()));
+            m_buffer.resize(n);
+            m_pos = 0;
+            if (n == 0) {
+                m_eof = true;
+                break;
+            }
+        }
+        size_t lf = m_buffer.find('\n', m_pos);
+        size_t stop = lf == std::string::npos ? m_buffer.size() : lf;
+        line.append(m_buffer, m_pos, stop - m_pos);
+        gotAny = true;
+        if (lf != std::string::npos) {
+            m_pos = lf + 1;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
+        m_pos = m_buffer.size();
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return gotAny;
+}
+
+bool CStdioFile::WriteString(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return Write(out.data(), static_cast<uint32_t>(out.size()));
+}
+
+void CStdioFile::Close()
+{
+    m_buffer.clear();
+    m_pos = 0;
+    m_eof = false;
+    CFile::Close();
+}

@@ -1,0 +1,37 @@
+// Counted-string helpers for 8-bit text in the ANSI code page (GBK, 936).
+// A lead byte 0x81-0xFE and the byte after it form one character, so a trail
+// byte that happens to equal a separator is never mistaken for one.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+constexpr size_t npos = std::string::npos;
+
+std::string Format(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+std::string FormatV(const char* format, va_list args);
+
+inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// Index of the first whole character equal to ch at or after start, or npos.
+size_t MbFind(const std::string& text, char ch, size_t start = 0);
+// Index of the first occurrence of needle starting on a character boundary.
+size_t MbFind(const std::string& text, const std::string& needle, size_t start = 0);
+// Index of the last whole character equal to ch, or npos.
+size_t MbReverseFind(const std::string& text, char ch);
+
+// White space (space, tab, CR, LF, VT, FF) removed from one or both ends.
+std::string TrimLeft(const std::string& text);
+std::string TrimRight(const std::string& text);
+std::string Trim(const std::string& text);
+
+// Decimal conversion: leading white space and a sign accepted, stops at the
+// first non-digit, no digits give 0. The value is taken modulo 2^32 as a
+// signed 32-bit number, so a size written with "%lu" above 2^31 reads back
+// negative, as stored descriptors expect.
+int ToInt(const std::string& text);

@@ -1,0 +1,51 @@
+#include "framework/thread.h"
+
+#include <atomic>
+#include <chrono>
+
+void CEvent::SetEvent()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_signalled = true;
+    }
+    m_cv.notify_one();
+}
+
+void CEvent::ResetEvent()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_signalled = false;
+}
+
+bool CEvent::Lock(unsigned timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_signalled; }))
+        return false;
+    m_signalled = false;
+    return true;
+}
+
+CWinThread::CWinThread(Proc proc, void* param) : m_running(std::make_shared<std::atomic<bool>>(true))
+{
+    m_thread = std::thread([this, proc, param, running = m_running] {
+        m_exitCode = proc(param);
+        running->store(false);
+    });
+}
+
+CWinThread::~CWinThread() { Join(); }
+
+bool CWinThread::IsRunning() const { return m_running->load(); }
+
+void CWinThread::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::unique_ptr<CWinThread> AfxBeginThread(CWinThread::Proc proc, void* param)
+{
+    return std::make_unique<CWinThread>(proc, param);
+}

@@ -1,0 +1,23 @@
+#include "framework/ui/app.h"
+
+#include "framework/file.h"
+
+#include <windows.h>
+
+int CWinApp::Run(const char* commandLine)
+{
+    m_lpCmdLine = commandLine ? commandLine : "";
+    InitInstance();
+    return m_nExitCode;
+}
+
+int AfxMessageBox(const std::string& text, unsigned type)
+{
+    // Captioned like every message of the program: its file name without extension.
+    std::string caption = GetModulePath();
+    caption = caption.substr(caption.find_last_of('\\') + 1);
+    caption = caption.substr(0, caption.find_last_of('.'));
+    if ((type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) <= MB_OKCANCEL)
+        type |= MB_ICONEXCLAMATION;
+    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), type | MB_TASKMODAL);
+}

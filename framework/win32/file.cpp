@@ -1,0 +1,148 @@
+// Win32 implementation of the file layer: ANSI calls, so paths stay in the
+// system code page exactly as the programs hold them.
+#include "framework/file.h"
+
+#include <windows.h>
+
+namespace {
+HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+}
+
+CFile::~CFile() { CFile::Close(); }
+
+bool CFile::Open(const std::string& path, unsigned flags)
+{
+    Close();
+    DWORD access = GENERIC_READ;
+    if (flags & modeWrite)
+        access = GENERIC_WRITE;
+    if (flags & modeReadWrite)
+        access = GENERIC_READ | GENERIC_WRITE;
+    DWORD share = (flags & shareDenyNone) ? (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) : 0;
+    DWORD create = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    m_hFile = reinterpret_cast<intptr_t>(h);
+    return true;
+}
+
+uint32_t CFile::Read(void* buffer, uint32_t count)
+{
+    DWORD got = 0;
+    if (!IsOpen() || !ReadFile(H(m_hFile), buffer, count, &got, nullptr))
+        return 0;
+    return got;
+}
+
+bool CFile::Write(const void* buffer, uint32_t count)
+{
+    DWORD put = 0;
+    return IsOpen() && WriteFile(H(m_hFile), buffer, count, &put, nullptr) && put == count;
+}
+
+int64_t CFile::Seek(int64_t offset, SeekPosition from)
+{
+    LARGE_INTEGER move, pos;
+    move.QuadPart = offset;
+    DWORD method = from == begin ? FILE_BEGIN : from == current ? FILE_CURRENT : FILE_END;
+    if (!IsOpen() || !SetFilePointerEx(H(m_hFile), move, &pos, method))
+        return -1;
+    return pos.QuadPart;
+}
+
+uint64_t CFile::GetLength() const
+{
+    LARGE_INTEGER size;
+    if (!IsOpen() || !GetFileSizeEx(H(m_hFile), &size))
+        return 0;
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+bool CFile::SetLength(uint64_t length)
+{
+    LARGE_INTEGER pos;
+    pos.QuadPart = static_cast<LONGLONG>(length);
+    return IsOpen() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) && SetEndOfFile(H(m_hFile));
+}
+
+void CFile::Close()
+{
+    if (IsOpen())
+        CloseHandle(H(m_hFile));
+    m_hFile = kInvalid;
+}
+
+CFileFind::CFileFind() : m_hFind(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {}
+CFileFind::~CFileFind() { Close(); }
+
+namespace {
+void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir)
+{
+    name = data.cFileName;
+    isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+}  // namespace
+
+bool CFileFind::FindFile(const std::string& pattern)
+{
+    Close();
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    m_hFind = reinterpret_cast<intptr_t>(h);
+    Take(data, m_name, m_isDirectory);
+    return true;
+}
+
+bool CFileFind::FindNext()
+{
+    WIN32_FIND_DATAA data;
+    if (H(m_hFind) == INVALID_HANDLE_VALUE || !FindNextFileA(H(m_hFind), &data))
+        return false;
+    Take(data, m_name, m_isDirectory);
+    return true;
+}
+
+void CFileFind::Close()
+{
+    if (H(m_hFind) != INVALID_HANDLE_VALUE)
+        FindClose(H(m_hFind));
+    m_hFind = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+}
+
+bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
+{
+    return CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
+}
+
+bool MoveFileTo(const std::string& from, const std::string& to)
+{
+    return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+std::string GetModulePath()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return std::string();
+    return std::string(path, n);
+}
+
+std::string GetTempFolder()
+{
+    char path[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof path, path);
+    if (n == 0 || n > MAX_PATH)
+        return std::string();
+    std::string s(path, n);
+    if (s.back() != '\\')
+        s += '\\';
+    return s;
+}

@@ -1,0 +1,153 @@
+#include "installer/core/item_directory.h"
+
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/setup/setup_info.h"
+
+#include <cstring>
+#include <vector>
+
+bool CMemorySource::ReadAt(uint64_t offset, void* buffer, uint32_t count)
+{
+    if (offset > m_size || count > m_size - offset)
+        return false;
+    std::memcpy(buffer, m_data + offset, count);
+    return true;
+}
+
+namespace {
+class CFileSource : public CByteSource {
+public:
+    explicit CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
+    uint64_t Length() const override { return m_length; }
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
+    {
+        return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
+               m_file.Read(buffer, count) == count;
+    }
+
+private:
+    CFile& m_file;
+    uint64_t m_length;
+};
+
+bool ReadU16At(CByteSource& source, uint64_t offset, uint16_t& out)
+{
+    uint8_t b[2];
+    if (!source.ReadAt(offset, b, 2))
+        return false;
+    out = static_cast<uint16_t>(b[0] | b[1] << 8);
+    return true;
+}
+}  // namespace
+
+bool IsPlainFileName(const std::string& name)
+{
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    for (unsigned char c : name) {
+        if (c < 0x20)
+            return false;
+    }
+    for (char c : std::string("\\/:*?\"<>|")) {
+        if (MbFind(name, c) != npos)
+            return false;
+    }
+    return true;
+}
+
+DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out)
+{
+    out.entries.clear();
+    const uint64_t length = source.Length();
+    uint16_t count = 0;
+    if (length < 4 || !ReadU16At(source, length - 4, count))
+        return DirectoryError::TooShort;
+
+    uint64_t contents = 0;
+    int64_t p = static_cast<int64_t>(length) - 6;  // the length field of entry 1
+    for (unsigned i = 0; i < count; ++i) {
+        uint16_t len = 0;
+        if (p < 0 || !ReadU16At(source, static_cast<uint64_t>(p), len))
+            return DirectoryError::RecordOutside;
+        if (len > kMaxRecordSize)
+            return DirectoryError::RecordTooLong;
+        if (p < len)
+            return DirectoryError::RecordOutside;
+        uint8_t record[kMaxRecordSize];
+        if (!source.ReadAt(static_cast<uint64_t>(p - len), record, len))
+            return DirectoryError::RecordOutside;
+        CPackEntry entry;
+        CPackReader reader(record, len);
+        entry.ReadFrom(reader);
+        if (!IsPlainFileName(entry.m_strName))
+            return DirectoryError::BadName;
+        contents += entry.m_nSize;
+        out.entries.push_back(std::move(entry));
+        p -= static_cast<int64_t>(len) + 2;
+    }
+    out.start = static_cast<uint64_t>(p + 2);
+    if (contents > out.start)
+        return DirectoryError::ContentOutside;
+    return DirectoryError::None;
+}
+
+DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
+{
+    CFileSource source(file);
+    DirectoryError error = ParseItemDirectory(source, out);
+    if (error == DirectoryError::None && !file.SetLength(out.start))
+        return DirectoryError::RecordOutside;
+    return error;
+}
+
+bool ExtractItem(const std::string& copyPath, const CPackEntry& entry)
+{
+    CFile copy;
+    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone))
+        return false;
+    const uint64_t length = copy.GetLength();
+    if (length == 0 || entry.m_nSize > length)
+        return false;
+    CFile output;
+    if (!output.Open(entry.m_strFolder, CFile::modeCreate | CFile::modeWrite))
+        return false;
+
+    const uint64_t from = length - entry.m_nSize;
+    if (copy.Seek(static_cast<int64_t>(from), CFile::begin) != static_cast<int64_t>(from))
+        return false;
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (uint64_t left = entry.m_nSize; left > 0;) {
+        auto n = static_cast<uint32_t>(left < chunk.size() ? left : chunk.size());
+        if (copy.Read(chunk.data(), n) != n || !output.Write(chunk.data(), n))
+            return false;
+        left -= n;
+    }
+    return copy.SetLength(from);
+}
+
+void MarkExtracted(const std::string& copyPath)
+{
+    CFile copy;
+    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone) || copy.GetLength() == 0)
+        return;
+    const uint8_t marker[2] = {kMarkerExtracted & 0xFF, kMarkerExtracted >> 8};
+    if (copy.Seek(0, CFile::end) >= 0)
+        copy.Write(marker, 2);
+}
+
+ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,
+                             CSetupInfo& setup, const std::function<bool(size_t)>& afterItem)
+{
+    for (size_t i = 0; i < directory.entries.size(); ++i) {
+        CPackEntry& entry = directory.entries[i];
+        entry.m_strFolder = tempDir + entry.m_strName;
+        if (entry.m_strName == "data.rar")
+            setup.m_nDataSize = entry.m_nSize;
+        if (!ExtractItem(copyPath, entry))
+            return ExtractError::WriteFailed;
+        if (afterItem && !afterItem(i + 1))
+            return ExtractError::Cancelled;
+    }
+    return ExtractError::None;
+}

@@ -1,0 +1,43 @@
+// The installer's one global record: descriptor values, the chosen folders,
+// the installed files, and the fields of the outcome command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CSetupInfo {
+public:
+    // Fills the outcome fields from "outcome|temp folder|product|" and, for
+    // outcome 2, "run flag|install folder|program|".
+    void ParseCommandLine(const std::string& text);
+
+    std::string m_strCompanyName;
+    std::string m_strProductName;
+    std::string m_strProductVersion;
+    std::string m_strFolder;
+    int m_bFolderSel = 0;
+    std::string m_strRunProgram;
+    std::vector<std::string> m_arrGroups;
+    std::vector<std::string> m_arrStartPrograms;
+    std::vector<std::string> m_arrStartLinks;
+    std::vector<std::string> m_arrDesktopPrograms;
+    std::vector<std::string> m_arrDesktopLinks;
+    std::vector<std::string> m_arrInstalledFiles;
+    std::string m_strProgramFilesDir;
+    std::string m_strInstallDir;
+    std::string m_strSharedDir;
+    std::string m_strRecordPath;
+    std::string m_strSourceExe;
+    int64_t m_nDataSize = 0;
+    std::string m_strTempDir;
+    int m_nOutcome = 0;
+    int m_bRunAfter = 0;
+    int m_bSystemDll = 0;
+};
+
+// The installer's record, built before start-up and destroyed at exit.
+extern CSetupInfo theSetupInfo;
+
+// Outcomes carried by the outcome command line.
+enum Outcome { kOutcomeCancelled = 0, kOutcomeFailed = 1, kOutcomeCompleted = 2 };
