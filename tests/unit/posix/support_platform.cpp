@@ -1,0 +1,41 @@
+#include "framework/posix/host_path.h"
+#include "support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::string g_sandbox;  // the folder this test run gave drive C:
+}
+
+unsigned ScratchSeed() { return static_cast<unsigned>(::getpid()); }
+
+void PrepareTestMachine()
+{
+    char pattern[] = "/tmp/tmd-unit-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr)
+        std::abort();
+    g_sandbox = pattern;
+    ::setenv("TESSARAMOND_C_DRIVE", pattern, 1);
+}
+
+void CleanUpTestMachine()
+{
+    std::error_code ignored;
+    if (!g_sandbox.empty()) {
+        // Read-only leftovers of the removal tests must not block the clean-up.
+        ::chmod(g_sandbox.c_str(), 0755);
+        for (auto& e : std::filesystem::recursive_directory_iterator(g_sandbox, ignored))
+            ::chmod(e.path().c_str(), 0755);
+        std::filesystem::remove_all(g_sandbox, ignored);
+    }
+}
+
+std::string FromHostPath(const std::string& hostPath) { return WindowsPath(hostPath); }
+
+void SetReadOnly(const std::string& path, bool readOnly)
+{
+    ::chmod(HostPath(path).c_str(), readOnly ? 0444 : 0644);
+}

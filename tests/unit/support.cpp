@@ -1,0 +1,62 @@
+#include "support.h"
+
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "common/shell.h"
+
+#include <atomic>
+#include <vector>
+
+std::vector<std::string>& Scratch();
+
+std::string NewScratchFolder()
+{
+    static std::atomic<unsigned> counter{0};
+    std::string root = GetTempFolder();
+    // Create the temporary folder's own chain on a fresh stand-in machine.
+    for (size_t i = 3; i < root.size(); ++i) {
+        if (root[i] == '\\')
+            CreateFolder(root.substr(0, i));
+    }
+    // Process numbers repeat between runs under Wine, so a name may be taken
+    // by an earlier run: only a folder this call created is fresh.
+    for (;;) {
+        std::string folder = root + Format("tmd-unit-%u-%u", ScratchSeed(), counter++);
+        if (CreateFolder(folder)) {
+            Scratch().push_back(folder);
+            return folder + "\\";
+        }
+    }
+}
+
+std::vector<std::string>& Scratch()
+{
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+void RemoveScratchFolders()
+{
+    for (const std::string& folder : Scratch())
+        DeleteFolderTree(folder);
+    Scratch().clear();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    CFile file;
+    return file.Open(path, CFile::modeCreate | CFile::modeWrite) &&
+           file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    CFile file;
+    std::string out;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
+        return out;
+    char buffer[65536];
+    while (uint32_t n = file.Read(buffer, sizeof buffer))
+        out.append(buffer, n);
+    return out;
+}

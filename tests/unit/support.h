@@ -1,0 +1,26 @@
+// What the unit tests need of the machine they run on: a scratch folder in
+// Windows form on either platform, and a way to name host files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Called once before the tests: on POSIX it gives drive C: a sandbox folder.
+void PrepareTestMachine();
+// Removes what PrepareTestMachine made.
+void CleanUpTestMachine();
+// A new empty folder (Windows form, trailing backslash) for one test.
+std::string NewScratchFolder();
+// Removes every scratch folder made so far.
+void RemoveScratchFolders();
+// The Windows-form path of a file named by the host (Linux) path.
+std::string FromHostPath(const std::string& hostPath);
+
+// Differs between test processes running at the same time.
+unsigned ScratchSeed();
+
+// Small file helpers over the framework.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+std::string ReadWholeFile(const std::string& path);
+// Makes a file read-only (true) or writable again (false).
+void SetReadOnly(const std::string& path, bool readOnly);
