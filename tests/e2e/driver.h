@@ -1,0 +1,52 @@
+// The Windows-side driver of the end-to-end tests: starts the built programs,
+// finds their windows, reads them, presses their buttons and keeps
+// screenshots of what it saw.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Windows-form path of the built program named by an environment variable
+// holding its host path (TMD_INSTALLER_EXE, ...).
+std::string BuiltProgram(const char* variable);
+// A new empty folder for one test, with a trailing backslash.
+std::string NewFolder();
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+std::string U16(unsigned value);
+
+// One started program; terminated if still running when the object goes.
+class Process {
+public:
+    Process(const std::string& program, const std::string& arguments);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Started() const { return m_info.hProcess != nullptr; }
+    DWORD Id() const { return m_info.dwProcessId; }
+    // Exit code, or STILL_ACTIVE when it did not end within timeoutMs.
+    DWORD WaitForExit(DWORD timeoutMs);
+    // A visible top-level dialog of the process, or nullptr after timeoutMs.
+    HWND WaitForDialog(DWORD timeoutMs);
+    // True when the process shows any visible top-level window right now.
+    bool HasVisibleWindow() const;
+
+private:
+    PROCESS_INFORMATION m_info{};
+};
+
+// Texts of the static controls of a dialog, in child order.
+std::vector<std::string> StaticTexts(HWND dialog);
+std::string WindowText(HWND window);
+// Presses a dialog's button the way a click does.
+void ClickButton(HWND dialog, int id);
+// Saves a picture of the screen as NAME.png in the artefacts folder (when the
+// run names one in TMD_ARTIFACTS); false when none could be taken.
+bool SaveScreenshot(const std::string& name);
+
+}  // namespace e2e

@@ -1,0 +1,73 @@
+// The installer started as a whole program: which role each start takes, and
+// the message a file without a usable marker shows.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+// Exit codes the installer leaves for each role.
+constexpr DWORD kPackaged = 20, kWorking = 21, kFinish = 22, kBadPackage = 23;
+
+// A copy of the built installer with bytes appended.
+std::string Variant(const std::string& name, const std::string& tail)
+{
+    const std::string installer = BuiltProgram("TMD_INSTALLER_EXE");
+    const std::string path = NewFolder() + name;
+    if (installer.empty() || !WriteFileBytes(path, ReadFileBytes(installer) + tail))
+        return std::string();
+    return path;
+}
+
+// Runs a start that shows no window at all and returns its exit code.
+DWORD RunWithoutWindows(const std::string& program, const std::string& arguments)
+{
+    Process run(program, arguments);
+    EXPECT_TRUE(run.Started()) << program;
+    DWORD code = STILL_ACTIVE;
+    for (int i = 0; i < 600 && code == STILL_ACTIVE; ++i) {
+        EXPECT_FALSE(run.HasVisibleWindow()) << program << " " << arguments;
+        code = run.WaitForExit(50);
+    }
+    return code;
+}
+}  // namespace
+
+TEST(InstallerStartup, FileWithoutAUsableMarkerShowsTheSetupError)
+{
+    struct Case {
+        const char* name;
+        std::string tail;
+    };
+    const Case cases[] = {{"bare.exe", ""}, {"odd.exe", "xx"}, {"other.exe", U16(1979)}};
+    for (const Case& c : cases) {
+        const std::string program = Variant(c.name, c.tail);
+        ASSERT_FALSE(program.empty());
+        Process run(program, "");
+        ASSERT_TRUE(run.Started());
+        HWND box = run.WaitForDialog(30000);
+        ASSERT_NE(box, nullptr) << c.name << ": no message box";
+        const std::vector<std::string> texts = StaticTexts(box);
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts.back(), "Tessaramond:setup Error!") << c.name;
+        if (std::string(c.name) == "odd.exe")
+            SaveScreenshot("startup-setup-error");
+        ClickButton(box, IDOK);
+        EXPECT_EQ(run.WaitForExit(30000), kBadPackage) << c.name;
+    }
+}
+
+TEST(InstallerStartup, MarkerChoosesThePackagedOrTheWorkingRun)
+{
+    EXPECT_EQ(RunWithoutWindows(Variant("shipped.exe", U16(1978)), ""), kPackaged);
+    EXPECT_EQ(RunWithoutWindows(Variant("setup.exe", U16(2008)), ""), kWorking);
+}
+
+TEST(InstallerStartup, CommandLineWinsOverAnyMarker)
+{
+    for (const std::string& tail : {U16(1978), U16(2008), std::string("xx")}) {
+        const std::string program = Variant("finish.exe", tail);
+        EXPECT_EQ(RunWithoutWindows(program, "1|C:\\T\\|Demo|"), kFinish);
+    }
+}
