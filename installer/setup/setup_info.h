@@ -11,6 +11,14 @@ public:
     // Fills the outcome fields from "outcome|temp folder|product|" and, for
     // outcome 2, "run flag|install folder|program|".
     void ParseCommandLine(const std::string& text);
+    // Fills the descriptor fields from "install.tmd" next to the program.
+    // False when the file is there but cannot be read; a missing file leaves
+    // every value at its default.
+    bool LoadDescriptor();
+    bool LoadDescriptorFrom(const std::string& path);
+    // Writes the shipped installer's path and the size of "data.rar" into
+    // the descriptor at path. False when it cannot be loaded.
+    bool UpdateDescriptor(const std::string& path);
 
     std::string m_strCompanyName;
     std::string m_strProductName;
