@@ -19,6 +19,15 @@ public:
     // Writes the shipped installer's path and the size of "data.rar" into
     // the descriptor at path. False when it cannot be loaded.
     bool UpdateDescriptor(const std::string& path);
+    // Moves (first time) or updates (greater version) the shared uninstaller
+    // from the program's folder into Common Files + "Tessaramond\".
+    void DeployUninstaller();
+    void DeployUninstallerFrom(const std::string& sourceFolder);
+    // Stamps the launcher with a new record identifier, places it beside the
+    // main program and writes the scrambled uninstall record. False when the
+    // launcher cannot be opened: then neither is written.
+    bool WriteUninstallRecord();
+    bool WriteUninstallRecordFrom(const std::string& sourceFolder);
 
     std::string m_strCompanyName;
     std::string m_strProductName;

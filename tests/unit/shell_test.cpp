@@ -155,8 +155,9 @@ TEST(Shell, VersionNumberOfFilesWithAndWithoutOne)
     EXPECT_EQ(GetFileVersionNumber(folder + "missing.exe"), "0000");
 
     // The installer itself carries 1.0.0.1; the test run names where it lies.
-    const char* installer = std::getenv("TMD_INSTALLER_EXE");
-    if (installer == nullptr || !FileExists(FromHostPath(installer)))
-        GTEST_SKIP() << "TMD_INSTALLER_EXE does not name a built installer";
-    EXPECT_EQ(GetFileVersionNumber(FromHostPath(installer)), "1001");
+    const std::string installer = BuiltProgram("installer/tessaramond.exe");
+    if (installer.empty())
+        GTEST_SKIP() << "TMD_PROGRAMS_DIR does not name a win64 build";
+    EXPECT_EQ(GetFileVersionNumber(installer), "1001");
+    EXPECT_EQ(GetFileVersionNumber(BuiltProgram("uninstaller/untessaramond.exe")), "1002");
 }

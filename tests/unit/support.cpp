@@ -5,6 +5,7 @@
 #include "common/shell.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <vector>
 
 std::vector<std::string>& Scratch();
@@ -59,4 +60,13 @@ std::string ReadWholeFile(const std::string& path)
     while (uint32_t n = file.Read(buffer, sizeof buffer))
         out.append(buffer, n);
     return out;
+}
+
+std::string BuiltProgram(const std::string& relative)
+{
+    const char* dir = std::getenv("TMD_PROGRAMS_DIR");
+    if (dir == nullptr)
+        return std::string();
+    const std::string path = FromHostPath(std::string(dir) + "/" + relative);
+    return FileExists(path) ? path : std::string();
 }

@@ -19,6 +19,10 @@ std::string FromHostPath(const std::string& hostPath);
 // Differs between test processes running at the same time.
 unsigned ScratchSeed();
 
+// Windows-form path of a program of the win64 build ("installer/tessaramond.exe"),
+// or "" when the run names no build or the program is not there.
+std::string BuiltProgram(const std::string& relative);
+
 // Small file helpers over the framework.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);

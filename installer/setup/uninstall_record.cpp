@@ -1,0 +1,77 @@
+// What the installer leaves behind for the removal of a product: the shared
+// uninstaller, the scrambled uninstall record, and the launcher stamped with
+// the record's identifier.
+#include "common/ini_file.h"
+#include "common/shell.h"
+#include "framework/clock.h"
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/setup/setup_info.h"
+
+void CSetupInfo::DeployUninstaller() { DeployUninstallerFrom(GetModuleFolder()); }
+
+void CSetupInfo::DeployUninstallerFrom(const std::string& sourceFolder)
+{
+    m_strSharedDir = GetCommonFilesFolder() + "Tessaramond\\";
+    CreateFolder(m_strSharedDir);
+    const std::string target = m_strSharedDir + "untessaramond.exe";
+    const std::string source = sourceFolder + "untessaramond.exe";
+    if (!FileExists(target)) {
+        MoveFileTo(source, target);
+        return;
+    }
+    // Versions compare as the numbers their four parts form when written
+    // one after another, as every deployed uninstaller has compared them.
+    const int deployed = ToInt(GetFileVersionNumber(target));
+    const int offered = ToInt(GetFileVersionNumber(source));
+    if (offered > deployed)
+        CopyFileTo(source, target, false);
+}
+
+bool CSetupInfo::WriteUninstallRecord() { return WriteUninstallRecordFrom(GetModuleFolder()); }
+
+bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
+{
+    // The identifier names the record and is stamped into the launcher, so it
+    // must not name a record of another installation: take the next free one.
+    uint32_t id = GetTickCount32();
+    for (int tries = 0; tries < 100000 && FileExists(Format("%s%lu.tmd", m_strSharedDir.c_str(), static_cast<unsigned long>(id))); ++tries)
+        ++id;
+    m_strRecordPath = Format("%s%lu.tmd", m_strSharedDir.c_str(), static_cast<unsigned long>(id));
+
+    const std::string source = sourceFolder + "uninstall.exe";
+    {
+        CFile launcher;
+        if (!launcher.Open(source, CFile::modeReadWrite | CFile::shareDenyNone))
+            return false;
+        const uint8_t stamp[4] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8),
+                                  static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 24)};
+        if (launcher.Seek(0, CFile::end) < 0 || !launcher.Write(stamp, sizeof stamp))
+            return false;
+    }
+    const size_t cut = MbReverseFind(m_strRunProgram, '\\');
+    const std::string rel = (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
+    m_arrInstalledFiles.push_back(rel);
+    CopyFileTo(source, m_strInstallDir + rel, false);
+
+    CIniFile record;
+    record.Load(m_strRecordPath, true);
+    record.SetValue("SoftInfo", "productname", m_strProductName);
+    record.SetValue("InstallInfo", "InstallDir", m_strInstallDir);
+    record.SetInt("StartMenu", "linknum", static_cast<int>(m_arrStartLinks.size()));
+    for (size_t i = 0; i < m_arrStartLinks.size(); ++i) {
+        // The descriptor loader keeps the lists side by side; should one be
+        // short all the same, the group is written empty, never read past.
+        record.SetValue("StartMenu", Format("group_%d", static_cast<int>(i)),
+                        i < m_arrGroups.size() ? m_arrGroups[i] : std::string());
+        record.SetValue("StartMenu", Format("linkname_%d", static_cast<int>(i)), m_arrStartLinks[i]);
+    }
+    record.SetInt("Desktop", "linknum", static_cast<int>(m_arrDesktopLinks.size()));
+    for (size_t i = 0; i < m_arrDesktopLinks.size(); ++i)
+        record.SetValue("Desktop", Format("linkname_%d", static_cast<int>(i)), m_arrDesktopLinks[i]);
+    record.SetInt("UnInstallFile", "fielnum", static_cast<int>(m_arrInstalledFiles.size()));
+    for (size_t i = 0; i < m_arrInstalledFiles.size(); ++i)
+        record.SetValue("UnInstallFile", Format("file_%d", static_cast<int>(i)), m_arrInstalledFiles[i]);
+    record.Save();
+    return true;
+}
