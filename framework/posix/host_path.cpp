@@ -1,5 +1,7 @@
 #include "framework/posix/host_path.h"
 
+#include "framework/strings.h"
+
 #include <cstdlib>
 
 std::string SandboxRoot()
@@ -14,11 +16,16 @@ std::string SandboxRoot()
 }
 
 namespace {
+// Backslashes become slashes; the trail byte of a GBK character (which may
+// be 0x5C) is left alone.
 std::string Slashes(std::string s)
 {
-    for (char& c : s)
-        if (c == '\\')
-            c = '/';
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size())
+            ++i;
+        else if (s[i] == '\\')
+            s[i] = '/';
+    }
     return s;
 }
 }  // namespace

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 // Called once before the tests: on POSIX it gives drive C: a sandbox folder.
 void PrepareTestMachine();
@@ -28,3 +30,27 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
 // Makes a file read-only (true) or writable again (false).
 void SetReadOnly(const std::string& path, bool readOnly);
+
+// A receiver of worker progress messages owned by the test's thread: a
+// CNotifyQueue on POSIX, a message-only window on Windows.
+struct PostedMessage {
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+    bool operator==(const PostedMessage&) const = default;
+};
+
+class CMessageSink {
+public:
+    CMessageSink();
+    ~CMessageSink();
+    CMessageSink(const CMessageSink&) = delete;
+    CMessageSink& operator=(const CMessageSink&) = delete;
+    void* Target() const;
+    // Every message posted so far, in order.
+    std::vector<PostedMessage> Drain();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};

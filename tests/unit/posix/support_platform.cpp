@@ -1,4 +1,5 @@
 #include "framework/posix/host_path.h"
+#include "framework/posix/notify_queue.h"
 #include "support.h"
 
 #include <cstdlib>
@@ -38,4 +39,21 @@ std::string FromHostPath(const std::string& hostPath) { return WindowsPath(hostP
 void SetReadOnly(const std::string& path, bool readOnly)
 {
     ::chmod(HostPath(path).c_str(), readOnly ? 0444 : 0644);
+}
+
+struct CMessageSink::Impl {
+    CNotifyQueue queue;
+};
+
+CMessageSink::CMessageSink() : m_impl(std::make_unique<Impl>()) {}
+CMessageSink::~CMessageSink() = default;
+void* CMessageSink::Target() const { return &m_impl->queue; }
+
+std::vector<PostedMessage> CMessageSink::Drain()
+{
+    std::vector<PostedMessage> out;
+    NotifyMessage m;
+    while (m_impl->queue.Take(m, 0))
+        out.push_back({m.message, m.wParam, m.lParam});
+    return out;
 }

@@ -21,3 +21,29 @@ void SetReadOnly(const std::string& path, bool readOnly)
 {
     SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
 }
+
+struct CMessageSink::Impl {
+    HWND window = nullptr;
+};
+
+CMessageSink::CMessageSink() : m_impl(std::make_unique<Impl>())
+{
+    m_impl->window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+CMessageSink::~CMessageSink()
+{
+    if (m_impl->window != nullptr)
+        DestroyWindow(m_impl->window);
+}
+
+void* CMessageSink::Target() const { return m_impl->window; }
+
+std::vector<PostedMessage> CMessageSink::Drain()
+{
+    std::vector<PostedMessage> out;
+    MSG msg;
+    while (PeekMessageA(&msg, m_impl->window, 0, 0, PM_REMOVE))
+        out.push_back({msg.message, static_cast<uintptr_t>(msg.wParam), static_cast<intptr_t>(msg.lParam)});
+    return out;
+}

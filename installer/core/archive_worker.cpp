@@ -1,0 +1,147 @@
+#include "installer/core/archive_worker.h"
+
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/core/archive_reader.h"
+#include "installer/setup/setup_info.h"
+
+namespace {
+constexpr intptr_t kCancelled = -1;
+constexpr uint32_t kCopyPiece = 4096;
+
+bool ReadFully(CFile& file, uint8_t* buffer, uint32_t count)
+{
+    while (count > 0) {
+        uint32_t n = file.Read(buffer, count);
+        if (n == 0)
+            return false;
+        buffer += n;
+        count -= n;
+    }
+    return true;
+}
+
+// Creates base + every folder prefix that ends at a backslash; failures
+// (mostly: it exists) show when the file is created.
+void CreateEntryFolders(const std::string& base, const std::string& folder)
+{
+    if (folder.empty()) {
+        CreateFolder(base);
+        return;
+    }
+    for (size_t slash = MbFind(folder, '\\'); slash != npos; slash = MbFind(folder, '\\', slash + 1))
+        CreateFolder(base + folder.substr(0, slash));
+}
+
+// Copies size bytes of the archive into a new file. 0, or an error code; a
+// file that was not written completely is removed again.
+intptr_t WriteEntryFile(CFile& archive, const std::string& path, uint32_t size)
+{
+    CFile out;
+    if (!out.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary))
+        return kPackCreateFile;
+    uint8_t piece[kCopyPiece];
+    intptr_t result = 0;
+    for (uint32_t left = size; left > 0 && result == 0;) {
+        uint32_t n = left < kCopyPiece ? left : kCopyPiece;
+        if (!ReadFully(archive, piece, n))
+            result = kPackDamaged;
+        else if (!out.Write(piece, n))
+            result = kPackWriteFile;
+        left -= n;
+    }
+    out.Close();
+    if (result != 0)
+        RemoveFile(path);
+    return result;
+}
+
+intptr_t InstallAll(CArchiveTask& task, CFile& archive, uint64_t total)
+{
+    CSetupInfo& setup = theSetupInfo;
+    uint8_t header[kMaxRecordSize];
+    uint64_t consumed = 0;
+    unsigned last = 0;
+    while (consumed < total) {
+        uint8_t lenBytes[2];
+        if (total - consumed < 2 || !ReadFully(archive, lenBytes, 2))
+            return kPackDamaged;
+        const uint32_t hlen = lenBytes[0] | lenBytes[1] << 8;
+        if (hlen > kMaxRecordSize || hlen > total - consumed - 2 || !ReadFully(archive, header, hlen))
+            return kPackDamaged;
+        CPackEntry entry;
+        switch (ParseEntryHeader(header, hlen, entry)) {
+        case EntryHeaderError::None: break;
+        case EntryHeaderError::Damaged: return kPackDamaged;
+        case EntryHeaderError::UnsafePath: return kPackUnsafePath;
+        }
+        consumed += hlen + 2;
+        // An entry that claims more bytes than are left is refused before
+        // any of it is written.
+        if (entry.m_nSize > total - consumed)
+            return kPackDamaged;
+
+        CreateEntryFolders(setup.m_strInstallDir, entry.m_strFolder);
+        if (intptr_t error = WriteEntryFile(archive, setup.m_strInstallDir + entry.m_strFolder + entry.m_strName,
+                                            entry.m_nSize))
+            return error;
+        consumed += entry.m_nSize;
+        const auto percent = static_cast<unsigned>(consumed * 100 / total);
+        if (percent > last) {
+            task.Post(WM_ARCHIVE_PROGRESS, kProgressPosition, percent);
+            last = percent;
+        }
+        if (task.CancelRequested())
+            return kCancelled;
+        setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
+    }
+    return 0;
+}
+}  // namespace
+
+CWinThread* StartArchiveThread(CArchiveTask& task)
+{
+    task.m_pThread = AfxBeginThread(ArchiveThreadProc, &task);
+    return task.m_pThread.get();
+}
+
+unsigned ArchiveThreadProc(void* param)
+{
+    auto& task = *static_cast<CArchiveTask*>(param);
+    CFile archive;
+    if (!archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+        task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);
+        return 0;
+    }
+    const uint64_t total = archive.GetLength();
+    if (total == 0 || total > UINT32_MAX || total != task.m_nExpectedLength) {
+        task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackBadLength);
+        return 0;
+    }
+    const intptr_t result = InstallAll(task, archive, total);
+    archive.Close();
+    if (result == kCancelled)
+        return 0;
+    if (result != 0) {
+        task.Post(WM_ARCHIVE_PROGRESS, kProgressError, result);
+        return 0;
+    }
+    task.Post(WM_ARCHIVE_PROGRESS, kProgressDone, 0);
+    return 1;
+}
+
+std::string GetPackErrorText(intptr_t code)
+{
+    switch (code) {
+    case 0: return "解包：打开h66文件错误！";
+    case 1: return "解包：文件为空或大小不对！";
+    case 2: return "解包：打开写入文件错误！";
+    case 3: return "打包：打开文件错误！";
+    case 4: return "打包：文件为空或大小不对！";
+    case 5: return "打包：打开写入文件错误！";
+    case 6: return "解包：文件已损坏！";
+    case 7: return "解包：文件路径非法！";
+    case 8: return "解包：写入文件错误！";
+    default: return "";
+    }
+}

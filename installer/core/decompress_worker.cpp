@@ -1,0 +1,108 @@
+#include "installer/core/decompress_worker.h"
+
+#include "framework/file.h"
+#include "installer/core/block_decoder.h"
+
+namespace {
+constexpr intptr_t kCancelled = -1;
+
+bool ReadFully(CFile& file, uint8_t* buffer, uint32_t count)
+{
+    while (count > 0) {
+        uint32_t n = file.Read(buffer, count);
+        if (n == 0)
+            return false;
+        buffer += n;
+        count -= n;
+    }
+    return true;
+}
+
+// Decodes every block of source into dest. 0 on success, kCancelled, or an
+// error code.
+intptr_t DecodeAll(CDecompressTask& task, CFile& source, CFile& dest, uint64_t total)
+{
+    uint8_t input[kBlockInputSize];
+    uint8_t output[kBlockOutputSize];
+    uint64_t consumed = 0;
+    unsigned last = 0;
+    while (consumed < total) {
+        uint8_t lenBytes[2];
+        if (total - consumed < 2 || !ReadFully(source, lenBytes, 2))
+            return kCompressDamaged;
+        const uint32_t len = lenBytes[0] | lenBytes[1] << 8;
+        // A length beyond the input buffer or the end of the file is damage,
+        // found before anything of the block is decoded.
+        if (len == 0 || len > kBlockInputSize || len > total - consumed - 2 || !ReadFully(source, input, len))
+            return kCompressDamaged;
+        size_t produced = 0;
+        if (!DecodeBlock(input, len, output, produced))
+            return kCompressDamaged;
+        if (!dest.Write(output, static_cast<uint32_t>(produced)))
+            return kCompressWriteDest;
+        consumed += len + 2;
+        const auto percent = static_cast<unsigned>(consumed * 100 / total);
+        if (percent > last) {
+            task.Post(WM_DECOMPRESS_PROGRESS, kProgressPosition, percent);
+            last = percent;
+        }
+        if (task.CancelRequested())
+            return kCancelled;
+    }
+    return 0;
+}
+}  // namespace
+
+CWinThread* StartDecompressThread(CDecompressTask& task)
+{
+    task.m_pThread = AfxBeginThread(DecompressThreadProc, &task);
+    return task.m_pThread.get();
+}
+
+unsigned DecompressThreadProc(void* param)
+{
+    auto& task = *static_cast<CDecompressTask*>(param);
+    CFile source;
+    if (!source.Open(task.m_strSource, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+        task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressOpenSource);
+        return 0;
+    }
+    const uint64_t total = source.GetLength();
+    if (total == 0) {
+        task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressEmptySource);
+        return 0;
+    }
+    CFile dest;
+    if (!dest.Open(task.m_strDest, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary)) {
+        task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressCreateDest);
+        return 0;
+    }
+    const intptr_t result = DecodeAll(task, source, dest, total);
+    dest.Close();
+    source.Close();
+    if (result == kCancelled)
+        return 0;
+    if (result != 0) {
+        // A half-decoded archive is of no use and must not be taken for a whole one.
+        RemoveFile(task.m_strDest);
+        task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, result);
+        return 0;
+    }
+    task.Post(WM_DECOMPRESS_PROGRESS, kProgressDone, 0);
+    return 1;
+}
+
+std::string GetCompressErrorText(intptr_t code)
+{
+    switch (code) {
+    case 0: return "解压时，打开压缩文件错误！";
+    case 1: return "解压时，压缩文件大小为空！";
+    case 2: return "解压时，打开目标文件错误！";
+    case 3: return "压缩时，打开目标文件错误！";
+    case 4: return "压缩时，目标文件大小为空！";
+    case 5: return "压缩时，打开压缩文件错误！";
+    case 6: return "解压时，压缩文件已损坏！";
+    case 7: return "解压时，写入目标文件错误！";
+    default: return "";
+    }
+}

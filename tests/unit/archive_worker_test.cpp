@@ -1,0 +1,175 @@
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/core/archive_reader.h"
+#include "installer/core/archive_worker.h"
+#include "installer/setup/setup_info.h"
+#include "archive_bytes.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+PostedMessage Progress(intptr_t percent) { return {WM_ARCHIVE_PROGRESS, kProgressPosition, percent}; }
+PostedMessage Done() { return {WM_ARCHIVE_PROGRESS, kProgressDone, 0}; }
+PostedMessage Error(intptr_t code) { return {WM_ARCHIVE_PROGRESS, kProgressError, code}; }
+
+using Files = std::vector<std::string>;
+
+// An install folder, an archive file beside it, and the global record reset.
+struct Install {
+    std::string folder = NewScratchFolder();
+    std::string base = folder + "product\\";
+    CMessageSink sink;
+    CArchiveTask task;
+    unsigned result = 0;
+
+    Install()
+    {
+        theSetupInfo = CSetupInfo();
+        theSetupInfo.m_strInstallDir = base;
+        CreateFolder(base);
+        task.m_hNotifyWnd = sink.Target();
+        task.m_strArchive = folder + "data.h66";
+    }
+    std::vector<PostedMessage> Unpack(const std::string& archive, long lengthDelta = 0)
+    {
+        WriteWholeFile(task.m_strArchive, archive);
+        task.m_nExpectedLength = static_cast<uint32_t>(archive.size() + lengthDelta);
+        result = ArchiveThreadProc(&task);
+        return sink.Drain();
+    }
+    bool BaseIsEmpty() const
+    {
+        CFileFind find;
+        bool any = find.FindFile(base + "*.*");
+        while (any && find.IsDots())
+            any = find.FindNext();
+        return !any;
+    }
+};
+}  // namespace
+
+TEST(ArchiveWorker, InstallsSizesAroundOnePieceIntoNestedAndTopFolders)
+{
+    Install x;
+    const std::string piece = NoiseBytes(4096, 1), more = NoiseBytes(4097, 2);
+    const std::string archive = EntryBytes("", "empty.txt", "") + EntryBytes("a\\b\\", "piece.bin", piece) +
+                                EntryBytes("a\\", "more.bin", more) + EntryBytes("", "top.txt", "top");
+    auto messages = x.Unpack(archive);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), Done());
+    EXPECT_EQ(messages[messages.size() - 2], Progress(100));
+    EXPECT_EQ(x.result, 1u);
+    EXPECT_EQ(ReadWholeFile(x.base + "empty.txt"), "");
+    EXPECT_TRUE(CFile().Open(x.base + "empty.txt", CFile::modeRead));
+    EXPECT_EQ(ReadWholeFile(x.base + "a\\b\\piece.bin"), piece);
+    EXPECT_EQ(ReadWholeFile(x.base + "a\\more.bin"), more);
+    EXPECT_EQ(ReadWholeFile(x.base + "top.txt"), "top");
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, (Files{"empty.txt", "a\\b\\piece.bin", "a\\more.bin", "top.txt"}));
+}
+
+TEST(ArchiveWorker, ProgressRisesOncePerFileAtMost)
+{
+    Install x;
+    std::string archive;
+    for (int i = 0; i < 300; ++i)
+        archive += EntryBytes("d\\", Format("f%d", i), std::string(static_cast<size_t>(i) * 50, 'p'));
+    auto messages = x.Unpack(archive);
+    ASSERT_EQ(messages.back(), Done());
+    messages.pop_back();
+    EXPECT_EQ(messages.back(), Progress(100));
+    EXPECT_LE(messages.size(), 100u);
+    for (size_t i = 1; i < messages.size(); ++i)
+        EXPECT_GT(messages[i].lParam, messages[i - 1].lParam);
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles.size(), 300u);
+}
+
+TEST(ArchiveWorker, GbkNamesWithBackslashTrailBytesStayOneComponent)
+{
+    Install x;
+    // 0x81 0x5C and 0xB1 0x5C are single GBK characters whose second byte is '\'.
+    const std::string folder = "\x81\x5C\\sub\xB1\x5C\\", name = "\xB1\x5C.txt";
+    EXPECT_EQ(x.Unpack(EntryBytes(folder, name, "gbk")).back(), Done());
+    EXPECT_EQ(ReadWholeFile(x.base + folder + name), "gbk");
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{folder + name});
+}
+
+TEST(ArchiveWorker, WrongLengthsAreRefusedBeforeAnythingIsWritten)
+{
+    const std::string archive = EntryBytes("", "a.txt", "aaaa");
+    for (long delta : {-1L, 1L}) {
+        Install x;
+        EXPECT_EQ(x.Unpack(archive, delta), std::vector<PostedMessage>{Error(kPackBadLength)});
+        EXPECT_TRUE(x.BaseIsEmpty());
+    }
+    Install empty;
+    EXPECT_EQ(empty.Unpack(""), std::vector<PostedMessage>{Error(kPackBadLength)});
+    Install missing;
+    missing.task.m_strArchive = missing.folder + "absent.h66";
+    EXPECT_EQ(ArchiveThreadProc(&missing.task), 0u);
+    EXPECT_EQ(missing.sink.Drain(), std::vector<PostedMessage>{Error(kPackOpenArchive)});
+}
+
+TEST(ArchiveWorker, CutOrMalformedEntriesStopWithoutListingTheirFile)
+{
+    const std::string first = EntryBytes("", "first.txt", "one");
+    const std::string second = EntryBytes("", "second.txt", std::string(9000, 's'));
+    std::string longHeader = EntryBytes(std::string(200, 'f') + "\\", std::string(60, 'n'), "x");
+    const std::vector<std::string> damaged = {
+        first + second.substr(0, second.size() - 1),  // content cut short
+        first + second.substr(0, 10),                 // header cut short
+        first + "\x05",                               // half a length field
+        first + longHeader,                           // header over 256 bytes
+        first + U16(6) + std::string(6, '\x01'),      // header fields that do not fill it
+    };
+    ASSERT_GT(longHeader.size(), 258u + 1);
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        Install x;
+        EXPECT_EQ(x.Unpack(damaged[i]).back(), Error(kPackDamaged)) << "case " << i;
+        EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"first.txt"}) << "case " << i;
+        EXPECT_FALSE(CFile().Open(x.base + "second.txt", CFile::modeRead)) << "case " << i;
+    }
+    EXPECT_EQ(GetPackErrorText(kPackDamaged), "解包：文件已损坏！");
+}
+
+TEST(ArchiveWorker, EntriesLeavingTheInstallFolderAreRefusedBeforeWriting)
+{
+    const std::vector<std::pair<std::string, std::string>> hostile = {
+        {"..\\", "evil.txt"}, {"a\\..\\..\\", "evil.txt"}, {"\\", "evil.txt"},   {"\\abs\\", "evil.txt"},
+        {"C:\\", "evil.txt"}, {"", "C:evil.txt"},          {"", "evil.txt:ads"}, {"", ".."},
+        {"a\\\\", "x"},       {"a/../../", "evil.txt"},     {"dots...\\", "x"},   {"", "trailing "},
+    };
+    for (const auto& [folder, name] : hostile) {
+        Install x;
+        EXPECT_EQ(x.Unpack(EntryBytes("", "ok.txt", "ok") + EntryBytes(folder, name, "evil")).back(),
+                  Error(kPackUnsafePath))
+            << folder << name;
+        EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"ok.txt"});
+        EXPECT_FALSE(CFile().Open(x.folder + "evil.txt", CFile::modeRead));
+    }
+    EXPECT_TRUE(IsSafeRelativePath("a\\b\\", "c.txt"));
+    EXPECT_TRUE(IsSafeRelativePath("", "c.txt"));
+}
+
+TEST(ArchiveWorker, CancelKeepsTheWrittenFileButDoesNotListIt)
+{
+    Install x;
+    theSetupInfo.m_arrInstalledFiles = {"earlier.txt"};
+    x.task.m_evCancel.SetEvent();
+    const std::string archive = EntryBytes("", "one.txt", "1111") + EntryBytes("", "two.txt", "2222");
+    EXPECT_EQ(x.Unpack(archive), std::vector<PostedMessage>{Progress(50)});
+    EXPECT_EQ(x.result, 0u);
+    EXPECT_EQ(ReadWholeFile(x.base + "one.txt"), "1111");
+    EXPECT_FALSE(CFile().Open(x.base + "two.txt", CFile::modeRead));
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"earlier.txt"});
+}
+
+TEST(ArchiveWorker, UncreatableFileKeepsEarlierFilesListed)
+{
+    Install x;
+    // A folder where the file should go makes creating the file fail.
+    CreateFolder(x.base + "busy");
+    EXPECT_EQ(x.Unpack(EntryBytes("", "ok.txt", "ok") + EntryBytes("", "busy", "x")).back(),
+              Error(kPackCreateFile));
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"ok.txt"});
+}

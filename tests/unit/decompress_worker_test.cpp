@@ -1,0 +1,148 @@
+#include "framework/file.h"
+#include "installer/core/decompress_worker.h"
+#include "tools/pack/block_compressor.h"
+#include "archive_bytes.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+PostedMessage Progress(intptr_t percent) { return {WM_DECOMPRESS_PROGRESS, kProgressPosition, percent}; }
+PostedMessage Done() { return {WM_DECOMPRESS_PROGRESS, kProgressDone, 0}; }
+PostedMessage Error(intptr_t code) { return {WM_DECOMPRESS_PROGRESS, kProgressError, code}; }
+
+std::string Block(const std::string& data)
+{
+    std::string piece = CompressPiece(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                                      CompressionLevel::Fast);
+    return U16(static_cast<unsigned>(piece.size())) + piece;
+}
+
+// Runs the worker on the test's thread over a source file with the given bytes.
+struct Decoding {
+    std::string folder = NewScratchFolder();
+    CMessageSink sink;
+    CDecompressTask task;
+    unsigned result = 0;
+
+    Decoding()
+    {
+        task.m_hNotifyWnd = sink.Target();
+        task.m_strSource = folder + "data.rar";
+        task.m_strDest = folder + "data.h66";
+    }
+    std::vector<PostedMessage> Decode(const std::string& source)
+    {
+        WriteWholeFile(task.m_strSource, source);
+        result = DecompressThreadProc(&task);
+        return sink.Drain();
+    }
+    bool DestExists() const { return CFile().Open(task.m_strDest, CFile::modeRead); }
+};
+}  // namespace
+
+TEST(DecompressWorker, OneBlockCoveringTheFilePostsHundredOnce)
+{
+    Decoding run;
+    const std::string data = NoiseBytes(3000, 5);
+    EXPECT_EQ(run.Decode(Block(data)), (std::vector<PostedMessage>{Progress(100), Done()}));
+    EXPECT_EQ(run.result, 1u);
+    EXPECT_EQ(ReadWholeFile(run.task.m_strDest), data);
+}
+
+TEST(DecompressWorker, TenEqualBlocksPostTensUpToHundred)
+{
+    Decoding run;
+    std::string source;
+    for (int i = 0; i < 10; ++i)
+        source += Block(std::string(4096, 'k'));
+    std::vector<PostedMessage> expected;
+    for (int p = 10; p <= 100; p += 10)
+        expected.push_back(Progress(p));
+    expected.push_back(Done());
+    EXPECT_EQ(run.Decode(source), expected);
+    EXPECT_EQ(ReadWholeFile(run.task.m_strDest), std::string(40960, 'k'));
+}
+
+TEST(DecompressWorker, LargeSourceRisesStrictlyToHundredAndDecodesExactly)
+{
+    Decoding run;
+    std::string data;
+    for (unsigned i = 0; i < 300; ++i)
+        data += i % 3 ? std::string(1000 + i * 13, static_cast<char>('a' + i % 26)) : NoiseBytes(777 + i, i);
+    auto messages = run.Decode(CompressBytes(data, CompressionLevel::Best));
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages.back(), Done());
+    messages.pop_back();
+    EXPECT_LE(messages.size(), 100u);
+    EXPECT_EQ(messages.back(), Progress(100));
+    for (size_t i = 1; i < messages.size(); ++i)
+        EXPECT_GT(messages[i].lParam, messages[i - 1].lParam);
+    EXPECT_EQ(ReadWholeFile(run.task.m_strDest), data);
+}
+
+TEST(DecompressWorker, MissingEmptyOrUnwritableFilesPostTheirCodes)
+{
+    Decoding missing;
+    missing.task.m_strSource = missing.folder + "absent.rar";
+    EXPECT_EQ(DecompressThreadProc(&missing.task), 0u);
+    EXPECT_EQ(missing.sink.Drain(), std::vector<PostedMessage>{Error(kCompressOpenSource)});
+    EXPECT_FALSE(missing.DestExists());
+
+    Decoding empty;
+    EXPECT_EQ(empty.Decode(""), std::vector<PostedMessage>{Error(kCompressEmptySource)});
+    EXPECT_FALSE(empty.DestExists());
+
+    Decoding unwritable;
+    unwritable.task.m_strDest = unwritable.folder + "no-such-folder\\data.h66";
+    EXPECT_EQ(unwritable.Decode(Block("abc")), std::vector<PostedMessage>{Error(kCompressCreateDest)});
+    EXPECT_EQ(unwritable.result, 0u);
+}
+
+TEST(DecompressWorker, DamagedSourcesReportAnErrorAndLeaveNoDestination)
+{
+    const std::string good = Block(NoiseBytes(4096, 1)) + Block(std::string(4096, 'b'));
+    const std::string tooLong = U16(5133) + std::string(5133, '\0');
+    const std::string second = Block(std::string(100, 'c'));
+    const std::vector<std::string> damaged = {
+        good.substr(0, good.size() - 1),                    // ends inside the last block
+        good + "\x01",                                        // one byte of a length field
+        good + U16(10) + "abc",                               // length beyond the end of the file
+        tooLong,                                              // longer than the input buffer
+        U16(0) + second,                                      // empty block
+        Block(std::string(4096, 'b')).substr(0, 2) + NoiseBytes(40, 9),  // not LZO data
+        U16(static_cast<unsigned>(second.size() - 1)) + second.substr(2) + "Z",  // bytes after the end marker
+    };
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        Decoding run;
+        EXPECT_EQ(run.Decode(damaged[i]).back(), Error(kCompressDamaged)) << "case " << i;
+        EXPECT_EQ(run.result, 0u);
+        EXPECT_FALSE(run.DestExists()) << "case " << i;
+    }
+    EXPECT_EQ(GetCompressErrorText(kCompressDamaged), "解压时，压缩文件已损坏！");
+    EXPECT_EQ(GetCompressErrorText(kCompressOpenSource), "解压时，打开压缩文件错误！");
+    EXPECT_EQ(GetCompressErrorText(8), "");
+}
+
+TEST(DecompressWorker, CancelStopsAfterOneBlockWithoutFinalMessage)
+{
+    Decoding run;
+    std::string source;
+    for (int i = 0; i < 4; ++i)
+        source += Block(std::string(4096, 'x'));
+    run.task.m_evCancel.SetEvent();
+    EXPECT_EQ(run.Decode(source), std::vector<PostedMessage>{Progress(25)});
+    EXPECT_EQ(run.result, 0u);
+    EXPECT_EQ(ReadWholeFile(run.task.m_strDest), std::string(4096, 'x'));
+}
+
+TEST(DecompressWorker, RunsOnItsOwnThread)
+{
+    Decoding run;
+    WriteWholeFile(run.task.m_strSource, Block("threaded"));
+    ASSERT_NE(StartDecompressThread(run.task), nullptr);
+    run.task.ReleaseThread();
+    EXPECT_EQ(run.task.m_pThread, nullptr);
+    EXPECT_EQ(run.sink.Drain(), (std::vector<PostedMessage>{Progress(100), Done()}));
+    EXPECT_EQ(ReadWholeFile(run.task.m_strDest), "threaded");
+}
