@@ -3,10 +3,13 @@
 #include "framework/file.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 int CWinApp::Run(const char* commandLine)
 {
     m_lpCmdLine = commandLine ? commandLine : "";
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     InitInstance();
     return m_nExitCode;
 }

@@ -1,8 +1,10 @@
 // The installer's application object: picks the role of this start before any
-// window exists. The roles' dialogs come with the wizard; until then each
-// role ends once it is chosen, leaving its own exit code.
+// window exists. The packaged run extracts itself and starts the working
+// copy; the working run loads its descriptor and deploys the uninstaller (the
+// wizard comes later); the finish run only reads its outcome for now.
 #include "framework/file.h"
 #include "framework/ui/app.h"
+#include "installer/core/progress_dialogs.h"
 #include "installer/core/startup.h"
 #include "installer/setup/setup_info.h"
 
@@ -28,10 +30,17 @@ bool CInstallApp::InitInstance()
         return false;
     }
     switch (ChooseRole(commandLine, path)) {
-    case InstallerRole::Packaged:
-        m_nExitCode = kExitPackaged;
+    case InstallerRole::Packaged: {
+        CSplitdlg dialog(path);
+        m_nExitCode = dialog.DoModal() == IDOK ? kExitPackaged : kExitExtractFailed;
         return true;
+    }
     case InstallerRole::Working:
+        if (!theSetupInfo.LoadDescriptor()) {
+            m_nExitCode = kExitNoDescriptor;
+            return false;
+        }
+        theSetupInfo.DeployUninstaller();
         m_nExitCode = kExitWorking;
         return false;
     default:

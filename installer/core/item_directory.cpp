@@ -126,14 +126,13 @@ bool ExtractItem(const std::string& copyPath, const CPackEntry& entry)
     return copy.SetLength(from);
 }
 
-void MarkExtracted(const std::string& copyPath)
+bool MarkExtracted(const std::string& copyPath)
 {
     CFile copy;
     if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone) || copy.GetLength() == 0)
-        return;
+        return false;
     const uint8_t marker[2] = {kMarkerExtracted & 0xFF, kMarkerExtracted >> 8};
-    if (copy.Seek(0, CFile::end) >= 0)
-        copy.Write(marker, 2);
+    return copy.Seek(0, CFile::end) >= 0 && copy.Write(marker, 2);
 }
 
 ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,

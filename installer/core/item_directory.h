@@ -64,8 +64,8 @@ bool IsPlainFileName(const std::string& name);
 // opened, is shorter than the item, or the output cannot be written; the copy
 // then keeps its length.
 bool ExtractItem(const std::string& copyPath, const CPackEntry& entry);
-// Appends the marker 2008 to a non-empty file.
-void MarkExtracted(const std::string& copyPath);
+// Appends the marker 2008 to a non-empty file; false when it could not.
+bool MarkExtracted(const std::string& copyPath);
 
 enum class ExtractError { None, Cancelled, WriteFailed };
 

@@ -23,4 +23,6 @@ enum InstallerExit {
     kExitFinish = 22,
     kExitBadPackage = 23,
     kExitNoModulePath = 24,
+    kExitExtractFailed = 25,  // the self-extraction showed an error
+    kExitNoDescriptor = 26,   // the working copy's descriptor could not be read
 };

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace e2e;
 
 namespace {
 // Exit codes the installer leaves for each role.
-constexpr DWORD kPackaged = 20, kWorking = 21, kFinish = 22, kBadPackage = 23;
+constexpr DWORD kPackaged = 20, kWorking = 21, kFinish = 22, kBadPackage = 23, kExtractFailed = 25;
 
 // A copy of the built installer with bytes appended.
 std::string Variant(const std::string& name, const std::string& tail)
@@ -60,8 +62,31 @@ TEST(InstallerStartup, FileWithoutAUsableMarkerShowsTheSetupError)
 
 TEST(InstallerStartup, MarkerChoosesThePackagedOrTheWorkingRun)
 {
-    EXPECT_EQ(RunWithoutWindows(Variant("shipped.exe", U16(1978)), ""), kPackaged);
+    // An empty package: the packaged run extracts nothing and starts the working copy.
+    Process packaged(Variant("shipped.exe", U16(0) + U16(1978)), "");
+    EXPECT_EQ(packaged.WaitForExit(60000), kPackaged);
     EXPECT_EQ(RunWithoutWindows(Variant("setup.exe", U16(2008)), ""), kWorking);
+}
+
+TEST(InstallerStartup, DamagedPackageShowsTheExtractionError)
+{
+    // The one record claims more bytes than the file holds.
+    Process run(Variant("damaged.exe", U16(60000) + U16(1) + U16(1978)), "");
+    ASSERT_TRUE(run.Started());
+    HWND dialog = nullptr;
+    for (int i = 0; i < 300 && dialog == nullptr; ++i) {
+        HWND found = run.WaitForDialog(10000);
+        if (found && WindowText(found) == "初始化向导错误")
+            dialog = found;
+        else
+            Sleep(100);
+    }
+    ASSERT_NE(dialog, nullptr);
+    const std::vector<std::string> texts = StaticTexts(dialog);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，压缩文件已损坏！"), texts.end());
+    SaveScreenshot("self-extraction-error");
+    ClickButton(dialog, 1019);
+    EXPECT_EQ(run.WaitForExit(20000), kExtractFailed);
 }
 
 TEST(InstallerStartup, CommandLineWinsOverAnyMarker)

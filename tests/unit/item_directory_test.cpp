@@ -46,7 +46,7 @@ TEST(ItemDirectory, EmptyPackageIsCutToItsImage)
     EXPECT_TRUE(x.dir.entries.empty());
     EXPECT_EQ(x.dir.start, bytes.size() - 4);
     EXPECT_EQ(ReadWholeFile(x.copy), kImage);
-    MarkExtracted(x.copy);
+    EXPECT_TRUE(MarkExtracted(x.copy));
     EXPECT_EQ(ReadWholeFile(x.copy), kImage + U16(2008));
 }
 
@@ -187,8 +187,8 @@ TEST(ItemDirectory, ExtractItemLeavesTheCopyAloneOnFailure)
 
     // Nothing is appended to an empty or missing file.
     WriteWholeFile(folder + "empty", "");
-    MarkExtracted(folder + "empty");
-    MarkExtracted(folder + "none");
+    EXPECT_FALSE(MarkExtracted(folder + "empty"));
+    EXPECT_FALSE(MarkExtracted(folder + "none"));
     EXPECT_EQ(ReadWholeFile(folder + "empty"), "");
     EXPECT_FALSE(FileExists(folder + "none"));
 }

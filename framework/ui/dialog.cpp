@@ -1,0 +1,47 @@
+#include "framework/ui/dialog.h"
+
+INT_PTR CDialog::DoModal(HWND parent)
+{
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplate), parent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+void CDialog::EndDialog(int result)
+{
+    if (m_hWnd)
+        ::EndDialog(m_hWnd, result);
+}
+
+void CDialog::OnCommand(int id, int)
+{
+    if (id == IDOK)
+        OnOK();
+    else if (id == IDCANCEL)
+        OnCancel();
+}
+
+bool CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        self->m_hWnd = window;
+        return self->OnInitDialog();
+    }
+    if (self == nullptr)
+        return FALSE;
+    if (message == WM_COMMAND) {
+        self->OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    }
+    if (message == WM_NCDESTROY)
+        self->m_hWnd = nullptr;
+    LRESULT result = 0;
+    if (!self->OnMessage(message, wParam, lParam, result))
+        return FALSE;
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}

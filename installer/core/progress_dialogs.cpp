@@ -1,0 +1,200 @@
+#include "installer/core/progress_dialogs.h"
+
+#include "common/shell.h"
+#include "framework/file.h"
+#include "installer/setup/setup_info.h"
+#include "resources/resource.h"
+
+#include <commctrl.h>
+
+namespace {
+constexpr UINT_PTR kStartTimer = 10001;
+}
+
+CProgressDialog::CProgressDialog() : CDialog(IDD_PROGRESS) {}
+
+BOOL CProgressDialog::OnInitDialog()
+{
+    ShowItem(IDC_PROGRESS_MESSAGE, false);
+    ShowItem(IDC_PROGRESS_CLOSE, false);
+    // The work starts from a timer, so that the dialog is on screen first.
+    SetTimer(m_hWnd, kStartTimer, 100, nullptr);
+    return TRUE;
+}
+
+void CProgressDialog::OnCommand(int id, int code)
+{
+    if (id == IDC_PROGRESS_CLOSE && code == BN_CLICKED)
+        OnCancel();
+    else
+        CDialog::OnCommand(id, code);
+}
+
+void CProgressDialog::SetProgress(LPARAM position) const
+{
+    SendMessageA(Item(IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void CProgressDialog::ShowError(const std::string& text, const char* caption) const
+{
+    ShowItem(IDC_PROGRESS_BAR, false);
+    SetItemText(IDC_PROGRESS_MESSAGE, text);
+    ShowItem(IDC_PROGRESS_MESSAGE, true);
+    ShowItem(IDC_PROGRESS_CLOSE, true);
+    SetCaption(caption);
+}
+
+bool CProgressDialog::IsStartTimer(UINT message, WPARAM wParam) const
+{
+    if (message != WM_TIMER || wParam != kStartTimer)
+        return false;
+    KillTimer(m_hWnd, kStartTimer);
+    return true;
+}
+
+CSplitdlg::CSplitdlg(const std::string& path) : m_strSourcePath(path) {}
+
+void CSplitdlg::OnCancel()
+{
+    // The copy and its items are being written: the dialog stays until the
+    // worker has ended, then the Close button (or Escape) ends it.
+    if (m_bWorking)
+        return;
+    m_task.ReleaseThread();
+    CDialog::OnCancel();
+}
+
+bool CSplitdlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (IsStartTimer(message, wParam)) {
+        SetCaption("正在初始化向导,请等待...");
+        SetProgress(0);
+        theSetupInfo.m_strTempDir = GetTempFolder() + "Tessaramond\\";
+        m_task.m_strSourceInstaller = m_strSourcePath;
+        m_task.m_strTargetFolder = theSetupInfo.m_strTempDir;
+        m_task.m_hNotifyWnd = m_hWnd;
+        m_bWorking = true;
+        StartSplitThread(m_task);
+        return false;
+    }
+    if (message == WM_SPLIT_PROGRESS) {
+        OnSplitProgress(wParam, lParam);
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void CSplitdlg::OnSplitProgress(WPARAM wParam, LPARAM lParam)
+{
+    switch (wParam) {
+    case kProgressError:
+        m_bWorking = false;
+        m_task.ReleaseThread();
+        ShowError(GetCompressErrorText(lParam), "初始化向导错误");
+        break;
+    case kProgressPosition:
+        SetProgress(lParam);
+        break;
+    case kProgressDone:
+        m_bWorking = false;
+        m_task.ReleaseThread();
+        theSetupInfo.m_strSourceExe = m_strSourcePath;
+        theSetupInfo.UpdateDescriptor(theSetupInfo.m_strTempDir + "install.tmd");
+        LaunchProgram(theSetupInfo.m_strTempDir + "setup.exe");
+        OnOK();
+        break;
+    }
+}
+
+CUpdatedlg::CUpdatedlg(const std::string& path) : m_strPackagePath(path) {}
+
+void CUpdatedlg::OnCancel()
+{
+    // Escape while a worker runs stops it through its cancel event and waits
+    // for it, so no task is freed under a running worker; the files written
+    // so far stay, as after an error.
+    const bool decompressing = m_decompressTask.m_pThread && m_decompressTask.m_pThread->IsRunning();
+    const bool installing = m_archiveTask.m_pThread && m_archiveTask.m_pThread->IsRunning();
+    if (decompressing)
+        m_decompressTask.m_evCancel.SetEvent();
+    if (installing)
+        m_archiveTask.m_evCancel.SetEvent();
+    m_decompressTask.ReleaseThread();
+    m_archiveTask.ReleaseThread();
+    if (decompressing) {
+        RemoveFile(m_strPackagePath);
+        RemoveFile(m_decompressTask.m_strDest);
+    }
+    if (installing)
+        RemoveFile(m_archiveTask.m_strArchive);
+    CDialog::OnCancel();
+}
+
+bool CUpdatedlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (IsStartTimer(message, wParam)) {
+        SetCaption("正在解压文件,请等待...");
+        SetProgress(0);
+        m_decompressTask.m_strSource = m_strPackagePath;
+        m_decompressTask.m_strDest = MakeTempFileName("data.h66");
+        m_decompressTask.m_hNotifyWnd = m_hWnd;
+        StartDecompressThread(m_decompressTask);
+        return false;
+    }
+    if (message == WM_DECOMPRESS_PROGRESS) {
+        OnDecompressProgress(wParam, lParam);
+        result = 0;
+        return true;
+    }
+    if (message == WM_ARCHIVE_PROGRESS) {
+        OnArchiveProgress(wParam, lParam);
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void CUpdatedlg::OnDecompressProgress(WPARAM wParam, LPARAM lParam)
+{
+    switch (wParam) {
+    case kProgressError:
+        m_decompressTask.ReleaseThread();
+        ShowError(GetCompressErrorText(lParam), "解压文件错误");
+        RemoveFile(m_strPackagePath);
+        RemoveFile(m_decompressTask.m_strDest);
+        break;
+    case kProgressPosition:
+        SetProgress(lParam);
+        break;
+    case kProgressDone:
+        m_decompressTask.ReleaseThread();
+        RemoveFile(m_strPackagePath);
+        SetCaption("正在安装文件,请等待...");
+        SetProgress(0);
+        m_archiveTask.m_strArchive = m_decompressTask.m_strDest;
+        m_archiveTask.m_nExpectedLength = GetFileLength(m_archiveTask.m_strArchive);
+        m_archiveTask.m_hNotifyWnd = m_hWnd;
+        StartArchiveThread(m_archiveTask);
+        break;
+    }
+}
+
+void CUpdatedlg::OnArchiveProgress(WPARAM wParam, LPARAM lParam)
+{
+    switch (wParam) {
+    case kProgressError:
+        m_archiveTask.ReleaseThread();
+        ShowError(GetPackErrorText(lParam), "安装文件错误");
+        RemoveFile(m_archiveTask.m_strArchive);
+        break;
+    case kProgressPosition:
+        SetProgress(lParam);
+        break;
+    case kProgressDone:
+        m_archiveTask.ReleaseThread();
+        RemoveFile(m_archiveTask.m_strArchive);
+        OnOK();
+        break;
+    }
+}
