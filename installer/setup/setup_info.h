@@ -28,6 +28,8 @@ public:
     // launcher cannot be opened: then neither is written.
     bool WriteUninstallRecord();
     bool WriteUninstallRecordFrom(const std::string& sourceFolder);
+    // Creates every level of the descriptor's folder under Program Files.
+    void CreateDefaultFolders();
 
     std::string m_strCompanyName;
     std::string m_strProductName;

@@ -1,0 +1,78 @@
+#include "installer/setup/install_sequence.h"
+
+#include "common/shell.h"
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/setup/setup_info.h"
+#include "installer/setup/split_string.h"
+
+void CSetupInfo::CreateDefaultFolders()
+{
+    // Always under Program Files from the descriptor's folder, whatever the
+    // user chose: each level up to the last backslash.
+    for (size_t at = MbFind(m_strFolder, '\\'); at != npos; at = MbFind(m_strFolder, '\\', at + 1))
+        CreateFolder(m_strProgramFilesDir + m_strFolder.substr(0, at));
+}
+
+std::string FailedOutcome(const CSetupInfo& setup, const std::string& tempFolder)
+{
+    return Format("1|%s|%s|", tempFolder.c_str(), setup.m_strProductName.c_str());
+}
+
+std::string CompletedOutcome(const CSetupInfo& setup, const std::string& tempFolder, bool runAfter)
+{
+    return Format(runAfter ? "2|%s|%s|1|%s|%s|" : "2|%s|%s|0|%s|%s|", tempFolder.c_str(),
+                  setup.m_strProductName.c_str(), setup.m_strInstallDir.c_str(), setup.m_strRunProgram.c_str());
+}
+
+std::string CancelledOutcome(const CSetupInfo& setup, const std::string& tempFolder)
+{
+    return Format("0|%s|%s|", tempFolder.c_str(), setup.m_strProductName.c_str());
+}
+
+namespace {
+// The group folder of one Start-menu entry: the Programs folder itself, or a
+// group of one or two levels (the outer one created first).
+std::string GroupFolder(const std::string& group)
+{
+    CSplitString fields(group, '|');
+    if (fields.FieldCount() == 0)
+        return CreateProgramGroup(std::string());
+    CreateProgramGroup(fields.GetField(0));
+    return CreateProgramGroup(Format("%s\\%s", fields.GetField(0).c_str(), fields.GetField(1).c_str()));
+}
+
+void HandOff(const CSetupInfo& setup, const std::string& commandLine)
+{
+    LaunchProgram(setup.m_strSourceExe, &commandLine);
+}
+}  // namespace
+
+bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const std::string& packageFolder,
+                        const PackageInstaller& installPackage)
+{
+    setup.CreateDefaultFolders();
+    if (!installPackage(packageFolder + "data.rar") ||
+        (setup.m_bSystemDll != 0 && !installPackage(packageFolder + "dll.rar"))) {
+        HandOff(setup, FailedOutcome(setup, packageFolder));
+        return false;
+    }
+    setup.WriteUninstallRecordFrom(packageFolder);
+
+    if (choices.startMenu) {
+        // The loader keeps the three lists side by side; an index beyond a
+        // shorter list is never used.
+        for (size_t i = 0; i < setup.m_arrStartPrograms.size(); ++i) {
+            if (i >= setup.m_arrGroups.size() || i >= setup.m_arrStartLinks.size())
+                break;
+            CreateGroupShortcut(GroupFolder(setup.m_arrGroups[i]), setup.m_strInstallDir + setup.m_arrStartPrograms[i],
+                                setup.m_arrStartLinks[i]);
+        }
+    }
+    if (choices.desktop) {
+        for (size_t i = 0; i < setup.m_arrDesktopPrograms.size() && i < setup.m_arrDesktopLinks.size(); ++i)
+            CreateDesktopShortcut(setup.m_strInstallDir + setup.m_arrDesktopPrograms[i], setup.m_arrDesktopLinks[i]);
+    }
+    HandOff(setup, CompletedOutcome(setup, packageFolder, choices.runAfter));
+    return true;
+}

@@ -1,0 +1,29 @@
+// What the install button does: the default folder tree, the packages, the
+// uninstall record, the chosen shortcuts, and the hand-off of the outcome to
+// the finish run of the shipped installer.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class CSetupInfo;
+
+struct InstallChoices {
+    bool startMenu = true;
+    bool desktop = true;
+    bool runAfter = true;
+};
+
+// Installs one package file; false when it was cancelled or failed.
+using PackageInstaller = std::function<bool(const std::string& packagePath)>;
+
+// Runs the sequence with the packages in packageFolder (the working copy's
+// folder, which is also sent as the temporary folder) and starts the shipped
+// installer with the outcome. True when it ran to its end (outcome 2).
+bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const std::string& packageFolder,
+                        const PackageInstaller& installPackage);
+
+// The outcome command lines of a failed and of a completed installation.
+std::string FailedOutcome(const CSetupInfo& setup, const std::string& tempFolder);
+std::string CompletedOutcome(const CSetupInfo& setup, const std::string& tempFolder, bool runAfter);
+std::string CancelledOutcome(const CSetupInfo& setup, const std::string& tempFolder);

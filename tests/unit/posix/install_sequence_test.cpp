@@ -1,0 +1,120 @@
+// The install sequence against the POSIX stand-in, where started programs
+// are recorded in C:\launch.log and shortcuts are small text files.
+#include "common/shell.h"
+#include "framework/file.h"
+#include "installer/setup/install_sequence.h"
+#include "installer/setup/setup_info.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct Sequence {
+    std::string temp = NewScratchFolder();
+    std::string programs = CreateProgramGroup("");
+    CSetupInfo setup;
+    std::vector<std::string> packages;
+    bool failDll = false, failData = false;
+
+    Sequence()
+    {
+        RemoveFile("C:\\launch.log");
+        WriteWholeFile(temp + "uninstall.exe", "MZ-launcher");
+        setup.m_strProductName = "Demo";
+        setup.m_strProgramFilesDir = GetProgramFilesFolder();
+        setup.m_strFolder = "Acme\\Demo\\";
+        setup.m_strInstallDir = NewScratchFolder();
+        setup.m_strSharedDir = NewScratchFolder();
+        setup.m_strRunProgram = "bin\\demo.exe";
+        setup.m_strSourceExe = "C:\\downloads\\DemoSetup.exe";
+        CreateFolder(setup.m_strInstallDir + "bin");
+    }
+    bool Run(const InstallChoices& choices)
+    {
+        return RunInstallSequence(setup, choices, temp, [this](const std::string& package) {
+            packages.push_back(package);
+            return !(failData && package == temp + "data.rar") && !(failDll && package == temp + "dll.rar");
+        });
+    }
+    std::string Launched() const { return ReadWholeFile("C:\\launch.log"); }
+    std::string Target(const std::string& link) const
+    {
+        std::string target, description;
+        return ReadShortcut(link, target, description) ? target : std::string();
+    }
+};
+}  // namespace
+
+TEST(InstallSequence, CompletedRunCreatesFoldersRecordShortcutsAndHandsOff)
+{
+    Sequence s;
+    s.setup.m_arrGroups = {"Acme|Demo|", "NoGroup", "A|B|C|"};
+    s.setup.m_arrStartPrograms = {"bin\\demo.exe", "readme.txt", "bin\\tool.exe"};
+    s.setup.m_arrStartLinks = {"\\Demo.lnk", "\\Readme.lnk", "\\Tool.lnk"};
+    s.setup.m_arrDesktopPrograms = {"bin\\demo.exe"};
+    s.setup.m_arrDesktopLinks = {"\\Demo.lnk"};
+    ASSERT_TRUE(s.Run({true, true, true}));
+
+    EXPECT_EQ(s.packages, (std::vector<std::string>{s.temp + "data.rar"}));
+    EXPECT_TRUE(FileExists(GetProgramFilesFolder() + "Acme"));
+    EXPECT_TRUE(FileExists(GetProgramFilesFolder() + "Acme\\Demo"));
+    EXPECT_EQ(s.Target(s.programs + "Acme\\Demo\\Demo.lnk"), s.setup.m_strInstallDir + "bin\\demo.exe");
+    EXPECT_EQ(s.Target(s.programs + "Readme.lnk"), s.setup.m_strInstallDir + "readme.txt");
+    EXPECT_EQ(s.Target(s.programs + "A\\B\\Tool.lnk"), s.setup.m_strInstallDir + "bin\\tool.exe");
+    EXPECT_FALSE(FileExists(s.programs + "A\\B\\C"));
+    EXPECT_EQ(s.Target(GetDesktopFolder() + "\\Demo.lnk"), s.setup.m_strInstallDir + "bin\\demo.exe");
+    EXPECT_TRUE(FileExists(s.setup.m_strRecordPath));
+    EXPECT_TRUE(FileExists(s.setup.m_strInstallDir + "bin\\uninstall.exe"));
+    EXPECT_EQ(s.Launched(), "C:\\downloads\\\tDemoSetup.exe\t2|" + s.temp + "|Demo|1|" + s.setup.m_strInstallDir +
+                                "|bin\\demo.exe|\n");
+}
+
+TEST(InstallSequence, UncheckedOptionsCreateNoShortcutsAndSendRunFlagZero)
+{
+    Sequence s;
+    s.setup.m_arrGroups = {"Unchecked|"};
+    s.setup.m_arrStartPrograms = {"bin\\demo.exe"};
+    s.setup.m_arrStartLinks = {"\\Demo.lnk"};
+    s.setup.m_arrDesktopPrograms = {"bin\\demo.exe"};
+    s.setup.m_arrDesktopLinks = {"\\Unchecked.lnk"};
+    ASSERT_TRUE(s.Run({false, false, false}));
+    EXPECT_FALSE(FileExists(s.programs + "Unchecked"));
+    EXPECT_FALSE(FileExists(GetDesktopFolder() + "\\Unchecked.lnk"));
+    EXPECT_NE(s.Launched().find("|Demo|0|"), std::string::npos) << s.Launched();
+    EXPECT_TRUE(FileExists(s.setup.m_strRecordPath));  // the record lists them all the same
+}
+
+TEST(InstallSequence, FailedPackageHandsOffOutcomeOneWithoutRecordOrShortcuts)
+{
+    Sequence data;
+    data.failData = true;
+    data.setup.m_bSystemDll = 1;
+    data.setup.m_arrDesktopPrograms = {"bin\\demo.exe"};
+    data.setup.m_arrDesktopLinks = {"\\Failed.lnk"};
+    EXPECT_FALSE(data.Run({true, true, true}));
+    EXPECT_EQ(data.packages.size(), 1u);  // no second dialog after the first failed
+    EXPECT_EQ(data.Launched(), "C:\\downloads\\\tDemoSetup.exe\t1|" + data.temp + "|Demo|\n");
+    EXPECT_TRUE(data.setup.m_strRecordPath.empty());
+    EXPECT_FALSE(FileExists(GetDesktopFolder() + "\\Failed.lnk"));
+
+    Sequence dll;
+    dll.failDll = true;
+    dll.setup.m_bSystemDll = 1;
+    EXPECT_FALSE(dll.Run({true, true, true}));
+    EXPECT_EQ(dll.packages, (std::vector<std::string>{dll.temp + "data.rar", dll.temp + "dll.rar"}));
+    EXPECT_EQ(dll.Launched().substr(dll.Launched().find('\t', 20) + 1, 2), "1|");
+}
+
+TEST(InstallSequence, DefaultFoldersFollowTheDescriptorNotTheChoice)
+{
+    CSetupInfo setup;
+    setup.m_strProgramFilesDir = GetProgramFilesFolder();
+    setup.m_strFolder = "Vendor\\Product";  // no final backslash: only Vendor
+    setup.m_strInstallDir = "C:\\elsewhere\\";
+    setup.CreateDefaultFolders();
+    EXPECT_TRUE(FileExists(GetProgramFilesFolder() + "Vendor"));
+    EXPECT_FALSE(FileExists(GetProgramFilesFolder() + "Vendor\\Product"));
+    setup.m_strFolder = "Single";
+    setup.CreateDefaultFolders();
+    EXPECT_FALSE(FileExists(GetProgramFilesFolder() + "Single"));
+}
