@@ -69,6 +69,8 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
 
 void LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
+    if (programPath.empty())
+        return;  // nothing to start: a shell would open something of its own choosing
     size_t cut = MbReverseFind(programPath, '\\');
     std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
     std::string file = cut == npos ? programPath : programPath.substr(cut + 1);

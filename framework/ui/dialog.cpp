@@ -6,6 +6,12 @@ INT_PTR CDialog::DoModal(HWND parent)
                            reinterpret_cast<LPARAM>(this));
 }
 
+bool CDialog::Create(HWND parent)
+{
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplate), parent, DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
 void CDialog::EndDialog(int result)
 {
     if (m_hWnd)

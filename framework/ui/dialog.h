@@ -15,6 +15,8 @@ public:
 
     // Runs the dialog until EndDialog; IDOK, IDCANCEL or -1 if it could not be created.
     INT_PTR DoModal(HWND parent = nullptr);
+    // Creates the dialog as a modeless child of parent; false on failure.
+    bool Create(HWND parent);
     HWND GetSafeHwnd() const { return m_hWnd; }
 
 protected:

@@ -1,10 +1,11 @@
 // The installer's application object: picks the role of this start before any
 // window exists. The packaged run extracts itself and starts the working
-// copy; the working run loads its descriptor and deploys the uninstaller (the
-// wizard comes later); the finish run only reads its outcome for now.
+// copy; the working run loads its descriptor, deploys the uninstaller and
+// shows the wizard; the finish run shows the outcome on the finish page.
 #include "framework/file.h"
 #include "framework/ui/app.h"
 #include "installer/core/progress_dialogs.h"
+#include "installer/ui/wizard.h"
 #include "installer/core/startup.h"
 #include "installer/setup/setup_info.h"
 
@@ -21,6 +22,8 @@ bool CInstallApp::InitInstance()
     const std::string commandLine = m_lpCmdLine;
     if (!commandLine.empty()) {
         theSetupInfo.ParseCommandLine(commandLine);
+        CInstallDlg finish(1);
+        finish.DoModal();
         m_nExitCode = kExitFinish;
         return false;
     }
@@ -41,6 +44,10 @@ bool CInstallApp::InitInstance()
             return false;
         }
         theSetupInfo.DeployUninstaller();
+        {
+            CInstallDlg wizard(0);
+            wizard.DoModal();
+        }
         m_nExitCode = kExitWorking;
         return false;
     default:

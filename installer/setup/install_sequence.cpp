@@ -76,3 +76,22 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
     HandOff(setup, CompletedOutcome(setup, packageFolder, choices.runAfter));
     return true;
 }
+
+bool IsOwnTemporaryFolder(const std::string& folder)
+{
+    const std::string own = GetTempFolder() + "Tessaramond\\";
+    if (folder.size() != own.size())
+        return false;
+    // Paths compare without regard to ASCII case, as the file system does.
+    for (size_t i = 0; i < own.size(); ++i) {
+        const auto a = static_cast<unsigned char>(folder[i]), b = static_cast<unsigned char>(own[i]);
+        if (a != b && !(a < 0x80 && b < 0x80 && (a | 0x20) == (b | 0x20) && (a | 0x20) >= 'a' && (a | 0x20) <= 'z'))
+            return false;
+    }
+    return true;
+}
+
+bool RemoveTemporaryFolder(const std::string& folder)
+{
+    return IsOwnTemporaryFolder(folder) && DeleteFolderTree(folder);
+}

@@ -27,3 +27,9 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
 std::string FailedOutcome(const CSetupInfo& setup, const std::string& tempFolder);
 std::string CompletedOutcome(const CSetupInfo& setup, const std::string& tempFolder, bool runAfter);
 std::string CancelledOutcome(const CSetupInfo& setup, const std::string& tempFolder);
+
+// The finish run removes the temporary folder its command line names only
+// when it is the installer's own ("Tessaramond\" under the temporary folder):
+// the command line is anyone's to write. True when the folder was removed.
+bool IsOwnTemporaryFolder(const std::string& folder);
+bool RemoveTemporaryFolder(const std::string& folder);

@@ -83,6 +83,22 @@ std::string U16(unsigned value)
     return std::string{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
 }
 
+std::string SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+    return std::string(path) + "\\";
+}
+
+std::string CommonFilesFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES_COMMON); }
+
+std::string TempFolder()
+{
+    char path[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
 Process::Process(const std::string& program, const std::string& arguments)
 {
     std::string commandLine = "\"" + program + "\"";
@@ -135,6 +151,96 @@ bool Process::HasVisibleWindow() const
     Search search{m_info.dwProcessId, nullptr, false};
     EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
+}
+
+namespace {
+struct CaptionSearch {
+    const std::string* caption;
+    int buttonId;
+    const std::string* label;
+    HWND found;
+};
+
+BOOL CALLBACK FindCaption(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<CaptionSearch*>(param);
+    if (!IsWindowVisible(window) || WindowText(window) != *search->caption)
+        return TRUE;
+    if (search->buttonId != 0 && ItemText(window, search->buttonId) != *search->label)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+struct IdSearch {
+    int id;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindId(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<IdSearch*>(param);
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (GetDlgCtrlID(window) == search->id && (!search->className || _stricmp(cls, search->className) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND WaitForCaption(const std::string& caption, DWORD timeoutMs, int buttonId, const std::string& label)
+{
+    const DWORD start = GetTickCount();
+    do {
+        CaptionSearch search{&caption, buttonId, &label, nullptr};
+        EnumWindows(FindCaption, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+HWND FindDescendant(HWND root, int id, const char* className)
+{
+    IdSearch search{id, className, nullptr};
+    EnumChildWindows(root, FindId, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+bool ItemVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+DWORD WindowProcess(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+void TerminateOwner(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+bool WaitUntilGone(HWND window, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        if (!IsWindow(window) || !IsWindowVisible(window))
+            return true;
+        Sleep(100);
+    }
+    return false;
 }
 
 std::vector<std::string> StaticTexts(HWND dialog)

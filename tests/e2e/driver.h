@@ -19,6 +19,10 @@ std::string NewFolder();
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 std::string U16(unsigned value);
+// Shell folders of the Wine prefix, with a trailing backslash.
+std::string SpecialFolder(int csidl);
+std::string CommonFilesFolder();
+std::string TempFolder();
 
 // One started program; terminated if still running when the object goes.
 class Process {
@@ -40,6 +44,22 @@ public:
 private:
     PROCESS_INFORMATION m_info{};
 };
+
+// A visible top-level window with this caption, of any process (programs
+// started through the shell are not our children); optionally one whose
+// button id carries the label. nullptr after timeoutMs.
+HWND WaitForCaption(const std::string& caption, DWORD timeoutMs, int buttonId = 0, const std::string& label = "");
+// A descendant window with the id (pages sit inside the page host).
+HWND FindDescendant(HWND root, int id, const char* className = nullptr);
+std::string ItemText(HWND dialog, int id);
+bool ItemVisible(HWND dialog, int id);
+bool ItemEnabled(HWND dialog, int id);
+// The process that owns a window.
+DWORD WindowProcess(HWND window);
+// Ends the process that owns a window.
+void TerminateOwner(HWND window);
+// Waits until the window is gone.
+bool WaitUntilGone(HWND window, DWORD timeoutMs);
 
 // Texts of the static controls of a dialog, in child order.
 std::vector<std::string> StaticTexts(HWND dialog);

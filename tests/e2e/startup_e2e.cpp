@@ -22,18 +22,6 @@ std::string Variant(const std::string& name, const std::string& tail)
     return path;
 }
 
-// Runs a start that shows no window at all and returns its exit code.
-DWORD RunWithoutWindows(const std::string& program, const std::string& arguments)
-{
-    Process run(program, arguments);
-    EXPECT_TRUE(run.Started()) << program;
-    DWORD code = STILL_ACTIVE;
-    for (int i = 0; i < 600 && code == STILL_ACTIVE; ++i) {
-        EXPECT_FALSE(run.HasVisibleWindow()) << program << " " << arguments;
-        code = run.WaitForExit(50);
-    }
-    return code;
-}
 }  // namespace
 
 TEST(InstallerStartup, FileWithoutAUsableMarkerShowsTheSetupError)
@@ -62,10 +50,23 @@ TEST(InstallerStartup, FileWithoutAUsableMarkerShowsTheSetupError)
 
 TEST(InstallerStartup, MarkerChoosesThePackagedOrTheWorkingRun)
 {
-    // An empty package: the packaged run extracts nothing and starts the working copy.
+    // An empty package: the packaged run extracts nothing and starts the
+    // working copy, whose wizard (no descriptor: no product name) appears.
     Process packaged(Variant("shipped.exe", U16(0) + U16(1978)), "");
     EXPECT_EQ(packaged.WaitForExit(60000), kPackaged);
-    EXPECT_EQ(RunWithoutWindows(Variant("setup.exe", U16(2008)), ""), kWorking);
+    HWND started = WaitForCaption(" 安装", 30000, 1013, "下一步");
+    ASSERT_NE(started, nullptr) << "the working copy shows no wizard";
+    TerminateOwner(started);
+
+    Process working(Variant("setup.exe", U16(2008)), "");
+    HWND wizard = WaitForCaption(" 安装", 30000, 1013, "下一步");
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_EQ(WindowProcess(wizard), working.Id());
+    PostMessageA(GetDlgItem(wizard, 1009), BM_CLICK, 0, 0);  // cancel, then quit
+    HWND confirm = WaitForCaption(" 安装", 10000, 1005, "退出安装");
+    ASSERT_NE(confirm, nullptr);
+    PostMessageA(GetDlgItem(confirm, 1005), BM_CLICK, 0, 0);
+    EXPECT_EQ(working.WaitForExit(30000), kWorking);
 }
 
 TEST(InstallerStartup, DamagedPackageShowsTheExtractionError)
@@ -92,7 +93,12 @@ TEST(InstallerStartup, DamagedPackageShowsTheExtractionError)
 TEST(InstallerStartup, CommandLineWinsOverAnyMarker)
 {
     for (const std::string& tail : {U16(1978), U16(2008), std::string("xx")}) {
-        const std::string program = Variant("finish.exe", tail);
-        EXPECT_EQ(RunWithoutWindows(program, "1|C:\\T\\|Demo|"), kFinish);
+        Process finish(Variant("finish.exe", tail), "1|C:\\T\\|Demo|");
+        HWND window = WaitForCaption("Demo 安装", 30000, 1013, "结束");
+        ASSERT_NE(window, nullptr) << "no finish page";
+        EXPECT_EQ(WindowProcess(window), finish.Id());
+        EXPECT_FALSE(ItemEnabled(window, 1009));
+        PostMessageA(GetDlgItem(window, 1013), BM_CLICK, 0, 0);
+        EXPECT_EQ(finish.WaitForExit(30000), kFinish);
     }
 }

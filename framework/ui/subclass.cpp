@@ -1,0 +1,49 @@
+#include "framework/ui/subclass.h"
+
+#include <commctrl.h>
+#include <cstring>
+
+CSubclassedWindow::~CSubclassedWindow()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        RemoveWindowSubclass(m_hWnd, Proc, 0);
+}
+
+bool CSubclassedWindow::SubclassDlgItem(int id, HWND dialog)
+{
+    m_hWnd = GetDlgItem(dialog, id);
+    return m_hWnd && SetWindowSubclass(m_hWnd, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CSubclassedWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return Default(message, wParam, lParam);
+}
+
+LRESULT CSubclassedWindow::Default(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefSubclassProc(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CSubclassedWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self)
+{
+    auto* control = reinterpret_cast<CSubclassedWindow*>(self);
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, Proc, 0);
+        control->m_hWnd = nullptr;
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    return control->WindowProc(message, wParam, lParam);
+}
+
+HFONT CreateTextFont(int height, int weight)
+{
+    return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体");
+}
+
+void DrawTextLine(HDC dc, int x, int y, const char* text)
+{
+    TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
+}

@@ -1,0 +1,66 @@
+// A control of a dialog template taken over by a class of ours: its messages
+// pass through WindowProc first, and Default hands them on.
+#pragma once
+
+#include <windows.h>
+
+class CSubclassedWindow {
+public:
+    CSubclassedWindow() = default;
+    virtual ~CSubclassedWindow();
+    CSubclassedWindow(const CSubclassedWindow&) = delete;
+    CSubclassedWindow& operator=(const CSubclassedWindow&) = delete;
+
+    // Takes over the control with this id in the dialog.
+    bool SubclassDlgItem(int id, HWND dialog);
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+protected:
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    void Invalidate(bool erase = true) const { InvalidateRect(m_hWnd, nullptr, erase); }
+
+    HWND m_hWnd = nullptr;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
+};
+
+// GDI objects and selections that release themselves.
+class CGdiObject {
+public:
+    explicit CGdiObject(HGDIOBJ object) : m_object(object) {}
+    ~CGdiObject()
+    {
+        if (m_object)
+            DeleteObject(m_object);
+    }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+    HGDIOBJ Get() const { return m_object; }
+
+private:
+    HGDIOBJ m_object;
+};
+
+class CSelectObject {
+public:
+    CSelectObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
+    ~CSelectObject() { SelectObject(m_dc, m_old); }
+    CSelectObject(const CSelectObject&) = delete;
+    CSelectObject& operator=(const CSelectObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+// The thin "宋体" font the painted texts use, at a character height in pixels.
+HFONT CreateTextFont(int height, int weight);
+
+// Draws text lines in one colour and font, transparently, at x and each line's y.
+struct PaintedLine {
+    int y;
+    const char* text;
+};
+void DrawTextLine(HDC dc, int x, int y, const char* text);

@@ -1,0 +1,123 @@
+#include "installer/ui/controls.h"
+
+#include <commctrl.h>
+
+CCheckBox::CCheckBox()
+    : m_hFont(CreateFontA(12, 6, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, "宋体"))
+{
+}
+
+bool CCheckBox::Bind(int id, HWND dialog)
+{
+    HWND box = GetDlgItem(dialog, id);
+    if (!box)
+        return false;
+    const LONG_PTR style = GetWindowLongPtrA(box, GWL_STYLE);
+    SetWindowLongPtrA(box, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+    return SubclassDlgItem(id, dialog);
+}
+
+void CCheckBox::SetCheck(int state)
+{
+    m_bChecked = state;
+    Invalidate(true);
+}
+
+LRESULT CCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (!m_bTracking) {
+            TRACKMOUSEEVENT track = {sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 1};
+            TrackMouseEvent(&track);
+            m_bTracking = 1;
+        }
+        break;
+    case WM_MOUSEHOVER:
+        m_bHover = 1;
+        Invalidate();
+        return 0;
+    case WM_MOUSELEAVE:
+        m_bHover = 0;
+        m_bTracking = 0;
+        Invalidate();
+        return 0;
+    case WM_LBUTTONUP: {
+        const LRESULT result = Default(message, wParam, lParam);
+        m_bChecked = !m_bChecked;
+        Invalidate();
+        return result;
+    }
+    case WM_ERASEBKGND:
+        return TRUE;
+    }
+    return Default(message, wParam, lParam);
+}
+
+void CCheckBox::DrawItem(const DRAWITEMSTRUCT& item) const
+{
+    HDC dc = item.hDC;
+    RECT label = item.rcItem;
+    label.left = 13;
+    CGdiObject back(CreateSolidBrush(m_crBack));
+    FillRect(dc, &label, static_cast<HBRUSH>(back.Get()));
+
+    CGdiObject pen(CreatePen(PS_SOLID, 1, m_crFrame));
+    CGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
+    {
+        CSelectObject selectPen(dc, pen.Get());
+        CSelectObject selectBrush(dc, white.Get());
+        Rectangle(dc, 1, 1, 12, 12);
+        if (m_bHover)
+            Rectangle(dc, 2, 2, 11, 11);
+    }
+    if (m_bChecked) {
+        for (int x = 3; x <= 5; ++x)
+            for (int y = x + 2; y <= x + 4; ++y)
+                SetPixel(dc, x, y, RGB(0, 0, 0));
+        for (int x = 6; x <= 9; ++x)
+            for (int y = 12 - x; y <= 14 - x; ++y)
+                SetPixel(dc, x, y, RGB(0, 0, 0));
+    }
+    CSelectObject selectFont(dc, m_hFont.Get());
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, m_strText.c_str(), static_cast<int>(m_strText.size()), &size);
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = SetTextColor(dc, m_crText);
+    TextOutA(dc, 15, (item.rcItem.top + item.rcItem.bottom) / 2 - size.cy / 2, m_strText.c_str(),
+             static_cast<int>(m_strText.size()));
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+}
+
+HBRUSH CHllEdit::CtlColor(HDC dc) const
+{
+    SetBkColor(dc, m_crBack);
+    SetTextColor(dc, m_crText);
+    return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+LRESULT CHllEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_NCPAINT)
+        return Default(message, wParam, lParam);
+    const LRESULT result = Default(message, wParam, lParam);
+    HDC dc = GetWindowDC(m_hWnd);
+    RECT window;
+    GetWindowRect(m_hWnd, &window);
+    const int w = window.right - window.left, h = window.bottom - window.top;
+    {
+        CGdiObject border(CreatePen(PS_SOLID, 1, m_crBorder));
+        CGdiObject inner(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+        CSelectObject hollow(dc, GetStockObject(HOLLOW_BRUSH));
+        {
+            CSelectObject pen(dc, border.Get());
+            Rectangle(dc, 0, 0, w, h);
+        }
+        CSelectObject pen(dc, inner.Get());
+        Rectangle(dc, 1, 1, w - 1, h - 1);
+    }
+    ReleaseDC(m_hWnd, dc);
+    return result;
+}

@@ -1,0 +1,88 @@
+// The five pages of the installer's wizard: borderless children of the page
+// host that paint their own texts on white.
+#pragma once
+
+#include "framework/ui/dialog.h"
+#include "installer/ui/controls.h"
+
+#include <string>
+#include <vector>
+
+class CWizardPage : public CDialog {
+public:
+    using CDialog::CDialog;
+
+protected:
+    struct Line {
+        int y;
+        std::string text;
+    };
+    // The lines to paint, for a client area of height H.
+    virtual std::vector<Line> Lines(int H) const = 0;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Enter and Esc belong to the frame: its default button and its cancel path.
+    void OnOK() override;
+    void OnCancel() override;
+};
+
+class CPage0 : public CWizardPage {
+public:
+    CPage0();
+
+protected:
+    std::vector<Line> Lines(int H) const override;
+};
+
+class CPage1 : public CWizardPage {
+public:
+    CPage1();
+    // Shows the licence file in the read-only text box; a message box names
+    // a file that cannot be read.
+    void LoadLicense(const std::string& path);
+    CHllEdit m_editLicense;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    std::vector<Line> Lines(int H) const override;
+};
+
+class CPage2 : public CWizardPage {
+public:
+    CPage2();
+    // The shown folder becomes the install folder, which is created.
+    void CommitFolder();
+    CHllEdit m_editFolder;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(int id, int code) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    std::vector<Line> Lines(int H) const override;
+
+private:
+    void OnBrowse();
+};
+
+class CPage3 : public CWizardPage {
+public:
+    CPage3();
+    // The install sequence behind the install button.
+    BOOL RunInstall();
+    CCheckBox m_chkStartMenu;
+    CCheckBox m_chkDesktop;
+    CCheckBox m_chkRunAfter;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    std::vector<Line> Lines(int H) const override;
+};
+
+class CPage4 : public CWizardPage {
+public:
+    CPage4();
+
+protected:
+    std::vector<Line> Lines(int H) const override;
+};

@@ -1,0 +1,206 @@
+#include "installer/ui/wizard.h"
+
+#include "common/shell.h"
+#include "common/ui/wizard_chrome.h"
+#include "framework/strings.h"
+#include "installer/setup/install_sequence.h"
+#include "installer/setup/setup_info.h"
+#include "resources/resource.h"
+
+namespace {
+const WizardControlIds kFrameControls = {IDC_FRAME_BITMAP, IDC_FRAME_TOPLINE, IDC_FRAME_BRAND, IDC_FRAME_BOTTOMLINE,
+                                         IDC_FRAME_BACK,   IDC_FRAME_NEXT,    IDC_FRAME_CANCEL};
+constexpr int kPageHostId = 1033;
+enum { kWelcome, kLicense, kFolder, kOptions, kFinish };
+}  // namespace
+
+COutDlg::COutDlg() : CDialog(IDD_CANCEL_CONFIRM) {}
+
+BOOL COutDlg::OnInitDialog()
+{
+    SetCaption(Format("%s 安装", theSetupInfo.m_strProductName.c_str()));
+    // Centred over the frame that owns it.
+    RECT owner, self;
+    GetWindowRect(GetWindow(m_hWnd, GW_OWNER), &owner);
+    GetWindowRect(m_hWnd, &self);
+    const int w = self.right - self.left, h = self.bottom - self.top;
+    SetWindowPos(m_hWnd, nullptr, (owner.left + owner.right - w) / 2, (owner.top + owner.bottom - h) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    return TRUE;
+}
+
+void COutDlg::OnCommand(int id, int code)
+{
+    if (id == IDC_CONFIRM_CONTINUE && code == BN_CLICKED)
+        EndDialog(1);
+    else if (id == IDC_CONFIRM_QUIT && code == BN_CLICKED)
+        EndDialog(2);
+    else
+        CDialog::OnCommand(id, code);
+}
+
+bool COutDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+{
+    if (message != WM_PAINT)
+        return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    {
+        CGdiObject font(CreateTextFont(12, 100));
+        CSelectObject selected(dc, font.Get());
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(0, 0, 0));
+        const PaintedLine lines[] = {{10, "安装还没有完成。如果您现在关闭安装"},
+                                     {25, "程序，软件将不会安装到你的计算机内。"},
+                                     {50, "您也可以选择稍后安装。"},
+                                     {75, "要继续安装，请单击“继续”按钮。要退"},
+                                     {90, "出安装程序，请单击“退出安装”按钮。"}};
+        for (const PaintedLine& line : lines)
+            DrawTextLine(dc, 35, line.y, line.text);
+    }
+    EndPaint(m_hWnd, &paint);
+    result = 0;
+    return true;
+}
+
+CInstallDlg::CInstallDlg(int finishMode)
+    : CDialog(IDD_WIZARD),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_INSTALLER))),
+      m_bFinishMode(finishMode),
+      m_strDate(TodayText())
+{
+}
+
+CInstallDlg::~CInstallDlg() = default;
+
+BOOL CInstallDlg::OnInitDialog()
+{
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetCaption(Format("%s 安装", theSetupInfo.m_strProductName.c_str()));
+    const RECT client = PlaceWizardChrome(m_hWnd, kFrameControls);
+
+    m_tabPages.Create(m_hWnd, client, kPageHostId);
+    m_tabPages.AddPage("0", &m_page0, IDD_PAGE_WELCOME);
+    m_tabPages.AddPage("1", &m_page1, IDD_PAGE_LICENSE);
+    m_tabPages.AddPage("2", &m_page2, IDD_PAGE_FOLDER);
+    m_tabPages.AddPage("3", &m_page3, IDD_PAGE_OPTIONS);
+    m_tabPages.AddPage("4", &m_page4, IDD_PAGE_WELCOME);
+    const RECT host = PageHostRect(client);
+    SetWindowPos(m_tabPages.GetSafeHwnd(), nullptr, host.left, host.top, host.right - host.left,
+                 host.bottom - host.top, SWP_NOZORDER);
+    m_tabPages.ShowFirstPage();
+    m_tabPages.ClipTabStrip();
+
+    SetNextLabel("下一步");
+    if (m_bFinishMode) {
+        m_tabPages.SelectPage(kFinish);
+        SetNextLabel("结束");
+        EnableWindow(Item(IDC_FRAME_CANCEL), FALSE);
+    } else {
+        m_tabPages.SelectPage(kWelcome);
+    }
+    return TRUE;
+}
+
+void CInstallDlg::SetNextLabel(const char* label) const { SetItemText(IDC_FRAME_NEXT, label); }
+
+void CInstallDlg::OnCommand(int id, int code)
+{
+    if (id == IDC_FRAME_NEXT && code == BN_CLICKED)
+        OnNext();
+    else if (id == IDC_FRAME_BACK && code == BN_CLICKED)
+        OnBack();
+    else if (id == IDC_FRAME_CANCEL && code == BN_CLICKED)
+        OnCancel();
+    else
+        CDialog::OnCommand(id, code);
+}
+
+void CInstallDlg::OnNext()
+{
+    switch (m_tabPages.GetCurrentPage()) {
+    case kWelcome:
+        m_tabPages.SelectPage(kLicense);
+        ShowItem(IDC_FRAME_BACK, true);
+        SetNextLabel("同意");
+        m_page1.LoadLicense(GetModuleFolder() + "license.txt");
+        break;
+    case kLicense:
+        m_tabPages.SelectPage(kFolder);
+        SetNextLabel("下一步");
+        break;
+    case kFolder:
+        m_page2.CommitFolder();
+        SetNextLabel("安装");
+        m_tabPages.SelectPage(kOptions);
+        break;
+    case kOptions:
+        m_page3.RunInstall();
+        EndDialog(IDOK);
+        break;
+    case kFinish:
+        if (theSetupInfo.m_nOutcome == kOutcomeCompleted && theSetupInfo.m_bRunAfter != 0)
+            LaunchProgram(theSetupInfo.m_strInstallDir + theSetupInfo.m_strRunProgram);
+        RemoveTemporaryFolder(theSetupInfo.m_strTempDir);
+        EndDialog(IDOK);
+        break;
+    }
+}
+
+void CInstallDlg::OnBack()
+{
+    switch (m_tabPages.GetCurrentPage()) {
+    case kLicense:
+        m_tabPages.SelectPage(kWelcome);
+        ShowItem(IDC_FRAME_BACK, false);
+        SetNextLabel("下一步");
+        break;
+    case kFolder:
+        m_tabPages.SelectPage(kLicense);
+        SetNextLabel("同意");
+        break;
+    case kOptions:
+        m_tabPages.SelectPage(kFolder);
+        SetNextLabel("下一步");
+        break;
+    }
+}
+
+void CInstallDlg::OnCancel()
+{
+    COutDlg confirm;
+    if (confirm.DoModal(m_hWnd) != 2)
+        return;
+    ShowWindow(m_hWnd, SW_HIDE);
+    const std::string outcome = CancelledOutcome(theSetupInfo, GetModuleFolder());
+    LaunchProgram(theSetupInfo.m_strSourceExe, &outcome);
+    EndDialog(IDCANCEL);
+}
+
+bool CInstallDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+{
+    if (message == WM_QUERYDRAGICON) {
+        result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    }
+    if (message != WM_PAINT)
+        return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    if (IsIconic(m_hWnd)) {
+        SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
+                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, m_hIcon);
+    } else {
+        PaintWizardHeader(dc, client, Format("欢迎进入 %s 安装程序", theSetupInfo.m_strProductName.c_str()), m_strDate);
+    }
+    EndPaint(m_hWnd, &paint);
+    result = 0;
+    return true;
+}

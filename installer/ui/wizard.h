@@ -1,0 +1,50 @@
+// The installer's wizard frame, and the confirmation it asks before the
+// installation is abandoned.
+#pragma once
+
+#include "common/ui/page_tab_ctrl.h"
+#include "framework/ui/dialog.h"
+#include "installer/ui/pages.h"
+
+#include <string>
+
+// Returns 1 to go on with the wizard, 2 to quit the installation.
+class COutDlg : public CDialog {
+public:
+    COutDlg();
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(int id, int code) override;
+    void OnOK() override { EndDialog(1); }
+    void OnCancel() override { EndDialog(2); }
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+};
+
+class CInstallDlg : public CDialog {
+public:
+    // finishMode: only the finish page, with the outcome of the command line.
+    explicit CInstallDlg(int finishMode);
+    ~CInstallDlg() override;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(int id, int code) override;
+    void OnCancel() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void OnNext();
+    void OnBack();
+    void SetNextLabel(const char* label) const;
+
+    HICON m_hIcon;
+    CPageTabCtrl m_tabPages;
+    CPage0 m_page0;
+    CPage1 m_page1;
+    CPage2 m_page2;
+    CPage3 m_page3;
+    CPage4 m_page4;
+    int m_bFinishMode;
+    std::string m_strDate;
+};

@@ -1,0 +1,58 @@
+// Shipped installers and packages made in memory for the end-to-end tests.
+#pragma once
+
+#include "common/scramble.h"
+#include "driver.h"
+#include "installer/core/pack_entry.h"
+#include "tools/pack/block_compressor.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+inline std::string Record(const std::string& name, size_t size)
+{
+    CPackEntry entry;
+    entry.m_nSize = static_cast<uint32_t>(size);
+    entry.m_strName = name;
+    CPackWriter writer;
+    entry.WriteTo(writer);
+    return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Size());
+}
+
+// One archive entry: header length, header (size, name, folder), content.
+inline std::string ArchiveEntry(const std::string& folder, const std::string& name, const std::string& content)
+{
+    CPackEntry entry;
+    entry.m_nSize = static_cast<uint32_t>(content.size());
+    entry.m_strName = name;
+    entry.m_strFolder = folder;
+    CPackWriter writer;
+    entry.WriteTo(writer);
+    std::string header(reinterpret_cast<const char*>(writer.Data()), writer.Size());
+    return U16(static_cast<unsigned>(header.size())) + header + content;
+}
+
+// A shipped installer: the program, then the items, the directory, the count and 1978.
+inline std::string Shipped(const std::string& program, const std::vector<std::pair<std::string, std::string>>& items)
+{
+    std::string out = program;
+    for (size_t i = items.size(); i-- > 0;)
+        out += items[i].second;
+    for (size_t i = items.size(); i-- > 0;) {
+        const std::string record = Record(items[i].first, items[i].second.size());
+        out += record + U16(static_cast<unsigned>(record.size()));
+    }
+    return out + U16(static_cast<unsigned>(items.size())) + U16(1978);
+}
+
+inline std::string Scrambled(std::string text)
+{
+    ScrambleBytes(text);
+    return text;
+}
+
+
+}  // namespace e2e

@@ -1,0 +1,194 @@
+// The installer as a user meets it: the shipped file is started, the wizard
+// is walked page by page, the finish run shows the outcome.
+#include "common/shell.h"
+#include "driver.h"
+#include "packages.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+constexpr int kNext = 1013, kBack = 1014, kCancel = 1009;
+const std::string kCaption = "TmdDemo 安装";
+
+// A product with files in subfolders, a system-library package, two
+// Start-menu entries (one in a group of two levels) and one desktop entry.
+std::string BuildShipped(const std::string& folder, bool folderSel = true)
+{
+    const std::string demoApp = ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"));
+    const std::string data = CompressBytes(ArchiveEntry("bin\\", "demo.exe", demoApp) +
+                                               ArchiveEntry("data\\sub\\", "readme.txt", "read me") +
+                                               ArchiveEntry("", "top.txt", "top"),
+                                           CompressionLevel::Fast);
+    const std::string dll = CompressBytes(ArchiveEntry("sys\\", "helper.dll", "MZ-helper"), CompressionLevel::Fast);
+    const std::string descriptor = Scrambled(
+        "[SoftInfo]\r\ncompanyname=Tmd\r\nproductname=TmdDemo\r\nproductversion=1.0\r\n\r\n"
+        "[InstallInfo]\r\nfolder=TmdVendor\\TmdDemo\\\r\nexefile=bin\\demo.exe\r\nbfoldersel=" +
+        std::string(folderSel ? "1" : "0") +
+        "\r\n\r\n[StartMenu]\r\nlinknum=2\r\ngroup_0=TmdVendor|TmdDemo|\r\nexefile_0=bin\\demo.exe\r\n"
+        "linkname_0=\\TmdDemo.lnk\r\ngroup_1=TmdVendor|\r\nexefile_1=data\\sub\\readme.txt\r\n"
+        "linkname_1=\\TmdReadme.lnk\r\n\r\n[Desktop]\r\nlinknum=1\r\nexefile_0=bin\\demo.exe\r\n"
+        "linkname_0=\\TmdDemo.lnk\r\n\r\n[SystemDll]\r\nckdll=1\r\n");
+    const std::string path = folder + "TmdDemoSetup.exe";
+    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
+                                 {{"data.rar", data},
+                                  {"dll.rar", dll},
+                                  {"install.tmd", descriptor},
+                                  {"license.txt", "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9 license text"},
+                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    return path;
+}
+
+// Ends whatever wizard of the test product is still open when a test ends,
+// so that a failed test leaves no process holding the temporary folder.
+struct CloseLeftovers {
+    ~CloseLeftovers()
+    {
+        while (HWND window = WaitForCaption(kCaption, 0))
+            TerminateOwner(window);
+    }
+};
+
+void Click(HWND frame, int id) { PostMessageA(GetDlgItem(frame, id), BM_CLICK, 0, 0); }
+
+// Waits until the frame's Next button carries the label.
+bool WaitForLabel(HWND frame, const std::string& label)
+{
+    for (int i = 0; i < 100; ++i) {
+        if (ItemText(frame, kNext) == label)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+std::string ShortcutTarget(const std::string& link)
+{
+    std::string target, description;
+    if (!ReadShortcut(link, target, description))
+        return "<no shortcut>";
+    EXPECT_EQ(description, "该程序由Tessaramond安装。");
+    return target;
+}
+}  // namespace
+
+TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
+{
+    const std::string installDir = SpecialFolder(CSIDL_PROGRAM_FILES) + "TmdVendor\\TmdDemo\\";
+    const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    const std::string temp = TempFolder() + "Tessaramond\\";
+    CloseLeftovers guard;
+    Process shipped(BuildShipped(NewFolder()), "");
+    ASSERT_TRUE(shipped.Started());
+
+    HWND wizard = WaitForCaption(kCaption, 60000);
+    ASSERT_NE(wizard, nullptr) << "the wizard did not appear";
+    EXPECT_FALSE(ItemVisible(wizard, kBack));
+    EXPECT_EQ(ItemText(wizard, kNext), "下一步");
+    EXPECT_TRUE(ItemEnabled(wizard, kCancel));
+    SaveScreenshot("wizard-0-welcome");
+
+    Click(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "同意"));
+    EXPECT_TRUE(ItemVisible(wizard, kBack));
+    EXPECT_EQ(WindowText(FindDescendant(wizard, 1012, "Edit")), "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9 license text");
+    SaveScreenshot("wizard-1-licence");
+
+    Click(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
+    EXPECT_EQ(WindowText(FindDescendant(wizard, 1014, "Edit")), installDir);
+    SaveScreenshot("wizard-2-folder");
+
+    // Back and forth restores the labels.
+    Click(wizard, kBack);
+    ASSERT_TRUE(WaitForLabel(wizard, "同意"));
+    Click(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
+
+    Click(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "安装"));
+    SaveScreenshot("wizard-3-options");
+
+    Click(wizard, kNext);
+    HWND finish = WaitForCaption(kCaption, 120000, kNext, "结束");
+    ASSERT_NE(finish, nullptr) << "the finish run did not appear";
+    EXPECT_FALSE(ItemVisible(finish, kBack));
+    EXPECT_FALSE(ItemEnabled(finish, kCancel));
+    SaveScreenshot("wizard-4-finish");
+
+    Click(finish, kNext);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+
+    // Every file of both packages, the launcher, the record and the shortcuts.
+    EXPECT_EQ(ReadFileBytes(installDir + "data\\sub\\readme.txt"), "read me");
+    EXPECT_EQ(ReadFileBytes(installDir + "top.txt"), "top");
+    EXPECT_EQ(ReadFileBytes(installDir + "sys\\helper.dll"), "MZ-helper");
+    const std::string launcher = ReadFileBytes(installDir + "bin\\uninstall.exe");
+    ASSERT_GT(launcher.size(), 4u);
+    const auto* id = reinterpret_cast<const uint8_t*>(launcher.data() + launcher.size() - 4);
+    const unsigned long recordId = id[0] | id[1] << 8 | id[2] << 16 | static_cast<unsigned long>(id[3]) << 24;
+    std::string record = ReadFileBytes(CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd");
+    ScrambleBytes(record);
+    for (const char* line : {"fielnum=5", "file_0=bin\\demo.exe", "file_3=sys\\helper.dll", "file_4=bin\\uninstall.exe",
+                             "group_0=TmdVendor|TmdDemo|", "linkname_1=\\TmdReadme.lnk"})
+        EXPECT_NE(record.find(std::string(line) + "\r\n"), std::string::npos) << line;
+    EXPECT_EQ(ShortcutTarget(programs + "TmdVendor\\TmdDemo\\TmdDemo.lnk"), installDir + "bin\\demo.exe");
+    EXPECT_EQ(ShortcutTarget(programs + "TmdVendor\\TmdReadme.lnk"), installDir + "data\\sub\\readme.txt");
+    EXPECT_EQ(ShortcutTarget(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "TmdDemo.lnk"), installDir + "bin\\demo.exe");
+
+    // "结束" started the program and removed the temporary folder.
+    for (int i = 0; i < 100 && GetFileAttributesA((installDir + "bin\\demo_app.started").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(100);
+    EXPECT_NE(GetFileAttributesA((installDir + "bin\\demo_app.started").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
+{
+    CloseLeftovers guard;
+    Process shipped(BuildShipped(NewFolder(), false), "");
+    HWND wizard = WaitForCaption(kCaption, 60000);
+    ASSERT_NE(wizard, nullptr);
+    Click(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "同意"));
+    Click(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
+    // The descriptor forbids another folder: browsing is disabled.
+    EXPECT_FALSE(IsWindowEnabled(FindDescendant(wizard, 1013, "Button")));
+
+    // "继续" keeps the wizard where it was.
+    Click(wizard, kCancel);
+    HWND confirm = WaitForCaption(kCaption, 10000, 1004, "继续");
+    ASSERT_NE(confirm, nullptr);
+    SaveScreenshot("wizard-cancel-confirmation");
+    Click(confirm, 1004);
+    ASSERT_TRUE(WaitUntilGone(confirm, 10000));
+    EXPECT_EQ(ItemText(wizard, kNext), "下一步");
+    EXPECT_TRUE(IsWindowVisible(wizard));
+
+    // Esc in the confirmation quits, like "退出安装".
+    Click(wizard, kCancel);
+    confirm = WaitForCaption(kCaption, 10000, 1004, "继续");
+    ASSERT_NE(confirm, nullptr);
+    PostMessageA(confirm, WM_COMMAND, IDCANCEL, 0);
+    HWND finish = WaitForCaption(kCaption, 60000, kNext, "结束");
+    ASSERT_NE(finish, nullptr);
+    SaveScreenshot("wizard-4-cancelled");
+    Click(finish, kNext);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+    EXPECT_EQ(GetFileAttributesA((TempFolder() + "Tessaramond\\").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Wizard, FinishRunRemovesOnlyItsOwnTemporaryFolder)
+{
+    const std::string victim = NewFolder();
+    WriteFileBytes(victim + "precious.txt", "keep me");
+    Process finish(BuiltProgram("TMD_INSTALLER_EXE"), "0|" + victim + "|Anyone|");
+    HWND window = WaitForCaption("Anyone 安装", 30000, kNext, "结束");
+    ASSERT_NE(window, nullptr);
+    Click(window, kNext);
+    EXPECT_EQ(finish.WaitForExit(30000), 22u);
+    EXPECT_EQ(ReadFileBytes(victim + "precious.txt"), "keep me");
+}
