@@ -34,7 +34,8 @@ const char kUsage[] =
     "build    packs DIR into \"data.rar\" (and --dll DIR into \"dll.rar\", which sets ckdll=1),\n"
     "         adds the descriptor as \"install.tmd\", the licence, the uninstaller and the\n"
     "         launcher, and appends them to the installer stub. Stub, uninstaller and launcher\n"
-    "         default to tessaramond.exe, untessaramond.exe and uninstall.exe next to this program.\n"
+    "         default to tessaramond.exe, untessaramond.exe and uninstall.exe next to this\n"
+    "         program, else in the installer folder of the build that produced it.\n"
     "         Names are converted from UTF-8 to GBK; names GBK cannot hold are refused.\n"
     "list     prints the items and the files of each archive.\n"
     "extract  writes the items, the files of \"data.rar\" under DIR/data and of \"dll.rar\"\n"
@@ -89,6 +90,24 @@ struct Arguments {
     }
 };
 
+// A stub file named on the command line, else the first of: next to this
+// program, the installer folder of the build that produced it.
+std::string DefaultProgram(const Arguments& args, const std::string& option, const fs::path& programFolder,
+                           const char* name)
+{
+    std::string given = args.Get(option);
+    if (!given.empty())
+        return given;
+    std::error_code error;
+    const fs::path nextToUs = programFolder / name;
+#ifdef TMD_STUB_FOLDER
+    const fs::path built = fs::path(TMD_STUB_FOLDER) / name;
+    if (!fs::exists(nextToUs, error) && fs::exists(built, error))
+        return built.string();
+#endif
+    return nextToUs.string();
+}
+
 std::string Utf8(const std::string& gbk)
 {
     std::string out;
@@ -105,9 +124,9 @@ int Build(const Arguments& args, const fs::path& programFolder)
     options.product = args.Require("--product");
     options.licence = args.Require("--licence");
     options.systemDll = args.Get("--dll");
-    options.stub = args.Get("--stub", (programFolder / "tessaramond.exe").string());
-    options.uninstaller = args.Get("--uninstaller", (programFolder / "untessaramond.exe").string());
-    options.launcher = args.Get("--launcher", (programFolder / "uninstall.exe").string());
+    options.stub = DefaultProgram(args, "--stub", programFolder, "tessaramond.exe");
+    options.uninstaller = DefaultProgram(args, "--uninstaller", programFolder, "untessaramond.exe");
+    options.launcher = DefaultProgram(args, "--launcher", programFolder, "uninstall.exe");
     const std::string level = args.Get("--level", "fast");
     if (level != "fast" && level != "best")
         throw UsageError{"--level must be fast or best"};
@@ -228,7 +247,7 @@ int Extract(const Arguments& args)
                         out.write(data, static_cast<std::streamsize>(size));
                     };
                 },
-                [&](uint64_t) { bar.Update(done, total); });
+                [&](uint64_t consumed) { bar.Update(done + consumed, total); });
             out.close();
             if (out.fail())
                 throw CPackFailure(Utf8Path(tree) + ": a file could not be written");

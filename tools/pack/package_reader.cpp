@@ -55,7 +55,7 @@ public:
         }
         return true;
     }
-    uint64_t Decoded() const { return m_decoded; }
+    uint64_t Consumed() const { return m_item.size - m_left; }
     [[noreturn]] void Damaged(const std::string& why) const
     {
         throw CPackFailure(m_item.name + ": damaged (" + why + ")");
@@ -78,7 +78,6 @@ private:
             Damaged("a block does not decode");
         m_size = produced;
         m_pos = 0;
-        m_decoded += produced;
         return true;
     }
     bool ReadRaw(uint8_t* out, uint32_t size)
@@ -94,7 +93,6 @@ private:
     char m_block[kBlockOutputSize];
     size_t m_size = 0;
     size_t m_pos = 0;
-    uint64_t m_decoded = 0;
 };
 }  // namespace
 
@@ -166,11 +164,11 @@ void WalkArchiveItem(std::ifstream& file, const PackageItem& item,
                 sink(buffer.data(), n);
             left -= n;
         }
-        if (progress && stream.Decoded() - reported >= (1u << 22)) {
-            reported = stream.Decoded();
+        if (progress && stream.Consumed() - reported >= (1u << 20)) {
+            reported = stream.Consumed();
             progress(reported);
         }
     }
     if (progress)
-        progress(stream.Decoded());
+        progress(stream.Consumed());
 }

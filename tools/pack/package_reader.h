@@ -26,7 +26,7 @@ void ReadItem(std::ifstream& file, const PackageItem& item, const std::function<
 
 // Decodes a block-compressed item and walks the archive it holds: for each
 // entry, onEntry returns where its bytes go (or nullptr to skip them).
-// progress(decoded bytes) is called now and then. Throws CPackFailure on
+// progress(bytes of the item consumed so far) is called now and then. Throws CPackFailure on
 // damage, naming the item.
 using ContentSink = std::function<void(const char*, size_t)>;
 void WalkArchiveItem(std::ifstream& file, const PackageItem& item,
