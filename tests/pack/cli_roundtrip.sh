@@ -2,10 +2,14 @@
 # tessaramond-pack build, list and extract over a generated tree of about
 # 50 MB (nested folders, empty files, a GBK name, compressible and random
 # files), then its one-line errors and exit codes.
-# Usage: cli_roundtrip.sh TOOL [EMULATOR]
+# With an installer stub as well, the built installer is started under the
+# emulator and must take the packaged role (exit code 20 until the
+# self-extraction stage exists).
+# Usage: cli_roundtrip.sh TOOL [EMULATOR [STUB]]
 set -euo pipefail
 tool=$(realpath "$1")
 emulator=${2:+$(realpath "$2")}
+stub=${3:+$(realpath "$3")}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tmd-pack-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -68,4 +72,11 @@ expect_error 1 'not a shipped installer' list stub.exe
 head -c $(( $(stat -c %s setup.exe) / 2 )) setup.exe >cut.exe
 expect_error 1 '' list cut.exe
 pack --help | grep -q 'Usage' || fail "--help"
+
+if [ -n "$stub" ]; then
+  pack build -o real.exe --descriptor setup.ini --product product/empty-files --licence licence.txt \
+    --stub "$stub" --uninstaller un.exe --launcher la.exe || fail "build with the real stub"
+  set +e; timeout 60 $emulator ./real.exe </dev/null >/dev/null 2>&1; rc=$?; set -e
+  [ "$rc" -eq 20 ] || fail "the built installer did not take the packaged role (exit code $rc)"
+fi
 echo "round trip of ${size} MB passed"
