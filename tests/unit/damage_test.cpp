@@ -1,9 +1,10 @@
-#include "framework/strings.h"
 // Damaged inputs cut at many lengths (every one near a boundary) and with
-// random byte flips: the workers end with exactly one final message, report a cut file as damaged unless it
-// ends on a block or entry boundary, and never list a file they did not
-// write completely. Under ASan this also checks that no buffer is overrun.
+// random byte flips: the workers end with exactly one final message, report
+// a cut file as damaged unless it ends on a block or entry boundary, and
+// never list a file they did not write completely. Under ASan this also
+// checks that no buffer is overrun.
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "installer/core/archive_worker.h"
 #include "installer/core/decompress_worker.h"
 #include "installer/setup/setup_info.h"
