@@ -21,6 +21,13 @@ void CEvent::ResetEvent()
 bool CEvent::Lock(unsigned timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    // A poll must not sleep: a timed wait, even one already expired, costs
+    // the timer slack, and workers poll once per block.
+    if (timeoutMs == 0) {
+        bool was = m_signalled;
+        m_signalled = false;
+        return was;
+    }
     if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_signalled; }))
         return false;
     m_signalled = false;

@@ -4,9 +4,22 @@
 #include "installer/core/item_directory.h"
 
 namespace {
+// CON, NUL, COM1 and the like name devices in every folder, with any extension.
+bool IsDeviceName(const std::string& component)
+{
+    std::string stem = component.substr(0, component.find('.'));
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
+        return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
 bool IsSafeComponent(const std::string& component)
 {
-    if (!IsPlainFileName(component))
+    if (!IsPlainFileName(component) || IsDeviceName(component))
         return false;
     // Windows drops trailing dots and spaces, so "..." or "a " would name
     // something other than what the archive says.

@@ -138,6 +138,7 @@ TEST(ArchiveWorker, EntriesLeavingTheInstallFolderAreRefusedBeforeWriting)
         {"..\\", "evil.txt"}, {"a\\..\\..\\", "evil.txt"}, {"\\", "evil.txt"},   {"\\abs\\", "evil.txt"},
         {"C:\\", "evil.txt"}, {"", "C:evil.txt"},          {"", "evil.txt:ads"}, {"", ".."},
         {"a\\\\", "x"},       {"a/../../", "evil.txt"},     {"dots...\\", "x"},   {"", "trailing "},
+        {"", "NUL"},          {"con.txt\\", "x"},           {"", "Com1.log"},
     };
     for (const auto& [folder, name] : hostile) {
         Install x;
@@ -149,6 +150,7 @@ TEST(ArchiveWorker, EntriesLeavingTheInstallFolderAreRefusedBeforeWriting)
     }
     EXPECT_TRUE(IsSafeRelativePath("a\\b\\", "c.txt"));
     EXPECT_TRUE(IsSafeRelativePath("", "c.txt"));
+    EXPECT_TRUE(IsSafeRelativePath("console\\", "com10.txt"));
 }
 
 TEST(ArchiveWorker, CancelKeepsTheWrittenFileButDoesNotListIt)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ std::string NewScratchFolder();
 void RemoveScratchFolders();
 // The Windows-form path of a file named by the host (Linux) path.
 std::string FromHostPath(const std::string& hostPath);
+
+// The host's own path (for std::filesystem) of a Windows-form path.
+std::filesystem::path HostPathOf(const std::string& windowsPath);
 
 // Differs between test processes running at the same time.
 unsigned ScratchSeed();

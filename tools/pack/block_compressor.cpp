@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
 namespace {
+constexpr size_t kPiecesPerWorker = 64;
+
 size_t WorkMemorySize(CompressionLevel level)
 {
     return level == CompressionLevel::Best ? LZO1X_999_MEM_COMPRESS : LZO1X_1_MEM_COMPRESS;
@@ -37,7 +39,7 @@ void EnsureLzo()
 {
     static const bool ready = lzo_init() == LZO_E_OK;
     if (!ready)
-        throw std::runtime_error("LZO library could not be initialised");
+        throw std::runtime_error("the LZO library could not be initialised");
 }
 }  // namespace
 
@@ -51,64 +53,92 @@ std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel lev
     return out;
 }
 
-bool CompressStream(std::istream& in, std::ostream& out, CompressionLevel level,
-                    const std::function<void(uint64_t)>& progress)
+CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level)
+    : m_out(out), m_level(level), m_workers(std::max(1u, std::thread::hardware_concurrency()))
 {
     EnsureLzo();
-    const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-    const size_t piecesPerWorker = 64;
-    const size_t batchPieces = workers * piecesPerWorker;
-    std::vector<uint8_t> input(batchPieces * kBlockOutputSize);
-    std::vector<std::string> blocks(batchPieces);
-    std::vector<std::vector<uint8_t>> work(workers, std::vector<uint8_t>(WorkMemorySize(level)));
-    uint64_t done = 0;
-    for (;;) {
-        in.read(reinterpret_cast<char*>(input.data()), static_cast<std::streamsize>(input.size()));
-        const auto got = static_cast<size_t>(in.gcount());
-        if (in.bad())
-            return false;
-        if (got == 0)
-            break;
-        const size_t pieces = (got + kBlockOutputSize - 1) / kBlockOutputSize;
-        std::atomic<bool> failed{false};
-        auto compressRange = [&](unsigned w) {
-            for (size_t i = w; i < pieces; i += workers) {
-                size_t size = std::min(kBlockOutputSize, got - i * kBlockOutputSize);
-                if (!CompressInto(input.data() + i * kBlockOutputSize, size, level, work[w], blocks[i]))
-                    failed = true;
-            }
-        };
-        if (pieces == 1 || workers == 1) {
-            for (unsigned w = 0; w < workers; ++w)
-                compressRange(w);
-        } else {
-            std::vector<std::jthread> threads;
-            for (unsigned w = 0; w < workers; ++w)
-                threads.emplace_back(compressRange, w);
-        }
-        if (failed)
-            return false;
-        for (size_t i = 0; i < pieces; ++i) {
-            const auto len = static_cast<uint16_t>(blocks[i].size());
-            const char lenBytes[2] = {static_cast<char>(len & 0xFF), static_cast<char>(len >> 8)};
-            out.write(lenBytes, 2);
-            out.write(blocks[i].data(), static_cast<std::streamsize>(blocks[i].size()));
-        }
-        if (!out)
-            return false;
-        done += got;
-        if (progress)
-            progress(done);
-        if (got < input.size())
-            break;
+    m_batch.resize(m_workers * kPiecesPerWorker * kBlockOutputSize);
+    m_blocks.resize(m_workers * kPiecesPerWorker);
+    m_work.assign(m_workers, std::vector<uint8_t>(WorkMemorySize(level)));
+}
+
+bool CBlockCompressor::Write(const void* data, size_t size)
+{
+    auto* p = static_cast<const uint8_t*>(data);
+    while (size > 0 && !m_failed) {
+        size_t n = std::min(size, m_batch.size() - m_filled);
+        std::memcpy(m_batch.data() + m_filled, p, n);
+        m_filled += n;
+        m_input += n;
+        p += n;
+        size -= n;
+        if (m_filled == m_batch.size())
+            FlushBatch();
     }
-    return true;
+    return !m_failed;
+}
+
+bool CBlockCompressor::Finish()
+{
+    if (m_filled > 0)
+        FlushBatch();
+    m_out.flush();
+    return !m_failed && m_out.good();
+}
+
+bool CBlockCompressor::FlushBatch()
+{
+    const size_t pieces = (m_filled + kBlockOutputSize - 1) / kBlockOutputSize;
+    std::atomic<bool> failed{false};
+    auto compressShare = [&](unsigned w) {
+        for (size_t i = w; i < pieces; i += m_workers) {
+            size_t size = std::min(kBlockOutputSize, m_filled - i * kBlockOutputSize);
+            if (!CompressInto(m_batch.data() + i * kBlockOutputSize, size, m_level, m_work[w], m_blocks[i]))
+                failed = true;
+        }
+    };
+    if (pieces <= 1 || m_workers == 1) {
+        for (unsigned w = 0; w < m_workers; ++w)
+            compressShare(w);
+    } else {
+        std::vector<std::jthread> threads;
+        for (unsigned w = 0; w < m_workers && w < pieces; ++w)
+            threads.emplace_back(compressShare, w);
+    }
+    m_filled = 0;
+    if (failed) {
+        m_failed = true;
+        return false;
+    }
+    for (size_t i = 0; i < pieces; ++i) {
+        const auto len = static_cast<uint16_t>(m_blocks[i].size());
+        const char lenBytes[2] = {static_cast<char>(len & 0xFF), static_cast<char>(len >> 8)};
+        m_out.write(lenBytes, 2);
+        m_out.write(m_blocks[i].data(), static_cast<std::streamsize>(m_blocks[i].size()));
+        m_output += 2 + m_blocks[i].size();
+    }
+    if (!m_out)
+        m_failed = true;
+    return !m_failed;
+}
+
+bool CompressStream(std::istream& in, std::ostream& out, CompressionLevel level)
+{
+    CBlockCompressor compressor(out, level);
+    std::vector<char> buffer(1 << 20);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        if (in.bad() || !compressor.Write(buffer.data(), static_cast<size_t>(in.gcount())))
+            return false;
+    }
+    return compressor.Finish();
 }
 
 std::string CompressBytes(const std::string& data, CompressionLevel level)
 {
-    std::istringstream in(data);
     std::ostringstream out;
-    CompressStream(in, out, level);
+    CBlockCompressor compressor(out, level);
+    compressor.Write(data.data(), data.size());
+    compressor.Finish();
     return out.str();
 }

@@ -4,22 +4,48 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 enum class CompressionLevel { Fast, Best };  // lzo1x_1 and lzo1x_999
 
 // One piece of at most 4096 bytes, compressed, without its length field.
 std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel level);
 
-// Compresses all of in to out. Pieces are compressed in parallel on every
-// core, in batches, so memory stays bounded whatever the input size.
-// progress(bytes of input done) is called after each batch. False when
-// reading or writing fails.
-bool CompressStream(std::istream& in, std::ostream& out, CompressionLevel level,
-                    const std::function<void(uint64_t)>& progress = nullptr);
+// Takes the uncompressed bytes in any portions and writes the blocks to out.
+// Pieces are gathered in batches and compressed in parallel on every core,
+// so memory stays bounded whatever the input size.
+class CBlockCompressor {
+public:
+    CBlockCompressor(std::ostream& out, CompressionLevel level);
+    CBlockCompressor(const CBlockCompressor&) = delete;
+    CBlockCompressor& operator=(const CBlockCompressor&) = delete;
 
+    // False once writing to out has failed.
+    bool Write(const void* data, size_t size);
+    // Compresses what is left; false when anything failed.
+    bool Finish();
+    uint64_t InputBytes() const { return m_input; }
+    uint64_t OutputBytes() const { return m_output; }
+
+private:
+    bool FlushBatch();
+
+    std::ostream& m_out;
+    CompressionLevel m_level;
+    unsigned m_workers;
+    std::vector<uint8_t> m_batch;
+    size_t m_filled = 0;
+    std::vector<std::string> m_blocks;
+    std::vector<std::vector<uint8_t>> m_work;
+    uint64_t m_input = 0;
+    uint64_t m_output = 0;
+    bool m_failed = false;
+};
+
+// Compresses all of in to out; false when reading or writing fails.
+bool CompressStream(std::istream& in, std::ostream& out, CompressionLevel level);
 // The whole block-compressed form of a byte string; for tests and small items.
 std::string CompressBytes(const std::string& data, CompressionLevel level);

@@ -57,3 +57,5 @@ std::vector<PostedMessage> CMessageSink::Drain()
         out.push_back({m.message, m.wParam, m.lParam});
     return out;
 }
+
+std::filesystem::path HostPathOf(const std::string& windowsPath) { return HostPath(windowsPath); }

@@ -47,3 +47,11 @@ std::vector<PostedMessage> CMessageSink::Drain()
         out.push_back({msg.message, static_cast<uintptr_t>(msg.wParam), static_cast<intptr_t>(msg.lParam)});
     return out;
 }
+
+std::filesystem::path HostPathOf(const std::string& windowsPath)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, windowsPath.data(), static_cast<int>(windowsPath.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.data(), static_cast<int>(windowsPath.size()), wide.data(), n);
+    return std::filesystem::path(wide);
+}

@@ -1,0 +1,229 @@
+// Builder to installer: trees packed by the builder's writers come back
+// byte for byte through the decompression and archive workers, and whole
+// packages through the item directory reader.
+#include "common/scramble.h"
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/core/archive_worker.h"
+#include "installer/core/decompress_worker.h"
+#include "installer/core/item_directory.h"
+#include "installer/setup/setup_info.h"
+#include "tools/pack/archive_writer.h"
+#include "tools/pack/block_compressor.h"
+#include "tools/pack/descriptor.h"
+#include "tools/pack/pack_error.h"
+#include "tools/pack/package_reader.h"
+#include "tools/pack/package_writer.h"
+#include "archive_bytes.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path U8(const char8_t* text) { return fs::path(std::u8string(text)); }
+
+void WriteHost(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A product tree of nested folders, empty files and sizes around the block
+// and piece size; the map holds each file by its GBK install path.
+struct Tree {
+    std::string folder = NewScratchFolder();
+    fs::path root = HostPathOf(folder) / "product";
+    std::map<std::string, std::string> files;
+
+    Tree()
+    {
+        Add(U8(u8"readme.txt"), "readme.txt", "hello\r\n");
+        Add(U8(u8"empty.dat"), "empty.dat", "");
+        Add(U8(u8"bin") / U8(u8"app.exe"), "bin\\app.exe", NoiseBytes(100000, 1));
+        Add(U8(u8"bin") / U8(u8"zero"), "bin\\zero", "");
+        unsigned seed = 2;
+        for (size_t size : {1u, 4095u, 4096u, 4097u, 8192u, 12289u, 65536u})
+            Add(U8(u8"data") / U8(u8"sizes") / fs::path(Format("f%u", static_cast<unsigned>(size))),
+                Format("data\\sizes\\f%u", static_cast<unsigned>(size)), NoiseBytes(size, seed++));
+        Add(U8(u8"data") / U8(u8"text.txt"), "data\\text.txt", std::string(300000, 'x') + "end");
+        // "说明" and "资料" in GBK: 0xCB 0xB5 0xC3 0xF7 and 0xD7 0xCA 0xC1 0xCF.
+        Add(U8(u8"资料") / U8(u8"说明.txt"), "\xD7\xCA\xC1\xCF\\\xCB\xB5\xC3\xF7.txt", "GBK names");
+        fs::create_directories(root / "empty-folder");
+    }
+    void Add(const fs::path& rel, const std::string& gbk, const std::string& bytes)
+    {
+        WriteHost(root / rel, bytes);
+        files[gbk] = bytes;
+    }
+};
+
+// Installs the compressed archive at folder + "data.rar" as the install
+// progress dialog would: decode, then unpack into folder + "install\".
+std::vector<PostedMessage> Install(const std::string& folder, unsigned& decoded, unsigned& unpacked)
+{
+    CMessageSink sink;
+    CDecompressTask decompress;
+    decompress.m_hNotifyWnd = sink.Target();
+    decompress.m_strSource = folder + "data.rar";
+    decompress.m_strDest = folder + "data.h66";
+    decoded = DecompressThreadProc(&decompress);
+    std::vector<PostedMessage> messages = sink.Drain();
+
+    CFile archive;
+    archive.Open(decompress.m_strDest, CFile::modeRead);
+    CArchiveTask task;
+    task.m_hNotifyWnd = sink.Target();
+    task.m_strArchive = decompress.m_strDest;
+    task.m_nExpectedLength = static_cast<uint32_t>(archive.GetLength());
+    archive.Close();
+    theSetupInfo = CSetupInfo();
+    theSetupInfo.m_strInstallDir = folder + "install\\";
+    CreateFolder(theSetupInfo.m_strInstallDir);
+    unpacked = ArchiveThreadProc(&task);
+    for (const auto& m : sink.Drain())
+        messages.push_back(m);
+    return messages;
+}
+}  // namespace
+
+TEST(PackRoundTrip, GeneratedTreeComesBackByteForByteAtBothLevels)
+{
+    for (auto level : {CompressionLevel::Fast, CompressionLevel::Best}) {
+        Tree tree;
+        const std::vector<ArchiveFile> files = CollectFiles(tree.root);
+        ASSERT_EQ(files.size(), tree.files.size());
+        {
+            std::ofstream out(HostPathOf(tree.folder + "data.rar"), std::ios::binary);
+            CBlockCompressor compressor(out, level);
+            WriteArchive(files, [&](const void* d, size_t n) { compressor.Write(d, n); });
+            ASSERT_TRUE(compressor.Finish());
+            EXPECT_EQ(compressor.InputBytes(), ArchiveLength(files));
+        }
+        unsigned decoded = 0, unpacked = 0;
+        auto messages = Install(tree.folder, decoded, unpacked);
+        EXPECT_EQ(decoded, 1u);
+        EXPECT_EQ(unpacked, 1u);
+        EXPECT_EQ(messages.back(), (PostedMessage{WM_ARCHIVE_PROGRESS, kProgressDone, 0}));
+        std::vector<std::string> expectedList;
+        for (const auto& f : files)
+            expectedList.push_back(f.folder + f.name);
+        EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, expectedList);
+        for (const auto& [path, bytes] : tree.files)
+            EXPECT_EQ(ReadWholeFile(tree.folder + "install\\" + path), bytes) << path;
+    }
+}
+
+TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
+{
+    Tree tree;
+    const std::string f = tree.folder;
+    WriteHost(HostPathOf(f + "stub.exe"), "MZ-stub-image");
+    WriteHost(HostPathOf(f + "un.exe"), "uninstaller");
+    WriteHost(HostPathOf(f + "la.exe"), "launcher");
+    WriteHost(HostPathOf(f + "licence.txt"), "\xE8\xAE\xB8\xE5\x8F\xAF\nline 2\n");  // "许可"
+    WriteHost(HostPathOf(f + "setup.ini"), "[SoftInfo]\nproductname=Demo\n");
+    fs::create_directories(HostPathOf(f + "dll"));
+    WriteHost(HostPathOf(f + "dll") / "sys.dll", "system library");
+
+    BuildOptions options;
+    options.output = HostPathOf(f + "setup.exe");
+    options.descriptor = HostPathOf(f + "setup.ini");
+    options.product = tree.root;
+    options.systemDll = HostPathOf(f + "dll");
+    options.licence = HostPathOf(f + "licence.txt");
+    options.stub = HostPathOf(f + "stub.exe");
+    options.uninstaller = HostPathOf(f + "un.exe");
+    options.launcher = HostPathOf(f + "la.exe");
+    uint64_t lastDone = 0, lastTotal = 1;
+    BuildSummary summary = BuildPackage(options, [&](uint64_t d, uint64_t t) { lastDone = d, lastTotal = t; });
+    EXPECT_EQ(summary.files, tree.files.size() + 1);
+    EXPECT_EQ(lastDone, lastTotal);
+
+    // What the self-extraction stage does with the shipped file.
+    const std::string copy = f + "copy.exe";
+    ASSERT_TRUE(CopyFileTo(f + "setup.exe", copy, false));
+    ItemDirectory directory;
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(copy, CFile::modeReadWrite));
+        ASSERT_EQ(ReadItemDirectory(file, directory), DirectoryError::None);
+    }
+    const std::string temp = f + "temp\\";
+    CreateFolder(temp);
+    CSetupInfo setup;
+    ASSERT_EQ(ExtractAllItems(copy, temp, directory, setup, nullptr), ExtractError::None);
+    EXPECT_EQ(ReadWholeFile(copy), "MZ-stub-image");
+    EXPECT_EQ(ReadWholeFile(temp + "untessaramond.exe"), "uninstaller");
+    EXPECT_EQ(ReadWholeFile(temp + "uninstall.exe"), "launcher");
+    EXPECT_EQ(ReadWholeFile(temp + "license.txt"), "\xD0\xED\xBF\xC9\r\nline 2\r\n");
+    std::string descriptor = ReadWholeFile(temp + "install.tmd");
+    ScrambleBytes(descriptor);
+    EXPECT_EQ(descriptor, "[SoftInfo]\r\nproductname=Demo\r\n[SystemDll]\r\nckdll=1\r\n");
+    EXPECT_EQ(setup.m_nDataSize, static_cast<int64_t>(ReadWholeFile(temp + "data.rar").size()));
+
+    unsigned decoded = 0, unpacked = 0;
+    Install(temp, decoded, unpacked);
+    ASSERT_EQ(unpacked, 1u);
+    for (const auto& [path, bytes] : tree.files)
+        EXPECT_EQ(ReadWholeFile(temp + "install\\" + path), bytes) << path;
+
+    // The lister walks the same archives.
+    std::ifstream file(HostPathOf(f + "setup.exe"), std::ios::binary);
+    std::vector<std::string> names;
+    for (const PackageItem& item : ReadPackageItems(file, "setup.exe")) {
+        names.push_back(item.name);
+        if (item.name == "dll.rar")
+            WalkArchiveItem(file, item, [&](const CPackEntry& e) -> ContentSink {
+                names.push_back(e.m_strFolder + e.m_strName);
+                return nullptr;
+            });
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"data.rar", "dll.rar", "sys.dll", "install.tmd", "license.txt",
+                                               "untessaramond.exe", "uninstall.exe"}));
+}
+
+TEST(PackBuilder, RefusesWhatTheInstallerCouldNotInstall)
+{
+    Tree tree;
+    WriteHost(tree.root / U8(u8"emoji-😀.txt"), "x");
+    try {
+        CollectFiles(tree.root);
+        FAIL() << "a name GBK cannot hold was packed";
+    } catch (const CPackFailure& e) {
+        EXPECT_NE(std::string(e.what()).find("GBK"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("emoji-"), std::string::npos) << e.what();
+    }
+
+    BuildOptions options;
+    options.output = HostPathOf(tree.folder + "out.exe");
+    options.stub = HostPathOf(tree.folder + "missing-stub.exe");
+    try {
+        BuildPackage(options, nullptr);
+        FAIL() << "built without a stub";
+    } catch (const CPackFailure& e) {
+        EXPECT_NE(std::string(e.what()).find("missing-stub.exe"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(options.output));
+}
+
+TEST(PackBuilder, DescriptorGetsGbkCrLfAndTheSystemLibraryFlag)
+{
+    EXPECT_EQ(PrepareDescriptor("\xEF\xBB\xBF[SoftInfo]\nproductname=\xE6\xBC\x94\xE7\xA4\xBA\n", false, "d"),
+              "[SoftInfo]\r\nproductname=\xD1\xDD\xCA\xBE\r\n[SystemDll]\r\nckdll=0\r\n");
+    EXPECT_EQ(PrepareDescriptor("[SystemDll]\r\nckdll=0\r\n[Desktop]\r\nlinknum=0\r\n", true, "d"),
+              "[SystemDll]\r\nckdll=1\r\n[Desktop]\r\nlinknum=0\r\n");
+    EXPECT_EQ(PrepareDescriptor("[SystemDll]\nx=1\n\n[Desktop]\n", true, "d"),
+              "[SystemDll]\r\nx=1\r\nckdll=1\r\n\r\n[Desktop]\r\n");
+    try {
+        PrepareDescriptor("[SoftInfo]\nproductname=\xF0\x9F\x98\x80\n", false, "setup.ini");
+        FAIL() << "a descriptor GBK cannot hold was accepted";
+    } catch (const CPackFailure& e) {
+        EXPECT_NE(std::string(e.what()).find("setup.ini:2"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(DescriptorToUtf8("[a]\r\nk=\xD1\xDD\xCA\xBE\r\n"), "[a]\nk=\xE6\xBC\x94\xE7\xA4\xBA\n");
+}

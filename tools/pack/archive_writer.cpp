@@ -1,0 +1,121 @@
+#include "tools/pack/archive_writer.h"
+
+#include "installer/core/archive_reader.h"
+#include "installer/core/pack_entry.h"
+#include "tools/pack/gbk.h"
+#include "tools/pack/pack_error.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string GbkName(const fs::path& host)
+{
+    std::string gbk;
+    if (!Utf8ToGbk(Utf8Path(host.filename()), gbk))
+        throw CPackFailure(Utf8Path(host) + ": the name has characters that GBK cannot hold");
+    return gbk;
+}
+
+std::string HeaderBytes(const ArchiveFile& file)
+{
+    CPackEntry entry;
+    entry.m_nSize = file.size;
+    entry.m_strName = file.name;
+    entry.m_strFolder = file.folder;
+    CPackWriter writer;
+    entry.WriteTo(writer);
+    return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Size());
+}
+
+void CheckFile(const ArchiveFile& file)
+{
+    const std::string where = Utf8Path(file.host);
+    if (!IsSafeRelativePath(file.folder, file.name))
+        throw CPackFailure(where + ": the installer would refuse this name");
+    if (!IsScramblable(file.name) || !IsScramblable(file.folder))
+        throw CPackFailure(where + ": the name holds a control character");
+    if (HeaderBytes(file).size() > kMaxRecordSize)
+        throw CPackFailure(where + ": folder and name are too long (the entry header exceeds 256 bytes)");
+}
+
+void Collect(const fs::path& dir, const std::string& folder, std::vector<ArchiveFile>& out)
+{
+    std::vector<fs::directory_entry> entries;
+    for (const auto& e : fs::directory_iterator(dir))
+        entries.push_back(e);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    // Files of a folder first, then its sub-folders: the installer creates
+    // each folder as it meets it.
+    std::vector<fs::path> subfolders;
+    for (const auto& e : entries) {
+        if (e.is_directory()) {
+            subfolders.push_back(e.path());
+            continue;
+        }
+        if (!e.is_regular_file())
+            throw CPackFailure(Utf8Path(e.path()) + ": not a regular file");
+        const uintmax_t size = e.file_size();
+        if (size > UINT32_MAX)
+            throw CPackFailure(Utf8Path(e.path()) + ": files of 4 GiB or more cannot be packed");
+        ArchiveFile file{e.path(), folder, GbkName(e.path()), static_cast<uint32_t>(size)};
+        CheckFile(file);
+        out.push_back(std::move(file));
+    }
+    for (const auto& sub : subfolders)
+        Collect(sub, folder + GbkName(sub) + "\\", out);
+}
+}  // namespace
+
+std::vector<ArchiveFile> CollectFiles(const fs::path& root)
+{
+    std::error_code error;
+    if (!fs::is_directory(root, error))
+        throw CPackFailure(Utf8Path(root) + ": not a folder");
+    std::vector<ArchiveFile> files;
+    try {
+        Collect(root, "", files);
+    } catch (const fs::filesystem_error& e) {
+        throw CPackFailure(Utf8Path(e.path1()) + ": cannot be read");
+    }
+    uint64_t length = ArchiveLength(files);
+    if (length >= (uint64_t{1} << 32))
+        throw CPackFailure(Utf8Path(root) + ": the files come to 4 GiB or more, more than one archive can hold");
+    return files;
+}
+
+uint64_t ArchiveLength(const std::vector<ArchiveFile>& files)
+{
+    uint64_t total = 0;
+    for (const auto& f : files)
+        total += 2 + HeaderBytes(f).size() + f.size;
+    return total;
+}
+
+void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<void(const void*, size_t)>& sink)
+{
+    std::vector<char> buffer(1 << 20);
+    for (const auto& file : files) {
+        const std::string header = HeaderBytes(file);
+        const char len[2] = {static_cast<char>(header.size() & 0xFF), static_cast<char>(header.size() >> 8)};
+        sink(len, 2);
+        sink(header.data(), header.size());
+        std::ifstream in(file.host, std::ios::binary);
+        if (!in)
+            throw CPackFailure(Utf8Path(file.host) + ": cannot be opened");
+        uint64_t left = file.size;
+        while (left > 0) {
+            auto n = static_cast<std::streamsize>(std::min<uint64_t>(left, buffer.size()));
+            in.read(buffer.data(), n);
+            if (in.gcount() != n)
+                throw CPackFailure(Utf8Path(file.host) + ": changed or could not be read while packing");
+            sink(buffer.data(), static_cast<size_t>(n));
+            left -= static_cast<uint64_t>(n);
+        }
+        if (in.peek() != std::char_traits<char>::eof())
+            throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
+    }
+}

@@ -1,0 +1,18 @@
+// The one-line failure every builder step reports to the command line.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+class CPackFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A host path as UTF-8 text, for messages and name conversion.
+inline std::string Utf8Path(const std::filesystem::path& path)
+{
+    std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}

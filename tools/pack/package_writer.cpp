@@ -1,0 +1,203 @@
+#include "tools/pack/package_writer.h"
+
+#include "common/scramble.h"
+#include "installer/core/item_directory.h"
+#include "installer/core/pack_entry.h"
+#include "tools/pack/archive_writer.h"
+#include "tools/pack/descriptor.h"
+#include "tools/pack/gbk.h"
+#include "tools/pack/pack_error.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string ReadHostFile(const fs::path& path, const std::string& what)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw CPackFailure(Utf8Path(path) + ": " + what + " is missing or cannot be read");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool IsValidUtf8(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > text.size())
+            return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
+struct Item {
+    std::string name;
+    uint64_t size;
+};
+
+// Appends an item's bytes to the output and notes its size.
+class CPackageOutput {
+public:
+    explicit CPackageOutput(const fs::path& path) : m_path(path), m_out(path, std::ios::binary | std::ios::trunc)
+    {
+        if (!m_out)
+            throw CPackFailure(Utf8Path(path) + ": cannot be created");
+    }
+    std::ofstream& Stream() { return m_out; }
+    void AddItem(const std::string& name, const std::string& bytes)
+    {
+        m_out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        Added(name, bytes.size());
+    }
+    void Added(const std::string& name, uint64_t size)
+    {
+        if (size > UINT32_MAX)
+            throw CPackFailure(name + ": items of 4 GiB or more cannot be packed");
+        m_items.push_back({name, size});
+    }
+    // Records of the items in reverse order of their contents, so the item
+    // written last is item 1, nearest the end; then count and marker.
+    uint64_t Finish()
+    {
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            CPackEntry entry;
+            entry.m_nSize = static_cast<uint32_t>(m_items[i].size);
+            entry.m_strName = m_items[i].name;
+            CPackWriter writer;
+            entry.WriteTo(writer);
+            m_out.write(reinterpret_cast<const char*>(writer.Data()), static_cast<std::streamsize>(writer.Size()));
+            WriteU16(static_cast<uint16_t>(writer.Size()));
+        }
+        WriteU16(static_cast<uint16_t>(m_items.size()));
+        WriteU16(kMarkerPackaged);
+        m_out.flush();
+        if (!m_out)
+            throw CPackFailure(Utf8Path(m_path) + ": writing failed (disk full?)");
+        const auto length = static_cast<uint64_t>(m_out.tellp());
+        m_out.close();
+        return length;
+    }
+
+private:
+    void WriteU16(uint16_t v)
+    {
+        const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+        m_out.write(b, 2);
+    }
+
+    fs::path m_path;
+    std::ofstream m_out;
+    std::vector<Item> m_items;
+};
+
+// Removes the unfinished output unless the build got to the end.
+class CRemoveUnlessKept {
+public:
+    explicit CRemoveUnlessKept(fs::path path) : m_path(std::move(path)) {}
+    ~CRemoveUnlessKept()
+    {
+        std::error_code ignored;
+        if (!m_kept)
+            fs::remove(m_path, ignored);
+    }
+    CRemoveUnlessKept(const CRemoveUnlessKept&) = delete;
+    CRemoveUnlessKept& operator=(const CRemoveUnlessKept&) = delete;
+    void Keep() { m_kept = true; }
+
+private:
+    fs::path m_path;
+    bool m_kept = false;
+};
+
+void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, const std::vector<ArchiveFile>& files,
+                          CompressionLevel level, uint64_t& done, uint64_t total,
+                          const std::function<void(uint64_t, uint64_t)>& progress)
+{
+    CBlockCompressor compressor(out.Stream(), level);
+    uint64_t reported = 0;
+    WriteArchive(files, [&](const void* data, size_t size) {
+        if (!compressor.Write(data, size))
+            throw CPackFailure(itemName + ": writing failed (disk full?)");
+        done += size;
+        if (progress && done - reported >= (1u << 22)) {
+            reported = done;
+            progress(done, total);
+        }
+    });
+    if (!compressor.Finish())
+        throw CPackFailure(itemName + ": writing failed (disk full?)");
+    out.Added(itemName, compressor.OutputBytes());
+}
+}  // namespace
+
+std::string PrepareLicence(const std::string& text, const std::string& fileName)
+{
+    const std::string body = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;
+    std::string gbk, probe;
+    if (!Utf8ToGbk(body, gbk)) {
+        if (IsValidUtf8(body) || !GbkToUtf8(body, probe))
+            throw CPackFailure(fileName + ": the licence has characters that GBK cannot hold");
+        gbk = body;  // not UTF-8 but valid GBK: already in the installer's code page
+    }
+    std::string out;
+    for (size_t i = 0; i < gbk.size(); ++i) {
+        if (gbk[i] == '\n' && (i == 0 || gbk[i - 1] != '\r'))
+            out += '\r';
+        out += gbk[i];
+    }
+    return out;
+}
+
+BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress)
+{
+    // Everything small is read and checked before the output is touched.
+    const std::string stub = ReadHostFile(options.stub, "the installer stub");
+    const std::string uninstaller = ReadHostFile(options.uninstaller, "the uninstaller");
+    const std::string launcher = ReadHostFile(options.launcher, "the uninstall launcher");
+    const std::string licence = PrepareLicence(ReadHostFile(options.licence, "the licence"),
+                                               Utf8Path(options.licence));
+    std::string descriptor = PrepareDescriptor(ReadHostFile(options.descriptor, "the setup descriptor"),
+                                               !options.systemDll.empty(), Utf8Path(options.descriptor));
+    ScrambleBytes(descriptor);
+    const std::vector<ArchiveFile> product = CollectFiles(options.product);
+    std::vector<ArchiveFile> system;
+    if (!options.systemDll.empty())
+        system = CollectFiles(options.systemDll);
+    const uint64_t total = ArchiveLength(product) + ArchiveLength(system);
+
+    fs::path partial = options.output;
+    partial += ".partial";
+    CRemoveUnlessKept cleanup(partial);
+    CPackageOutput out(partial);
+    out.Stream().write(stub.data(), static_cast<std::streamsize>(stub.size()));
+    uint64_t done = 0;
+    AddCompressedArchive(out, "data.rar", product, options.level, done, total, progress);
+    if (!options.systemDll.empty())
+        AddCompressedArchive(out, "dll.rar", system, options.level, done, total, progress);
+    out.AddItem("install.tmd", descriptor);
+    out.AddItem("license.txt", licence);
+    out.AddItem("untessaramond.exe", uninstaller);
+    out.AddItem("uninstall.exe", launcher);
+    BuildSummary summary;
+    summary.outputBytes = out.Finish();
+    summary.files = product.size() + system.size();
+    summary.productBytes = total;
+    if (progress)
+        progress(total, total);
+    std::error_code error;
+    fs::rename(partial, options.output, error);
+    if (error)
+        throw CPackFailure(Utf8Path(options.output) + ": cannot be written (" + error.message() + ")");
+    cleanup.Keep();
+    return summary;
+}

@@ -1,0 +1,37 @@
+// Writes one shipped installer: the installer stub, the item contents, the
+// item directory, the item count and the marker 1978.
+#pragma once
+
+#include "tools/pack/block_compressor.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+struct BuildOptions {
+    std::filesystem::path output;
+    std::filesystem::path descriptor;  // UTF-8 INI text
+    std::filesystem::path product;     // becomes "data.rar"
+    std::filesystem::path systemDll;   // optional; becomes "dll.rar" and sets ckdll=1
+    std::filesystem::path licence;
+    std::filesystem::path stub;         // the installer program
+    std::filesystem::path uninstaller;  // "untessaramond.exe"
+    std::filesystem::path launcher;     // "uninstall.exe"
+    CompressionLevel level = CompressionLevel::Fast;
+};
+
+struct BuildSummary {
+    uint64_t files = 0;
+    uint64_t productBytes = 0;  // archive bytes before compression
+    uint64_t outputBytes = 0;
+};
+
+// progress(done, total) counts archive bytes compressed so far. Throws
+// CPackFailure; the output is written under a temporary name and only
+// renamed when complete, so a failed build leaves nothing behind.
+BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress);
+
+// Licence text for the wizard: UTF-8 converted to GBK (text that is not
+// UTF-8 is taken as GBK already), line ends CR LF.
+std::string PrepareLicence(const std::string& text, const std::string& fileName);
