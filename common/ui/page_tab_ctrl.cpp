@@ -7,7 +7,8 @@ bool CPageTabCtrl::Create(HWND parent, const RECT& rect, int id)
     HWND host = CreateWindowExA(WS_EX_CONTROLPARENT, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-    return host && SubclassDlgItem(id, parent);
+    // Taken by its handle: the id may be shared with a control of the template.
+    return host && SubclassWindow(host);
 }
 
 bool CPageTabCtrl::AddPage(const char* name, CDialog* page, unsigned templateId)

@@ -9,9 +9,9 @@ CSubclassedWindow::~CSubclassedWindow()
         RemoveWindowSubclass(m_hWnd, Proc, 0);
 }
 
-bool CSubclassedWindow::SubclassDlgItem(int id, HWND dialog)
+bool CSubclassedWindow::SubclassWindow(HWND window)
 {
-    m_hWnd = GetDlgItem(dialog, id);
+    m_hWnd = window;
     return m_hWnd && SetWindowSubclass(m_hWnd, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 

@@ -12,7 +12,8 @@ public:
     CSubclassedWindow& operator=(const CSubclassedWindow&) = delete;
 
     // Takes over the control with this id in the dialog.
-    bool SubclassDlgItem(int id, HWND dialog);
+    bool SubclassDlgItem(int id, HWND dialog) { return SubclassWindow(GetDlgItem(dialog, id)); }
+    bool SubclassWindow(HWND window);
     HWND GetSafeHwnd() const { return m_hWnd; }
 
 protected:

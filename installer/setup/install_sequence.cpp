@@ -6,6 +6,9 @@
 #include "installer/setup/setup_info.h"
 #include "installer/setup/split_string.h"
 
+#include <chrono>
+#include <thread>
+
 void CSetupInfo::CreateDefaultFolders()
 {
     // Always under Program Files from the descriptor's folder, whatever the
@@ -93,5 +96,14 @@ bool IsOwnTemporaryFolder(const std::string& folder)
 
 bool RemoveTemporaryFolder(const std::string& folder)
 {
-    return IsOwnTemporaryFolder(folder) && DeleteFolderTree(folder);
+    if (!IsOwnTemporaryFolder(folder))
+        return false;
+    // The working copy that ran from this folder may take a moment to end
+    // after it started the finish run; its program file cannot go before.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (DeleteFolderTree(folder))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }

@@ -92,6 +92,26 @@ std::string SpecialFolder(int csidl)
 
 std::string CommonFilesFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES_COMMON); }
 
+void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = folder + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
 std::string TempFolder()
 {
     char path[MAX_PATH] = "";
@@ -211,6 +231,12 @@ HWND FindDescendant(HWND root, int id, const char* className)
     return search.found;
 }
 
+HWND PageControl(HWND frame, int id, const char* className)
+{
+    HWND host = FindWindowExA(frame, nullptr, "SysTabControl32", nullptr);
+    return host ? FindDescendant(host, id, className) : nullptr;
+}
+
 std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
 bool ItemVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
@@ -252,9 +278,14 @@ std::vector<std::string> StaticTexts(HWND dialog)
 
 std::string WindowText(HWND window)
 {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    // WM_GETTEXT reaches controls of other processes too (an edit box keeps
+    // its text itself, not in the window's title).
+    char text[4096] = "";
+    DWORD_PTR copied = 0;
+    if (window && SendMessageTimeoutA(window, WM_GETTEXT, sizeof text - 1, reinterpret_cast<LPARAM>(text),
+                                      SMTO_ABORTIFHUNG, 5000, &copied))
+        return std::string(text);  // the count may be in characters, not bytes
+    return std::string();
 }
 
 void ClickButton(HWND dialog, int id)

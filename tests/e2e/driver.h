@@ -23,6 +23,10 @@ std::string U16(unsigned value);
 std::string SpecialFolder(int csidl);
 std::string CommonFilesFolder();
 std::string TempFolder();
+// Removes a folder with everything in it (what a test left behind).
+void RemoveTree(const std::string& folder);
+// A control of the page that is shown (pages sit inside the page host).
+HWND PageControl(HWND frame, int id, const char* className);
 
 // One started program; terminated if still running when the object goes.
 class Process {

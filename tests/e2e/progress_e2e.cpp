@@ -53,6 +53,7 @@ TEST(ProgressDialogs, ShippedInstallerExtractsItselfAndStartsTheWorkingCopy)
     const std::string deployed = CommonFilesFolder() + "Tessaramond\\untessaramond.exe";
     DeleteFileA(deployed.c_str());
     const std::string temp = TempFolder() + "Tessaramond\\";
+    RemoveTree(TempFolder() + "Tessaramond");
 
     Process run(shippedPath, "");
     ASSERT_TRUE(run.Started());

@@ -52,6 +52,7 @@ TEST(InstallerStartup, MarkerChoosesThePackagedOrTheWorkingRun)
 {
     // An empty package: the packaged run extracts nothing and starts the
     // working copy, whose wizard (no descriptor: no product name) appears.
+    RemoveTree(TempFolder() + "Tessaramond");
     Process packaged(Variant("shipped.exe", U16(0) + U16(1978)), "");
     EXPECT_EQ(packaged.WaitForExit(60000), kPackaged);
     HWND started = WaitForCaption(" 安装", 30000, 1013, "下一步");

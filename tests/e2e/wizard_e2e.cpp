@@ -44,6 +44,7 @@ std::string BuildShipped(const std::string& folder, bool folderSel = true)
 // Ends whatever wizard of the test product is still open when a test ends,
 // so that a failed test leaves no process holding the temporary folder.
 struct CloseLeftovers {
+    CloseLeftovers() { RemoveTree(TempFolder() + "Tessaramond"); }
     ~CloseLeftovers()
     {
         while (HWND window = WaitForCaption(kCaption, 0))
@@ -93,12 +94,16 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     Click(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "同意"));
     EXPECT_TRUE(ItemVisible(wizard, kBack));
-    EXPECT_EQ(WindowText(FindDescendant(wizard, 1012, "Edit")), "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9 license text");
+    // The licence is loaded right after the label changes.
+    std::string licence;
+    for (int i = 0; i < 50 && licence.empty(); ++i, Sleep(100))
+        licence = WindowText(PageControl(wizard, 1012, "Edit"));
+    EXPECT_EQ(licence, "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9 license text");
     SaveScreenshot("wizard-1-licence");
 
     Click(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
-    EXPECT_EQ(WindowText(FindDescendant(wizard, 1014, "Edit")), installDir);
+    EXPECT_EQ(WindowText(PageControl(wizard, 1014, "Edit")), installDir);
     SaveScreenshot("wizard-2-folder");
 
     // Back and forth restores the labels.
@@ -156,7 +161,7 @@ TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
     Click(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
     // The descriptor forbids another folder: browsing is disabled.
-    EXPECT_FALSE(IsWindowEnabled(FindDescendant(wizard, 1013, "Button")));
+    EXPECT_FALSE(IsWindowEnabled(PageControl(wizard, 1013, "Button")));
 
     // "继续" keeps the wizard where it was.
     Click(wizard, kCancel);
