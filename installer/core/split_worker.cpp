@@ -5,6 +5,9 @@
 #include "installer/core/item_directory.h"
 #include "installer/setup/setup_info.h"
 
+#include <chrono>
+#include <thread>
+
 CWinThread* StartSplitThread(CSplitTask& task)
 {
     task.m_pThread = AfxBeginThread(SplitThreadProc, &task);
@@ -22,7 +25,16 @@ unsigned SplitThreadProc(void* param)
 
     CreateFolder(task.m_strTargetFolder);
     const std::string copy = task.m_strTargetFolder + "setup.exe";
-    CopyFileTo(task.m_strSourceInstaller, copy, false);
+    // A working copy of an earlier start may still be ending and hold its
+    // file for a moment. A copy that cannot be made is an error: going on
+    // would extract the stale copy of another installer.
+    bool copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
+    for (int attempt = 0; !copied && attempt < 30; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
+    }
+    if (!copied)
+        return error(kCompressOpenSource);
 
     ItemDirectory directory;
     {

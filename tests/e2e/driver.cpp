@@ -92,7 +92,8 @@ std::string SpecialFolder(int csidl)
 
 std::string CommonFilesFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES_COMMON); }
 
-void RemoveTree(const std::string& folder)
+namespace {
+void RemoveTreeOnce(const std::string& folder)
 {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
@@ -103,13 +104,24 @@ void RemoveTree(const std::string& folder)
                 continue;
             const std::string path = folder + "\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
+                RemoveTreeOnce(path);
             else
                 DeleteFileA(path.c_str());
         } while (FindNextFileA(find, &data));
         FindClose(find);
     }
     RemoveDirectoryA(folder.c_str());
+}
+}  // namespace
+
+void RemoveTree(const std::string& folder)
+{
+    // A program that ran from the folder may still be ending.
+    for (int attempt = 0; attempt < 100 && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
+        RemoveTreeOnce(folder);
+        if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+            Sleep(100);
+    }
 }
 
 std::string TempFolder()
