@@ -85,7 +85,7 @@ TEST(InstallerStartup, DamagedPackageShowsTheExtractionError)
     }
     ASSERT_NE(dialog, nullptr);
     const std::vector<std::string> texts = StaticTexts(dialog);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，压缩文件已损坏！"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，压缩文件已损坏！"), texts.end()) << texts.back();
     SaveScreenshot("self-extraction-error");
     ClickButton(dialog, 1019);
     EXPECT_EQ(run.WaitForExit(20000), kExtractFailed);
