@@ -341,3 +341,21 @@ TEST(Removal, PathsOfMoreThanTwoHundredBytes)
     RemoveInstallation(info);
     EXPECT_FALSE(Exists(p.root + "inst"));
 }
+
+TEST(Removal, RecordGoesBeforeTheFoldersItLists)
+{
+    // A record lying in the install folder itself: only when it is deleted
+    // before the folder steps can the folder go as well.
+    Product p;
+    p.Install("app.exe");
+    p.Install("lib\\core.dll");
+    WriteRecord(p.inst + "12.tmd", {{"InstallInfo", "InstallDir", p.inst},
+                                    {"UnInstallFile", "fielnum", "2"},
+                                    {"UnInstallFile", "file_0", "app.exe"},
+                                    {"UnInstallFile", "file_1", "lib\\core.dll"}});
+    CUninstallInfo info;
+    info.m_strRecordPath = "12.tmd";
+    ASSERT_TRUE(info.LoadFrom(p.inst));
+    RemoveInstallation(info);
+    EXPECT_FALSE(Exists(p.root + "inst"));
+}
