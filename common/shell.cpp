@@ -23,6 +23,11 @@ bool FileExists(const std::string& path)
 
 bool DeleteFolderTree(const std::string& folder)
 {
+    // An empty folder goes at once, and so does a junction or folder link:
+    // removing one takes only the link, while walking it would delete the
+    // contents of a folder somewhere else.
+    if (RemoveFolder(folder))
+        return true;
     {
         CFileFind finder;
         bool more = finder.FindFile(folder + "\\*.*");

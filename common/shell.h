@@ -27,6 +27,8 @@ void CreateDesktopShortcut(const std::string& target, const std::string& linkNam
 bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description);
 // The current user's desktop folder, without a trailing backslash.
 std::string GetDesktopFolder();
+// The all-users Start-menu Programs folder, without a trailing backslash.
+std::string GetCommonProgramsFolder();
 
 // The description every shortcut carries.
 extern const char* const kShortcutDescription;

@@ -1,6 +1,205 @@
-// The uninstall launcher. Reading its stamp and starting the uninstaller is
-// not built yet: for now the program only exists, so that installers can
-// carry and stamp it, and ends at once.
+// The uninstall launcher: shows a small splash for a moment, reads the
+// identifier of its installation's uninstall record from the last four bytes
+// of its own file, and starts the shared uninstaller with the record's file
+// name. Plain Win32 on purpose: it is copied into every install folder and
+// links nothing of the installer or the uninstaller. It never reports an
+// error and always ends with exit code 0.
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace {
+constexpr int kIconResource = 102;
+constexpr int kSplashResource = 107;
+constexpr int kSplashWidth = 250;
+constexpr int kSplashHeight = 60;
+constexpr DWORD kSplashMs = 100;
+const char kClassName[] = "unInstall";
+
+template <typename H, auto Close>
+struct Closer {
+    void operator()(H h) const { Close(h); }
+};
+using UniqueFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, Closer<HANDLE, CloseHandle>>;
+using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, Closer<HBITMAP, DeleteObject>>;
+using UniqueDC = std::unique_ptr<std::remove_pointer_t<HDC>, Closer<HDC, DeleteDC>>;
+using UniqueItemList = std::unique_ptr<ITEMIDLIST, Closer<void*, CoTaskMemFree>>;
+
+// Selects an object into a device context for one scope.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
+    ~SelectedObject() { SelectObject(m_dc, m_old); }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+void PaintSplash(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    UniqueBitmap bitmap(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSplashResource),
+                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (dc && bitmap) {
+        UniqueDC memory(CreateCompatibleDC(dc));
+        if (memory) {
+            SelectedObject selected(memory.get(), bitmap.get());
+            BitBlt(dc, 0, 0, kSplashWidth, kSplashHeight, memory.get(), 0, 0, SRCCOPY);
+        }
+    }
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        PaintSplash(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+HWND CreateSplash(HINSTANCE instance)
+{
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = SplashProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResource));
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kClassName;
+    RegisterClassExA(&wc);
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - kSplashWidth) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - kSplashHeight) / 2;
+    return CreateWindowExA(0, kClassName, "Tessaramond 卸载", WS_POPUP, x, y, kSplashWidth, kSplashHeight, nullptr,
+                           nullptr, instance, nullptr);
+}
+
+// Handles the splash's messages for a moment without blocking on an empty
+// queue. False when the quit message came first.
+bool ShowForAMoment()
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= kSplashMs)
+            return true;
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                return false;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kSplashMs - elapsed, QS_ALLINPUT);
+        }
+    }
+}
+
+// Full path of this program, however long.
+std::string OwnPath()
+{
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return std::string();
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= 32768)
+            return std::string();
+        path.resize(path.size() * 2);
+    }
+}
+
+// The record identifier stamped as the file's last four bytes (little-endian).
+bool ReadStamp(const std::string& path, uint32_t& id)
+{
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        return false;
+    }
+    LARGE_INTEGER size;
+    LARGE_INTEGER back;
+    back.QuadPart = -4;
+    unsigned char bytes[4];
+    DWORD read = 0;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 4 ||
+        !SetFilePointerEx(file.get(), back, nullptr, FILE_END) ||
+        !ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr) || read != sizeof bytes)
+        return false;
+    id = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    return true;
+}
+
+std::string CommonFilesFolder()
+{
+    ITEMIDLIST* raw = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES_COMMON, &raw)) || raw == nullptr)
+        return std::string();
+    UniqueItemList list(raw);
+    char path[MAX_PATH] = "";
+    if (!SHGetPathFromIDListA(list.get(), path))
+        return std::string();
+    return path;
+}
+
+void StartUninstaller(const std::string& folder, uint32_t id)
+{
+    char parameters[16];
+    std::snprintf(parameters, sizeof parameters, "%lu.tmd", static_cast<unsigned long>(id));
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    // No error box of the shell's own: a missing uninstaller is not reported,
+    // and the launcher must not stay behind waiting for a click.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = "untessaramond.exe";
+    info.lpParameters = parameters;
+    info.lpDirectory = folder.c_str();
+    info.nShow = SW_SHOWNOACTIVATE;
+    if (ShellExecuteExA(&info) && info.hProcess)
+        CloseHandle(info.hProcess);  // never waited for
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    HWND splash = CreateSplash(instance);
+    if (splash == nullptr)
+        return 0;
+    ShowWindow(splash, showCommand);
+    UpdateWindow(splash);
+    if (!ShowForAMoment())
+        return 0;
+
+    uint32_t id = 0;
+    const std::string path = OwnPath();
+    if (path.empty() || !ReadStamp(path, id))
+        return 0;
+    const std::string common = CommonFilesFolder();
+    if (common.empty())
+        return 0;
+    StartUninstaller(common + "\\Tessaramond", id);
+    return 0;
+}

@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 namespace {
+const char* const kCommonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+
 // Creates every missing folder of a Windows-form path, as a fresh prefix has them.
 void EnsureFolders(const std::string& path)
 {
@@ -41,10 +43,11 @@ void SaveShortcut(const std::string& linkFile, const std::string& target)
 std::string GetProgramFilesFolder() { return SpecialFolder("C:\\Program Files") + "\\"; }
 std::string GetCommonFilesFolder() { return SpecialFolder("C:\\Program Files\\Common Files") + "\\"; }
 std::string GetDesktopFolder() { return SpecialFolder("C:\\users\\user\\Desktop"); }
+std::string GetCommonProgramsFolder() { return SpecialFolder(kCommonPrograms); }
 
 std::string CreateProgramGroup(const std::string& groupName)
 {
-    std::string path = SpecialFolder("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs") + "\\" + groupName;
+    std::string path = GetCommonProgramsFolder() + "\\" + groupName;
     CreateFolder(path);
     return path;
 }

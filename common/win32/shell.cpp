@@ -58,6 +58,7 @@ void SaveShortcut(const std::string& linkFile, const std::string& target)
 std::string GetProgramFilesFolder() { return Format("%s\\", SpecialFolder(CSIDL_PROGRAM_FILES).c_str()); }
 std::string GetCommonFilesFolder() { return Format("%s\\", SpecialFolder(CSIDL_PROGRAM_FILES_COMMON).c_str()); }
 std::string GetDesktopFolder() { return SpecialFolder(CSIDL_DESKTOP); }
+std::string GetCommonProgramsFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS); }
 
 std::string CreateProgramGroup(const std::string& groupName)
 {

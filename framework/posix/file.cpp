@@ -165,7 +165,16 @@ bool CreateFolder(const std::string& path)
 bool RemoveFolder(const std::string& path)
 {
     std::string host = HostPath(path);
-    return !host.empty() && ::rmdir(host.c_str()) == 0;
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    if (host.empty())
+        return false;
+    // A symbolic link to a folder stands for a junction: RemoveDirectoryA
+    // removes the link itself and leaves its target alone.
+    struct stat st;
+    if (::lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        return IsHostFolder(host) && ::unlink(host.c_str()) == 0;
+    return ::rmdir(host.c_str()) == 0;
 }
 
 namespace {

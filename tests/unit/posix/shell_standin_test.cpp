@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 TEST(PosixStandIn, DrivesMapOntoTheSandboxAndTheRoot)
 {
     const std::string root = SandboxRoot();
@@ -38,4 +40,21 @@ TEST(PosixStandIn, VersionIsReadFromTheFixedFileInfo)
     const std::string path = NewScratchFolder() + "v.exe";
     WriteWholeFile(path, blob);
     EXPECT_EQ(GetFileVersionNumber(path), "12100");  // 1.2.10.0
+}
+
+TEST(PosixStandIn, FolderTreeRemovalTakesALinkButNotWhatItPointsTo)
+{
+    // A folder link inside the tree stands for a junction a user made.
+    const std::string tree = NewScratchFolder() + "tree";
+    const std::string elsewhere = NewScratchFolder();
+    CreateFolder(tree);
+    CreateFolder(tree + "\\sub");
+    WriteWholeFile(tree + "\\sub\\a.txt", "a");
+    WriteWholeFile(elsewhere + "keep.txt", "keep");
+    ASSERT_EQ(::symlink(HostPath(elsewhere).c_str(), HostPath(tree + "\\sub\\link").c_str()), 0);
+    ASSERT_TRUE(FileExists(tree + "\\sub\\link\\keep.txt"));
+
+    EXPECT_TRUE(DeleteFolderTree(tree));
+    EXPECT_FALSE(FileExists(tree));
+    EXPECT_EQ(ReadWholeFile(elsewhere + "keep.txt"), "keep");
 }

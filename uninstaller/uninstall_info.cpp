@@ -1,0 +1,69 @@
+#include "uninstaller/uninstall_info.h"
+
+#include "common/ini_file.h"
+#include "common/shell.h"
+#include "framework/strings.h"
+#include "uninstaller/record_paths.h"
+
+#include <algorithm>
+
+namespace {
+// Reads one indexed list; empty values are left out, so later entries move up.
+std::vector<std::string> ReadList(const CIniFile& record, const char* section, const char* countKey,
+                                  const char* itemKey)
+{
+    std::vector<std::string> items;
+    // A record cannot hold more entries than it has lines: a forged count of
+    // two thousand million must not make the uninstaller spin.
+    const int count = record.GetInt(section, countKey, 0);
+    const size_t n = count > 0 ? std::min(static_cast<size_t>(count), record.LineCount()) : 0;
+    for (size_t i = 0; i < n; ++i) {
+        std::string value = record.GetValue(section, Format(itemKey, static_cast<int>(i)), std::string());
+        if (!value.empty())
+            items.push_back(std::move(value));
+    }
+    return items;
+}
+}  // namespace
+
+bool CUninstallInfo::Load() { return LoadFrom(GetModuleFolder()); }
+
+bool CUninstallInfo::LoadFrom(const std::string& folder)
+{
+    // Only a record beside the uninstaller: the name comes from a command
+    // line, and the record file is the first thing the removal deletes.
+    if (folder.empty() || !IsRecordName(m_strRecordPath))
+        return false;
+    m_strRecordPath = folder + m_strRecordPath;
+    if (!FileExists(m_strRecordPath))
+        return false;
+
+    CIniFile record;
+    record.Load(m_strRecordPath, true);  // unreadable: every value takes its default
+    m_strProductName = record.GetValue("SoftInfo", "productname", std::string());
+    m_strInstallDir = record.GetValue("InstallInfo", "InstallDir", std::string());
+
+    // Groups and Start-menu links are read in one pass, each list compacted
+    // on its own, as every deployed uninstaller has paired them.
+    const int count = record.GetInt("StartMenu", "linknum", 0);
+    const size_t n = count > 0 ? std::min(static_cast<size_t>(count), record.LineCount()) : 0;
+    for (size_t i = 0; i < n; ++i) {
+        std::string group = record.GetValue("StartMenu", Format("group_%d", static_cast<int>(i)), std::string());
+        for (size_t at = MbFind(group, '|'); at != npos; at = MbFind(group, '|', at + 1))
+            group[at] = '\\';
+        if (!group.empty())
+            m_arrGroups.push_back(std::move(group));
+        std::string link = record.GetValue("StartMenu", Format("linkname_%d", static_cast<int>(i)), std::string());
+        if (!link.empty())
+            m_arrStartLinks.push_back(std::move(link));
+    }
+    m_arrDesktopLinks = ReadList(record, "Desktop", "linknum", "linkname_%d");
+    m_arrInstalledFiles = ReadList(record, "UnInstallFile", "fielnum", "file_%d");
+    return true;
+}
+
+std::string RecordNameFromArguments(const std::string& arguments)
+{
+    const size_t at = arguments.find_first_not_of(" \t");
+    return at == std::string::npos ? std::string() : arguments.substr(at);
+}
