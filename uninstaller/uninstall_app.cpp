@@ -1,10 +1,10 @@
 // The shared uninstaller's application object. It takes the record's file
 // name from its command line and loads the record from its own folder; a
 // start without a name or without such a record ends at once, without a
-// window. The removal wizard is not part of this program yet, so a loaded
-// record is not acted on: the program ends without removing anything.
+// window. Otherwise the removal wizard runs.
 #include "framework/ui/app.h"
 #include "uninstaller/uninstall_info.h"
+#include "uninstaller/uninstall_wizard.h"
 
 #include <windows.h>
 
@@ -28,6 +28,8 @@ bool CUninstallApp::InitInstance()
         m_nExitCode = kExitNoRecord;
         return false;
     }
+    CUninstallDlg wizard(theUninstallInfo);
+    wizard.DoModal();
     m_nExitCode = kExitLoaded;
     return false;
 }

@@ -64,3 +64,19 @@ std::string TodayText()
     GetLocalTime(&now);
     return Format("%d年%d月%d日", now.wYear, now.wMonth, now.wDay);
 }
+
+void PaintWizardFrame(HWND frame, HICON icon, const std::string& welcome, const std::string& date)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(frame, &paint);
+    RECT client;
+    GetClientRect(frame, &client);
+    if (IsIconic(frame)) {
+        SendMessageA(frame, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
+                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, icon);
+    } else {
+        PaintWizardHeader(dc, client, welcome, date);
+    }
+    EndPaint(frame, &paint);
+}

@@ -19,5 +19,8 @@ RECT PageHostRect(const RECT& client);
 // Paints the header band and the white body, the welcome line at (30, 20)
 // and the date at (265, 40).
 void PaintWizardHeader(HDC dc, const RECT& client, const std::string& welcome, const std::string& date);
+// The frame's whole WM_PAINT: the icon centred while minimised, otherwise
+// the header band.
+void PaintWizardFrame(HWND frame, HICON icon, const std::string& welcome, const std::string& date);
 // Today as "%d年%d月%d日".
 std::string TodayText();

@@ -189,18 +189,7 @@ bool CInstallDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
     }
     if (message != WM_PAINT)
         return false;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    if (IsIconic(m_hWnd)) {
-        SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-        DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
-                 (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, m_hIcon);
-    } else {
-        PaintWizardHeader(dc, client, Format("欢迎进入 %s 安装程序", theSetupInfo.m_strProductName.c_str()), m_strDate);
-    }
-    EndPaint(m_hWnd, &paint);
+    PaintWizardFrame(m_hWnd, m_hIcon, Format("欢迎进入 %s 安装程序", theSetupInfo.m_strProductName.c_str()), m_strDate);
     result = 0;
     return true;
 }

@@ -1,5 +1,6 @@
 // The uninstaller's start-up: it needs a record name on its command line and
 // that record beside itself; otherwise it ends at once without a window.
+// With one it shows its wizard, which Cancel ends without removing anything.
 #include "driver.h"
 
 #include <gtest/gtest.h>
@@ -35,9 +36,16 @@ TEST(UninstallerStartup, LoadsOnlyARecordNamedBesideItself)
     EXPECT_EQ(RunQuietly(program, ""), kNoRecord);
     EXPECT_EQ(RunQuietly(program, "404.tmd"), kNoRecord);
     EXPECT_EQ(RunQuietly(program, outside + "6.tmd"), kNoRecord);
-    EXPECT_EQ(RunQuietly(program, "5.tmd"), kLoaded);
-    EXPECT_EQ(RunQuietly(program, "   5.tmd"), kLoaded);
-    // Loading never removes anything; that is the wizard's "下一步".
+    for (const char* name : {"5.tmd", "   5.tmd"}) {
+        Process run(program, name);
+        // A record that is no INI document names no product.
+        HWND wizard = WaitForCaption(" 安装", 30000, 1013, "下一步");
+        ASSERT_NE(wizard, nullptr) << name;
+        EXPECT_EQ(WindowProcess(wizard), run.Id());
+        PostMessageA(GetDlgItem(wizard, 1009), BM_CLICK, 0, 0);
+        EXPECT_EQ(run.WaitForExit(30000), kLoaded) << name;
+    }
+    // Loading and cancelling never remove anything; that is the wizard's "下一步".
     EXPECT_EQ(ReadFileBytes(folder + "5.tmd"), "record");
     EXPECT_EQ(ReadFileBytes(outside + "6.tmd"), "record");
 }

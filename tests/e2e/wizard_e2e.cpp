@@ -148,6 +148,29 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
         Sleep(100);
     EXPECT_NE(GetFileAttributesA((installDir + "bin\\demo_app.started").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Then the product is removed through the launcher in its folder.
+    const std::string recordPath = CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd";
+    Process removal(installDir + "bin\\uninstall.exe", "");
+    HWND remover = WaitForCaption(kCaption, 60000, kNext, "下一步");
+    ASSERT_NE(remover, nullptr) << "the uninstaller did not appear";
+    EXPECT_EQ(WindowText(PageControl(remover, 1014, "Edit")), installDir);
+    EXPECT_TRUE(ItemEnabled(remover, kCancel));
+    SaveScreenshot("uninstaller-0-welcome");
+    Click(remover, kNext);
+    ASSERT_TRUE(WaitForLabel(remover, "完成"));
+    EXPECT_FALSE(ItemEnabled(remover, kCancel));
+    SaveScreenshot("uninstaller-1-finish");
+    Click(remover, kNext);
+    EXPECT_TRUE(WaitUntilGone(remover, 30000));
+
+    for (const std::string& gone : {installDir + "bin\\demo.exe", installDir + "bin\\uninstall.exe",
+                                    installDir + "sys\\helper.dll", installDir, recordPath,
+                                    programs + "TmdVendor\\TmdDemo\\TmdDemo.lnk", programs + "TmdVendor\\TmdReadme.lnk",
+                                    programs + "TmdVendor", SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "TmdDemo.lnk"})
+        EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES) << gone;
+    // The shared uninstaller stays for the next product.
+    EXPECT_NE(GetFileAttributesA((CommonFilesFolder() + "Tessaramond\\untessaramond.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
