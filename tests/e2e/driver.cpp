@@ -290,9 +290,11 @@ std::vector<std::string> StaticTexts(HWND dialog)
 
 std::string WindowText(HWND window)
 {
-    // WM_GETTEXT reaches controls of other processes too (an edit box keeps
-    // its text itself, not in the window's title).
+    // The window's title first, which needs nothing of its (maybe suspended)
+    // thread; then WM_GETTEXT, which reaches what an edit box keeps itself.
     char text[4096] = "";
+    if (window && GetWindowTextA(window, text, sizeof text) > 0)
+        return text;
     DWORD_PTR copied = 0;
     if (window && SendMessageTimeoutA(window, WM_GETTEXT, sizeof text - 1, reinterpret_cast<LPARAM>(text),
                                       SMTO_ABORTIFHUNG, 5000, &copied))
