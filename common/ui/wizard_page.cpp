@@ -9,24 +9,29 @@ HWND Frame(HWND page)
 }
 }  // namespace
 
-bool CWizardPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+void PaintPageLines(HWND window, int x, const std::function<std::vector<PageLine>(int height)>& lines)
 {
-    if (message != WM_PAINT)
-        return false;
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
+    HDC dc = BeginPaint(window, &paint);
     RECT client;
-    GetClientRect(m_hWnd, &client);
+    GetClientRect(window, &client);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     {
         CGdiObject font(CreateTextFont(12, 100));
         CSelectObject selected(dc, font.Get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0, 0, 0));
-        for (const Line& line : Lines(client.bottom))
-            DrawTextLine(dc, 20, line.y, line.text.c_str());
+        for (const PageLine& line : lines(client.bottom))
+            DrawTextLine(dc, x, line.y, line.text.c_str());
     }
-    EndPaint(m_hWnd, &paint);
+    EndPaint(window, &paint);
+}
+
+bool CWizardPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+{
+    if (message != WM_PAINT)
+        return false;
+    PaintPageLines(m_hWnd, 20, [this](int height) { return Lines(height); });
     result = 0;
     return true;
 }

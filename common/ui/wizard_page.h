@@ -4,18 +4,24 @@
 
 #include "framework/ui/dialog.h"
 
+#include <functional>
 #include <string>
 #include <vector>
+
+struct PageLine {
+    int y;
+    std::string text;
+};
+
+// Paints a white client area with black thin "宋体" lines of 12 pixels at x.
+void PaintPageLines(HWND window, int x, const std::function<std::vector<PageLine>(int height)>& lines);
 
 class CWizardPage : public CDialog {
 public:
     using CDialog::CDialog;
 
 protected:
-    struct Line {
-        int y;
-        std::string text;
-    };
+    using Line = PageLine;
     // The lines to paint, for a client area of height H.
     virtual std::vector<Line> Lines(int H) const = 0;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

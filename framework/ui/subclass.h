@@ -59,9 +59,5 @@ private:
 // The thin "宋体" font the painted texts use, at a character height in pixels.
 HFONT CreateTextFont(int height, int weight);
 
-// Draws text lines in one colour and font, transparently, at x and each line's y.
-struct PaintedLine {
-    int y;
-    const char* text;
-};
+// Draws one line of text at (x, y) in the selected font and colour.
 void DrawTextLine(HDC dc, int x, int y, const char* text);

@@ -43,25 +43,14 @@ bool COutDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
 {
     if (message != WM_PAINT)
         return false;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    {
-        CGdiObject font(CreateTextFont(12, 100));
-        CSelectObject selected(dc, font.Get());
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(0, 0, 0));
-        const PaintedLine lines[] = {{10, "安装还没有完成。如果您现在关闭安装"},
+    // Two of the breaks fall inside a word; the lines are drawn as they stand.
+    PaintPageLines(m_hWnd, 35, [](int) {
+        return std::vector<PageLine>{{10, "安装还没有完成。如果您现在关闭安装"},
                                      {25, "程序，软件将不会安装到你的计算机内。"},
                                      {50, "您也可以选择稍后安装。"},
                                      {75, "要继续安装，请单击“继续”按钮。要退"},
                                      {90, "出安装程序，请单击“退出安装”按钮。"}};
-        for (const PaintedLine& line : lines)
-            DrawTextLine(dc, 35, line.y, line.text);
-    }
-    EndPaint(m_hWnd, &paint);
+    });
     result = 0;
     return true;
 }
