@@ -1,0 +1,158 @@
+// Products installed side by side, options left unchecked, a removal
+// cancelled and run again, and a package that fails to install.
+#include "common/shell.h"
+#include "driver.h"
+#include "packages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+constexpr int kNext = 1013, kCancel = 1009;
+
+std::string Caption(const std::string& product) { return product + " 安装"; }
+std::string InstallDir(const std::string& product) { return SpecialFolder(CSIDL_PROGRAM_FILES) + "TmdSide\\" + product + "\\"; }
+
+// A product whose Start-menu entry lies in the group TmdSide|<product>|.
+std::string BuildProduct(const std::string& product, bool damagedData = false)
+{
+    const std::string data =
+        damagedData ? std::string("\x10\x00garbage that is no LZO block at all", 36)
+                    : CompressBytes(ArchiveEntry("bin\\", "app.exe", ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"))) +
+                                        ArchiveEntry("doc\\", "notes.txt", product),
+                                    CompressionLevel::Fast);
+    const std::string descriptor = Scrambled("[SoftInfo]\r\nproductname=" + product + "\r\n\r\n[InstallInfo]\r\nfolder=TmdSide\\" +
+                                             product + "\\\r\nexefile=bin\\app.exe\r\n\r\n[StartMenu]\r\nlinknum=1\r\n"
+                                             "group_0=TmdSide|" + product + "|\r\nexefile_0=bin\\app.exe\r\nlinkname_0=\\" +
+                                             product + ".lnk\r\n\r\n[Desktop]\r\nlinknum=1\r\nexefile_0=bin\\app.exe\r\n"
+                                             "linkname_0=\\" + product + ".lnk\r\n");
+    const std::string path = NewFolder() + product + "Setup.exe";
+    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
+                                 {{"data.rar", data},
+                                  {"install.tmd", descriptor},
+                                  {"license.txt", "licence"},
+                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    return path;
+}
+
+void Click(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
+
+bool WaitForLabel(HWND frame, const std::string& label)
+{
+    for (int i = 0; i < 100 && ItemText(frame, kNext) != label; ++i)
+        Sleep(50);
+    return ItemText(frame, kNext) == label;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Starts the shipped file and walks to the options page.
+HWND WalkToOptions(const std::string& shipped, const std::string& product)
+{
+    Process run(shipped, "");
+    HWND wizard = WaitForCaption(Caption(product), 60000, kNext, "下一步");
+    if (!wizard)
+        return nullptr;
+    Click(wizard, kNext);
+    WaitForLabel(wizard, "同意");
+    Click(wizard, kNext);
+    WaitForLabel(wizard, "下一步");
+    Click(wizard, kNext);
+    return WaitForLabel(wizard, "安装") ? wizard : nullptr;
+}
+
+// Presses "安装" and then "结束" on the finish page that follows.
+bool InstallAndFinish(HWND wizard, const std::string& product, const std::string& screenshot = "")
+{
+    Click(wizard, kNext);
+    HWND finish = WaitForCaption(Caption(product), 120000, kNext, "结束");
+    if (!finish)
+        return false;
+    if (!screenshot.empty())
+        SaveScreenshot(screenshot);
+    Click(finish, kNext);
+    return WaitUntilGone(finish, 30000);
+}
+
+// Starts the product's launcher and returns the uninstaller's wizard.
+HWND StartRemoval(const std::string& product)
+{
+    Process launcher(InstallDir(product) + "bin\\uninstall.exe", "");
+    return WaitForCaption(Caption(product), 60000, kNext, "下一步");
+}
+}  // namespace
+
+TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
+{
+    const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+
+    // Alpha with every option unchecked: no shortcuts, nothing started.
+    HWND alpha = WalkToOptions(BuildProduct("TmdAlpha"), "TmdAlpha");
+    ASSERT_NE(alpha, nullptr);
+    HWND boxes[3];
+    for (int i = 0; i < 3; ++i)
+        boxes[i] = PageControl(alpha, 1016 + i, "Button");
+    PostMessageA(boxes[0], WM_MOUSEHOVER, 0, 0);  // the hover frame
+    SaveScreenshot("checkboxes-checked-hovered");
+    for (HWND box : boxes)
+        PostMessageA(box, BM_CLICK, 0, 0);
+    PostMessageA(boxes[0], WM_MOUSELEAVE, 0, 0);
+    SaveScreenshot("checkboxes-unchecked");
+    ASSERT_TRUE(InstallAndFinish(alpha, "TmdAlpha"));
+    EXPECT_EQ(ReadFileBytes(InstallDir("TmdAlpha") + "doc\\notes.txt"), "TmdAlpha");
+    EXPECT_FALSE(Exists(programs + "TmdSide\\TmdAlpha"));
+    EXPECT_FALSE(Exists(desktop + "TmdAlpha.lnk"));
+    Sleep(500);
+    EXPECT_FALSE(Exists(InstallDir("TmdAlpha") + "bin\\demo_app.started"));
+
+    // Beta beside it, with its shortcuts.
+    HWND beta = WalkToOptions(BuildProduct("TmdBeta"), "TmdBeta");
+    ASSERT_NE(beta, nullptr);
+    ASSERT_TRUE(InstallAndFinish(beta, "TmdBeta"));
+    ASSERT_TRUE(Exists(programs + "TmdSide\\TmdBeta\\TmdBeta.lnk"));
+
+    // Cancel on the uninstaller's welcome page removes nothing; it can run again.
+    HWND remover = StartRemoval("TmdAlpha");
+    ASSERT_NE(remover, nullptr);
+    Click(remover, kCancel);
+    ASSERT_TRUE(WaitUntilGone(remover, 30000));
+    EXPECT_TRUE(Exists(InstallDir("TmdAlpha") + "doc\\notes.txt"));
+    remover = StartRemoval("TmdAlpha");
+    ASSERT_NE(remover, nullptr);
+    Click(remover, kNext);
+    ASSERT_TRUE(WaitForLabel(remover, "完成"));
+    Click(remover, kNext);
+    ASSERT_TRUE(WaitUntilGone(remover, 30000));
+    EXPECT_FALSE(Exists(InstallDir("TmdAlpha")));
+
+    // Beta and the shared uninstaller stay, and so does the group Beta uses.
+    EXPECT_EQ(ReadFileBytes(InstallDir("TmdBeta") + "doc\\notes.txt"), "TmdBeta");
+    EXPECT_TRUE(Exists(InstallDir("TmdBeta") + "bin\\uninstall.exe"));
+    EXPECT_TRUE(Exists(programs + "TmdSide\\TmdBeta\\TmdBeta.lnk"));
+    EXPECT_TRUE(Exists(desktop + "TmdBeta.lnk"));
+    EXPECT_TRUE(Exists(CommonFilesFolder() + "Tessaramond\\untessaramond.exe"));
+}
+
+TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
+{
+    HWND wizard = WalkToOptions(BuildProduct("TmdBroken", true), "TmdBroken");
+    ASSERT_NE(wizard, nullptr);
+    Click(wizard, kNext);
+    HWND error = WaitForCaption("解压文件错误", 60000);
+    ASSERT_NE(error, nullptr) << "no error in the package dialog";
+    const std::vector<std::string> texts = StaticTexts(error);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，压缩文件已损坏！"), texts.end());
+    PostMessageA(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
+    HWND finish = WaitForCaption(Caption("TmdBroken"), 60000, kNext, "结束");
+    ASSERT_NE(finish, nullptr);
+    SaveScreenshot("wizard-4-failed");
+    Click(finish, kNext);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+    // No record and no launcher for an installation that failed.
+    EXPECT_FALSE(Exists(InstallDir("TmdBroken") + "bin\\uninstall.exe"));
+}
