@@ -314,13 +314,29 @@ void ClickButton(HWND dialog, int id)
 bool SaveScreenshot(const std::string& name)
 {
     // Wine starts host programs too: ImageMagick's import takes the picture
-    // of the X display the programs draw on.
+    // of the X display the programs draw on. The Windows side of such a start
+    // may end before the host program does, so the picture is awaited as a
+    // file whose size has settled.
     const char* folder = std::getenv("TMD_ARTIFACTS");
     if (folder == nullptr)
         return false;
     Sleep(300);  // let the window finish painting
-    Process import("Z:\\usr\\bin\\import", "-window root " + std::string(folder) + "/" + name + ".png");
-    return import.WaitForExit(20000) == 0;
+    const std::string hostPath = std::string(folder) + "/" + name + ".png";
+    const std::string path = ToWindows(hostPath);
+    DeleteFileA(path.c_str());
+    Process import("Z:\\usr\\bin\\import", "-window root " + hostPath);
+    import.WaitForExit(20000);
+    LONGLONG last = -1;
+    for (int i = 0; i < 200; ++i, Sleep(100)) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+            continue;
+        const LONGLONG size = static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        if (size > 0 && size == last)
+            return true;
+        last = size;
+    }
+    return false;
 }
 
 }  // namespace e2e
