@@ -85,6 +85,9 @@ private:
     bool m_isDirectory = false;
 };
 
+// Reads exactly count bytes; false when the file ends or fails first.
+bool ReadFully(CFile& file, void* buffer, uint32_t count);
+
 // Plain file-system operations; each returns false on failure.
 bool CreateFolder(const std::string& path);
 bool RemoveFolder(const std::string& path);

@@ -1,4 +1,18 @@
+// The parts of the file layer that need nothing of the platform.
 #include "framework/file.h"
+
+bool ReadFully(CFile& file, void* buffer, uint32_t count)
+{
+    auto* at = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+        const uint32_t n = file.Read(at, count);
+        if (n == 0)
+            return false;
+        at += n;
+        count -= n;
+    }
+    return true;
+}
 
 bool CStdioFile::ReadString(std::string& line)
 {

@@ -10,7 +10,6 @@ namespace {
 // No Back button in this frame: 0 is no control.
 const WizardControlIds kFrameControls = {IDC_FRAME_BITMAP, IDC_FRAME_TOPLINE, IDC_FRAME_BRAND, IDC_FRAME_BOTTOMLINE,
                                          0,                IDC_FRAME_NEXT,    IDC_FRAME_CANCEL};
-constexpr int kPageHostId = 1033;
 }  // namespace
 
 CUninstallPage0::CUninstallPage0(const CUninstallInfo& info) : CWizardPage(IDD_UNINSTALL_WELCOME), m_info(info) {}
@@ -36,29 +35,14 @@ std::vector<CWizardPage::Line> CUninstallPage1::Lines(int) const
 }
 
 CUninstallDlg::CUninstallDlg(const CUninstallInfo& info)
-    : CDialog(IDD_WIZARD),
-      m_info(info),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_INSTALLER))),
-      m_page0(info),
-      m_page1(info),
-      m_strDate(TodayText())
+    : CWizardFrame(IDD_WIZARD, IDI_INSTALLER), m_info(info), m_page0(info), m_page1(info)
 {
 }
 
 BOOL CUninstallDlg::OnInitDialog()
 {
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    SetCaption(Format("%s 安装", m_info.m_strProductName.c_str()));
-    const RECT client = PlaceWizardChrome(m_hWnd, kFrameControls);
-    m_tabPages.Create(m_hWnd, client, kPageHostId);
-    m_tabPages.AddPage("0", &m_page0, IDD_UNINSTALL_WELCOME);
-    m_tabPages.AddPage("1", &m_page1, IDD_UNINSTALL_FINISH);
-    const RECT host = PageHostRect(client);
-    SetWindowPos(m_tabPages.GetSafeHwnd(), nullptr, host.left, host.top, host.right - host.left,
-                 host.bottom - host.top, SWP_NOZORDER);
-    m_tabPages.ShowFirstPage();
-    m_tabPages.ClipTabStrip();
+    InitFrame(m_info.m_strProductName, kFrameControls,
+              {{&m_page0, IDD_UNINSTALL_WELCOME}, {&m_page1, IDD_UNINSTALL_FINISH}});
     SetItemText(IDC_FRAME_NEXT, "下一步");
     return TRUE;
 }
@@ -70,7 +54,7 @@ void CUninstallDlg::OnCommand(int id, int code)
     else if (id == IDC_FRAME_CANCEL && code == BN_CLICKED)
         OnCancel();
     else
-        CDialog::OnCommand(id, code);
+        CWizardFrame::OnCommand(id, code);
 }
 
 void CUninstallDlg::OnNext()
@@ -87,17 +71,4 @@ void CUninstallDlg::OnNext()
         OnOK();
         break;
     }
-}
-
-bool CUninstallDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
-{
-    if (message == WM_QUERYDRAGICON) {
-        result = reinterpret_cast<LRESULT>(m_hIcon);
-        return true;
-    }
-    if (message != WM_PAINT)
-        return false;
-    PaintWizardFrame(m_hWnd, m_hIcon, Format("欢迎进入 %s 安装程序", m_info.m_strProductName.c_str()), m_strDate);
-    result = 0;
-    return true;
 }

@@ -3,7 +3,7 @@
 // finish page says so.
 #pragma once
 
-#include "common/ui/page_tab_ctrl.h"
+#include "common/ui/wizard_frame.h"
 #include "common/ui/wizard_page.h"
 
 #include <string>
@@ -33,22 +33,18 @@ private:
     const CUninstallInfo& m_info;
 };
 
-class CUninstallDlg : public CDialog {
+class CUninstallDlg : public CWizardFrame {
 public:
     explicit CUninstallDlg(const CUninstallInfo& info);
 
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(int id, int code) override;
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnNext();
 
     const CUninstallInfo& m_info;
-    HICON m_hIcon;
-    CPageTabCtrl m_tabPages;
     CUninstallPage0 m_page0;
     CUninstallPage1 m_page1;
-    std::string m_strDate;
 };

@@ -6,20 +6,8 @@
 #include "installer/setup/setup_info.h"
 
 namespace {
-constexpr intptr_t kCancelled = -1;
 constexpr uint32_t kCopyPiece = 4096;
 
-bool ReadFully(CFile& file, uint8_t* buffer, uint32_t count)
-{
-    while (count > 0) {
-        uint32_t n = file.Read(buffer, count);
-        if (n == 0)
-            return false;
-        buffer += n;
-        count -= n;
-    }
-    return true;
-}
 
 // Creates base + every folder prefix that ends at a backslash; failures
 // (mostly: it exists) show when the file is created.
@@ -86,24 +74,16 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archive, uint64_t total)
                                             entry.m_nSize))
             return error;
         consumed += entry.m_nSize;
-        const auto percent = static_cast<unsigned>(consumed * 100 / total);
-        if (percent > last) {
-            task.Post(WM_ARCHIVE_PROGRESS, kProgressPosition, percent);
-            last = percent;
-        }
+        task.PostPercent(WM_ARCHIVE_PROGRESS, consumed, total, last);
         if (task.CancelRequested())
-            return kCancelled;
+            return kWorkerCancelled;
         setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
     }
     return 0;
 }
 }  // namespace
 
-CWinThread* StartArchiveThread(CArchiveTask& task)
-{
-    task.m_pThread = AfxBeginThread(ArchiveThreadProc, &task);
-    return task.m_pThread.get();
-}
+CWinThread* StartArchiveThread(CArchiveTask& task) { return StartWorker(task, ArchiveThreadProc); }
 
 unsigned ArchiveThreadProc(void* param)
 {
@@ -120,7 +100,7 @@ unsigned ArchiveThreadProc(void* param)
     }
     const intptr_t result = InstallAll(task, archive, total);
     archive.Close();
-    if (result == kCancelled)
+    if (result == kWorkerCancelled)
         return 0;
     if (result != 0) {
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, result);

@@ -4,21 +4,7 @@
 #include "installer/core/block_decoder.h"
 
 namespace {
-constexpr intptr_t kCancelled = -1;
-
-bool ReadFully(CFile& file, uint8_t* buffer, uint32_t count)
-{
-    while (count > 0) {
-        uint32_t n = file.Read(buffer, count);
-        if (n == 0)
-            return false;
-        buffer += n;
-        count -= n;
-    }
-    return true;
-}
-
-// Decodes every block of source into dest. 0 on success, kCancelled, or an
+// Decodes every block of source into dest. 0 on success, kWorkerCancelled, or an
 // error code.
 intptr_t DecodeAll(CDecompressTask& task, CFile& source, CFile& dest, uint64_t total)
 {
@@ -41,23 +27,15 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& source, CFile& dest, uint64_t t
         if (!dest.Write(output, static_cast<uint32_t>(produced)))
             return kCompressWriteDest;
         consumed += len + 2;
-        const auto percent = static_cast<unsigned>(consumed * 100 / total);
-        if (percent > last) {
-            task.Post(WM_DECOMPRESS_PROGRESS, kProgressPosition, percent);
-            last = percent;
-        }
+        task.PostPercent(WM_DECOMPRESS_PROGRESS, consumed, total, last);
         if (task.CancelRequested())
-            return kCancelled;
+            return kWorkerCancelled;
     }
     return 0;
 }
 }  // namespace
 
-CWinThread* StartDecompressThread(CDecompressTask& task)
-{
-    task.m_pThread = AfxBeginThread(DecompressThreadProc, &task);
-    return task.m_pThread.get();
-}
+CWinThread* StartDecompressThread(CDecompressTask& task) { return StartWorker(task, DecompressThreadProc); }
 
 unsigned DecompressThreadProc(void* param)
 {
@@ -80,7 +58,7 @@ unsigned DecompressThreadProc(void* param)
     const intptr_t result = DecodeAll(task, source, dest, total);
     dest.Close();
     source.Close();
-    if (result == kCancelled)
+    if (result == kWorkerCancelled)
         return 0;
     if (result != 0) {
         // A half-decoded archive is of no use and must not be taken for a whole one.

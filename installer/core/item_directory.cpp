@@ -23,7 +23,7 @@ public:
     bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
     {
         return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
-               m_file.Read(buffer, count) == count;
+               ReadFully(m_file, buffer, count);
     }
 
 private:
@@ -119,7 +119,7 @@ bool ExtractItem(const std::string& copyPath, const CPackEntry& entry)
     std::vector<uint8_t> chunk(64 * 1024);
     for (uint64_t left = entry.m_nSize; left > 0;) {
         auto n = static_cast<uint32_t>(left < chunk.size() ? left : chunk.size());
-        if (copy.Read(chunk.data(), n) != n || !output.Write(chunk.data(), n))
+        if (!ReadFully(copy, chunk.data(), n) || !output.Write(chunk.data(), n))
             return false;
         left -= n;
     }

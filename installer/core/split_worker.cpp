@@ -8,11 +8,7 @@
 #include <chrono>
 #include <thread>
 
-CWinThread* StartSplitThread(CSplitTask& task)
-{
-    task.m_pThread = AfxBeginThread(SplitThreadProc, &task);
-    return task.m_pThread.get();
-}
+CWinThread* StartSplitThread(CSplitTask& task) { return StartWorker(task, SplitThreadProc); }
 
 unsigned SplitThreadProc(void* param)
 {

@@ -8,3 +8,12 @@ void CWorkerTask::Reset()
 }
 
 void CWorkerTask::ReleaseThread() { m_pThread.reset(); }
+
+void CWorkerTask::PostPercent(unsigned message, uint64_t done, uint64_t total, unsigned& last) const
+{
+    const auto percent = static_cast<unsigned>(done * 100 / total);
+    if (percent > last) {
+        Post(message, kProgressPosition, percent);
+        last = percent;
+    }
+}

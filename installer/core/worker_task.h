@@ -29,4 +29,18 @@ public:
     void Post(unsigned message, uintptr_t kind, intptr_t value) const { PostNotify(m_hNotifyWnd, message, kind, value); }
     // Consumes a pending cancel request.
     bool CancelRequested() { return m_evCancel.Lock(0); }
+    // Posts done/total in whole percent when it has grown past last, so
+    // each value goes out once and 100 comes with the last unit of work.
+    void PostPercent(unsigned message, uint64_t done, uint64_t total, unsigned& last) const;
 };
+
+// What a worker's inner loop returns when it stopped on the cancel event.
+constexpr intptr_t kWorkerCancelled = -1;
+
+// Starts proc on the task (passed as its own type) and keeps the thread in it.
+template <class Task>
+CWinThread* StartWorker(Task& task, CWinThread::Proc proc)
+{
+    task.m_pThread = AfxBeginThread(proc, &task);
+    return task.m_pThread.get();
+}

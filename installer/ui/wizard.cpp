@@ -10,7 +10,6 @@
 namespace {
 const WizardControlIds kFrameControls = {IDC_FRAME_BITMAP, IDC_FRAME_TOPLINE, IDC_FRAME_BRAND, IDC_FRAME_BOTTOMLINE,
                                          IDC_FRAME_BACK,   IDC_FRAME_NEXT,    IDC_FRAME_CANCEL};
-constexpr int kPageHostId = 1033;
 enum { kWelcome, kLicense, kFolder, kOptions, kFinish };
 }  // namespace
 
@@ -55,34 +54,16 @@ bool COutDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
     return true;
 }
 
-CInstallDlg::CInstallDlg(int finishMode)
-    : CDialog(IDD_WIZARD),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_INSTALLER))),
-      m_bFinishMode(finishMode),
-      m_strDate(TodayText())
-{
-}
-
-CInstallDlg::~CInstallDlg() = default;
+CInstallDlg::CInstallDlg(int finishMode) : CWizardFrame(IDD_WIZARD, IDI_INSTALLER), m_bFinishMode(finishMode) {}
 
 BOOL CInstallDlg::OnInitDialog()
 {
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    SetCaption(Format("%s 安装", theSetupInfo.m_strProductName.c_str()));
-    const RECT client = PlaceWizardChrome(m_hWnd, kFrameControls);
-
-    m_tabPages.Create(m_hWnd, client, kPageHostId);
-    m_tabPages.AddPage("0", &m_page0, IDD_PAGE_WELCOME);
-    m_tabPages.AddPage("1", &m_page1, IDD_PAGE_LICENSE);
-    m_tabPages.AddPage("2", &m_page2, IDD_PAGE_FOLDER);
-    m_tabPages.AddPage("3", &m_page3, IDD_PAGE_OPTIONS);
-    m_tabPages.AddPage("4", &m_page4, IDD_PAGE_WELCOME);
-    const RECT host = PageHostRect(client);
-    SetWindowPos(m_tabPages.GetSafeHwnd(), nullptr, host.left, host.top, host.right - host.left,
-                 host.bottom - host.top, SWP_NOZORDER);
-    m_tabPages.ShowFirstPage();
-    m_tabPages.ClipTabStrip();
+    InitFrame(theSetupInfo.m_strProductName, kFrameControls,
+              {{&m_page0, IDD_PAGE_WELCOME},
+               {&m_page1, IDD_PAGE_LICENSE},
+               {&m_page2, IDD_PAGE_FOLDER},
+               {&m_page3, IDD_PAGE_OPTIONS},
+               {&m_page4, IDD_PAGE_WELCOME}});
 
     SetNextLabel("下一步");
     if (m_bFinishMode) {
@@ -106,7 +87,7 @@ void CInstallDlg::OnCommand(int id, int code)
     else if (id == IDC_FRAME_CANCEL && code == BN_CLICKED)
         OnCancel();
     else
-        CDialog::OnCommand(id, code);
+        CWizardFrame::OnCommand(id, code);
 }
 
 void CInstallDlg::OnNext()
@@ -168,17 +149,4 @@ void CInstallDlg::OnCancel()
     const std::string outcome = CancelledOutcome(theSetupInfo, GetModuleFolder());
     LaunchProgram(theSetupInfo.m_strSourceExe, &outcome);
     EndDialog(IDCANCEL);
-}
-
-bool CInstallDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
-{
-    if (message == WM_QUERYDRAGICON) {
-        result = reinterpret_cast<LRESULT>(m_hIcon);
-        return true;
-    }
-    if (message != WM_PAINT)
-        return false;
-    PaintWizardFrame(m_hWnd, m_hIcon, Format("欢迎进入 %s 安装程序", theSetupInfo.m_strProductName.c_str()), m_strDate);
-    result = 0;
-    return true;
 }

@@ -2,7 +2,7 @@
 // installation is abandoned.
 #pragma once
 
-#include "common/ui/page_tab_ctrl.h"
+#include "common/ui/wizard_frame.h"
 #include "framework/ui/dialog.h"
 #include "installer/ui/pages.h"
 
@@ -21,30 +21,25 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };
 
-class CInstallDlg : public CDialog {
+class CInstallDlg : public CWizardFrame {
 public:
     // finishMode: only the finish page, with the outcome of the command line.
     explicit CInstallDlg(int finishMode);
-    ~CInstallDlg() override;
 
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(int id, int code) override;
     void OnCancel() override;
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnNext();
     void OnBack();
     void SetNextLabel(const char* label) const;
 
-    HICON m_hIcon;
-    CPageTabCtrl m_tabPages;
     CPage0 m_page0;
     CPage1 m_page1;
     CPage2 m_page2;
     CPage3 m_page3;
     CPage4 m_page4;
     int m_bFinishMode;
-    std::string m_strDate;
 };
