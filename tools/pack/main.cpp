@@ -2,7 +2,9 @@
 // setup descriptor, lists one, or extracts one.
 #include "common/scramble.h"
 #include "framework/strings.h"
+#include "tools/pack/archive_writer.h"
 #include "tools/pack/descriptor.h"
+#include "tools/pack/descriptor_check.h"
 #include "tools/pack/gbk.h"
 #include "tools/pack/pack_error.h"
 #include "tools/pack/package_reader.h"
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,24 +27,86 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "Usage:\n"
-    "  tessaramond-pack build -o SETUP.EXE --descriptor FILE --product DIR --licence FILE\n"
-    "                         [--dll DIR] [--stub EXE] [--uninstaller EXE] [--launcher EXE]\n"
-    "                         [--level fast|best]\n"
-    "  tessaramond-pack list SETUP.EXE\n"
-    "  tessaramond-pack extract SETUP.EXE -C DIR\n"
+    "NAME\n"
+    "    tessaramond-pack - build, check, list and unpack Tessaramond installers\n"
     "\n"
-    "build    packs DIR into \"data.rar\" (and --dll DIR into \"dll.rar\", which sets ckdll=1),\n"
-    "         adds the descriptor as \"install.tmd\", the licence, the uninstaller and the\n"
-    "         launcher, and appends them to the installer stub. Stub, uninstaller and launcher\n"
-    "         default to tessaramond.exe, untessaramond.exe and uninstall.exe next to this\n"
-    "         program, else in the installer folder of the build that produced it.\n"
-    "         Names are converted from UTF-8 to GBK; names GBK cannot hold are refused.\n"
-    "list     prints the items and the files of each archive.\n"
-    "extract  writes the items, the files of \"data.rar\" under DIR/data and of \"dll.rar\"\n"
-    "         under DIR/dll, and the descriptor as plain text in DIR/install.ini.\n"
+    "SYNOPSIS\n"
+    "    tessaramond-pack build -o SETUP.EXE --descriptor FILE --product DIR --licence FILE\n"
+    "                           [--dll DIR] [--level fast|best]\n"
+    "                           [--stub EXE] [--uninstaller EXE] [--launcher EXE]\n"
+    "    tessaramond-pack check --descriptor FILE [--product DIR] [--licence FILE] [--dll DIR]\n"
+    "                           [--stub EXE] [--uninstaller EXE] [--launcher EXE]\n"
+    "    tessaramond-pack list SETUP.EXE\n"
+    "    tessaramond-pack extract SETUP.EXE -C DIR\n"
+    "    tessaramond-pack --help\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+    "DESCRIPTION\n"
+    "    A Tessaramond installer is one Windows program: the installer stub with the\n"
+    "    product appended. The end user runs it, walks through a four-page wizard in\n"
+    "    Chinese, and gets the product, its shortcuts and an uninstaller.\n"
+    "\n"
+    "    build    Checks everything as 'check' does, then packs every file below the\n"
+    "             product folder (subfolders kept, empty folders not carried) into the\n"
+    "             item \"data.rar\", the --dll folder into \"dll.rar\", and adds the\n"
+    "             descriptor (GBK, scrambled, as \"install.tmd\"), the licence, the\n"
+    "             uninstaller and the uninstall launcher. The output is written under\n"
+    "             SETUP.EXE.partial and renamed when complete: a failed build leaves\n"
+    "             nothing behind. On a terminal a progress line shows bytes, rate and\n"
+    "             time left.\n"
+    "    check    Reviews the descriptor, the product folder, the licence and the three\n"
+    "             programs without writing anything. Errors are what the installer would\n"
+    "             refuse or silently do wrong; warnings are worth a look.\n"
+    "    list     Prints the items of an installer and the files of each archive.\n"
+    "    extract  Writes the items under DIR, the files of \"data.rar\" under DIR/data and\n"
+    "             of \"dll.rar\" under DIR/dll, and the descriptor as UTF-8 text in\n"
+    "             DIR/install.ini.\n"
+    "\n"
+    "OPTIONS\n"
+    "    -o SETUP.EXE        the installer to write.\n"
+    "    --descriptor FILE   the setup descriptor, UTF-8 INI text (see DESCRIPTOR).\n"
+    "    --product DIR       the product's files as they lie below the install folder.\n"
+    "    --licence FILE      the licence shown on the second page; UTF-8 or GBK text.\n"
+    "    --dll DIR           system libraries, installed below the install folder after\n"
+    "                        the product; sets ckdll=1 (0 without it).\n"
+    "    --level fast|best   fast (default): compression on every core; best: smaller.\n"
+    "    --stub EXE          the installer program (tessaramond.exe),\n"
+    "    --uninstaller EXE   the uninstaller (untessaramond.exe),\n"
+    "    --launcher EXE      the uninstall launcher (uninstall.exe): by default taken\n"
+    "                        from beside this program, else from the win32 build of\n"
+    "                        this source tree (build/win32/installer/).\n"
+    "    -C DIR              where 'extract' writes.\n"
+    "\n"
+    "DESCRIPTOR\n"
+    "    Sections and keys are case-sensitive. Paths are relative, use backslashes and\n"
+    "    are joined by plain concatenation, hence the backslash rules below.\n"
+    "    [SoftInfo]     productname     the name on every page (required)\n"
+    "                   companyname     the maker; default of folder\n"
+    "                   productversion  kept for the author\n"
+    "    [InstallInfo]  folder          default install folder below Program Files,\n"
+    "                                   ending with a backslash: Maker\\Product\\\n"
+    "                   bfoldersel      1: the user may choose another folder; 0: not\n"
+    "                   exefile         main program, relative to the install folder;\n"
+    "                                   started on the finish page if the user asks,\n"
+    "                                   and uninstall.exe is placed beside it\n"
+    "    [StartMenu]    linknum         number of Start-menu shortcuts; for each N\n"
+    "                                   from 0: group_N, exefile_N, linkname_N\n"
+    "                   group_N         program group: names each followed by \"|\",\n"
+    "                                   one or two levels (Maker|Product|)\n"
+    "                   exefile_N       the shortcut's target, relative to the install folder\n"
+    "                   linkname_N      the shortcut's file name: \\Name.lnk\n"
+    "    [Desktop]      linknum, exefile_N, linkname_N as above; linkname_N must\n"
+    "                   begin with a backslash\n"
+    "    No text may contain \"|\" except group_N; every target must be a file of\n"
+    "    the product (or --dll) folder; an entry missing one of its keys is refused.\n"
+    "\n"
+    "EXIT STATUS\n"
+    "    0 success (check: no errors), 1 failure or errors found, 2 wrong usage.\n"
+    "\n"
+    "EXAMPLES\n"
+    "    tessaramond-pack check --descriptor setup.ini --product product/\n"
+    "    tessaramond-pack build -o DemoSetup.exe --descriptor setup.ini \\\n"
+    "        --product product/ --licence licence.txt --dll system/\n"
+    "    tessaramond-pack list DemoSetup.exe\n";
 
 struct UsageError {
     std::string message;
@@ -114,15 +179,21 @@ std::string Utf8(const std::string& gbk)
     return GbkToUtf8(gbk, out) ? out : gbk;
 }
 
-int Build(const Arguments& args, const fs::path& programFolder)
+// What a build needs, from the command line.
+BuildOptions ReadOptions(const Arguments& args, const fs::path& programFolder, bool forBuild)
 {
     if (!args.positional.empty())
         throw UsageError{"unexpected argument " + args.positional.front()};
     BuildOptions options;
-    options.output = args.Require("-o");
+    if (forBuild) {
+        options.output = args.Require("-o");
+        options.product = args.Require("--product");
+        options.licence = args.Require("--licence");
+    } else {
+        options.product = args.Get("--product");
+        options.licence = args.Get("--licence");
+    }
     options.descriptor = args.Require("--descriptor");
-    options.product = args.Require("--product");
-    options.licence = args.Require("--licence");
     options.systemDll = args.Get("--dll");
     options.stub = DefaultProgram(args, "--stub", programFolder, "tessaramond.exe");
     options.uninstaller = DefaultProgram(args, "--uninstaller", programFolder, "untessaramond.exe");
@@ -131,14 +202,130 @@ int Build(const Arguments& args, const fs::path& programFolder)
     if (level != "fast" && level != "best")
         throw UsageError{"--level must be fast or best"};
     options.level = level == "best" ? CompressionLevel::Best : CompressionLevel::Fast;
+    return options;
+}
 
+bool ReadWhole(const fs::path& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream out;
+    out << in.rdbuf();
+    bytes = out.str();
+    return !in.bad();
+}
+
+// Everything a build would take, reviewed without writing anything. Prints
+// each problem as "FILE[:LINE]: error|warning: ..." on standard error.
+struct ReviewResult {
+    unsigned errors = 0;
+    unsigned warnings = 0;
+    uint64_t files = 0;
+    uint64_t bytes = 0;
+};
+
+ReviewResult ReviewInputs(const BuildOptions& options)
+{
+    ReviewResult result;
+    auto error = [&](const std::string& where, const std::string& message) {
+        std::fprintf(stderr, "%s: error: %s\n", where.c_str(), message.c_str());
+        ++result.errors;
+    };
+
+    // The three programs the installer is made of.
+    const std::pair<const fs::path*, const char*> programs[] = {
+        {&options.stub, "the installer stub"}, {&options.uninstaller, "the uninstaller"},
+        {&options.launcher, "the uninstall launcher"}};
+    for (const auto& [path, what] : programs) {
+        std::error_code ignored;
+        std::string head;
+        if (!fs::is_regular_file(*path, ignored))
+            error(Utf8Path(*path), std::string(what) + " is missing (build the Windows programs first, e.g. with "
+                                                       "scripts/demo, or name it with its option)");
+        else if (std::ifstream in(*path, std::ios::binary); !(head.resize(2), in.read(head.data(), 2)) || head != "MZ")
+            error(Utf8Path(*path), std::string(what) + " is not a Windows program");
+    }
+
+    if (!options.licence.empty()) {
+        std::string text;
+        if (!ReadWhole(options.licence, text))
+            error(Utf8Path(options.licence), "the licence is missing or cannot be read");
+        else
+            try {
+                PrepareLicence(text, Utf8Path(options.licence));
+            } catch (const CPackFailure&) {
+                error(Utf8Path(options.licence), "the licence has characters that GBK cannot hold");
+            }
+    }
+
+    // Every file the installation will hold, by the name Windows will see.
+    InstalledNames installed;
+    const bool haveProduct = !options.product.empty();
+    for (const fs::path* folder : {&options.product, &options.systemDll}) {
+        if (folder->empty())
+            continue;
+        std::error_code ignored;
+        if (!fs::is_directory(*folder, ignored)) {
+            error(Utf8Path(*folder), "no such folder");
+            continue;
+        }
+        try {
+            for (const ArchiveFile& file : CollectFiles(*folder)) {
+                ++result.files;
+                result.bytes += file.size;
+                if (!installed.insert(FoldInstalledName(file.folder + file.name)).second)
+                    error(Utf8Path(file.host), "another file of the package has this name but for upper and lower "
+                                               "case: on Windows both would be one file");
+            }
+        } catch (const CPackFailure& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            ++result.errors;
+        }
+    }
+
+    std::string descriptor;
+    const std::string descriptorName = Utf8Path(options.descriptor);
+    if (!ReadWhole(options.descriptor, descriptor)) {
+        error(descriptorName, "the setup descriptor is missing or cannot be read");
+    } else {
+        const std::vector<DescriptorFinding> findings = CheckDescriptor(descriptor, installed, haveProduct, !options.systemDll.empty());
+        std::fputs(FormatFindings(findings, descriptorName).c_str(), stderr);
+        for (const DescriptorFinding& f : findings)
+            ++(f.error ? result.errors : result.warnings);
+    }
+    return result;
+}
+
+int Check(const Arguments& args, const fs::path& programFolder)
+{
+    const BuildOptions options = ReadOptions(args, programFolder, false);
+    const ReviewResult review = ReviewInputs(options);
+    std::printf("%s: %u error%s, %u warning%s", Utf8Path(options.descriptor).c_str(), review.errors,
+                review.errors == 1 ? "" : "s", review.warnings, review.warnings == 1 ? "" : "s");
+    if (!options.product.empty())
+        std::printf("; %llu file%s, %s to install", static_cast<unsigned long long>(review.files),
+                    review.files == 1 ? "" : "s",
+                    FormatBytes(review.bytes).c_str());
+    std::printf("\n");
+    return review.errors == 0 ? 0 : kExitFailure;
+}
+
+int Build(const Arguments& args, const fs::path& programFolder)
+{
+    const BuildOptions options = ReadOptions(args, programFolder, true);
+    const ReviewResult review = ReviewInputs(options);
+    if (review.errors != 0) {
+        std::fprintf(stderr, "tessaramond-pack: %u error%s: nothing was written\n", review.errors,
+                     review.errors == 1 ? "" : "s");
+        return kExitFailure;
+    }
     CProgressBar bar("packing");
     BuildSummary summary = BuildPackage(options, [&](uint64_t done, uint64_t total) { bar.Update(done, total); });
     if (IsTerminal(1))
-        std::printf("%s: %llu files, %llu bytes packed into %llu bytes\n", Utf8Path(options.output).c_str(),
-                    static_cast<unsigned long long>(summary.files),
-                    static_cast<unsigned long long>(summary.productBytes),
-                    static_cast<unsigned long long>(summary.outputBytes));
+        std::printf("%s: %llu files, %s packed into %s\n", Utf8Path(options.output).c_str(),
+                    static_cast<unsigned long long>(summary.files), FormatBytes(summary.productBytes).c_str(),
+                    FormatBytes(summary.outputBytes).c_str());
     return 0;
 }
 
@@ -271,6 +458,11 @@ int main(int argc, char** argv)
             return Build(Arguments(argc, argv, 2,
                                    {"-o", "--descriptor", "--product", "--licence", "--dll", "--stub",
                                     "--uninstaller", "--launcher", "--level"}),
+                         ProgramFolder(argv[0]));
+        if (command == "check")
+            return Check(Arguments(argc, argv, 2,
+                                   {"--descriptor", "--product", "--licence", "--dll", "--stub", "--uninstaller",
+                                    "--launcher"}),
                          ProgramFolder(argv[0]));
         if (command == "list")
             return List(Arguments(argc, argv, 2, {}));
