@@ -53,12 +53,12 @@ pack build -o best.exe --descriptor setup.ini --product product --licence licenc
 [ "$(stat -c %s best.exe)" -lt "$(stat -c %s setup.exe)" ] || fail "best is not smaller than fast"
 pack extract best.exe -C out2 >/dev/null && diff -r product/data out2/data/data || fail "best round trip"
 
-# Errors: one line, non-zero, naming what is wrong.
+# Errors: non-zero, naming what is wrong on the first line.
 expect_error() {
   local code=$1 needle=$2; shift 2
   set +e; pack "$@" >err.out 2>err.txt; local rc=$?; set -e
   [ "$rc" -eq "$code" ] || fail "$* exited with $rc, not $code"
-  [ "$(wc -l <err.txt)" -eq 1 ] && grep -q -- "$needle" err.txt || fail "$*: $(cat err.txt)"
+  [ -s err.txt ] && head -n1 err.txt | grep -q -- "$needle" || fail "$*: $(cat err.txt)"
 }
 expect_error 1 'missing-stub.exe' build -o x.exe --descriptor setup.ini --product product --licence licence.txt \
   --stub missing-stub.exe --uninstaller un.exe --launcher la.exe
@@ -71,10 +71,12 @@ expect_error 2 'missing --product' build -o x.exe --descriptor setup.ini --licen
 expect_error 1 'not a shipped installer' list stub.exe
 head -c $(( $(stat -c %s setup.exe) / 2 )) setup.exe >cut.exe
 expect_error 1 '' list cut.exe
-pack --help | grep -q 'Usage' || fail "--help"
+pack --help >help.txt && grep -q 'SYNOPSIS' help.txt || fail "--help"
 
 if [ -n "$stub" ]; then
-  pack build -o real.exe --descriptor setup.ini --product product/empty-files --licence licence.txt \
+  # A product without a main program: told as a warning, built all the same.
+  printf '[SoftInfo]\nproductname=演示\n[InstallInfo]\nfolder=Demo\\\n' >empty.ini
+  pack build -o real.exe --descriptor empty.ini --product product/empty-files --licence licence.txt \
     --stub "$stub" --uninstaller un.exe --launcher la.exe || fail "build with the real stub"
   set +e; timeout 60 $emulator ./real.exe </dev/null >/dev/null 2>&1; rc=$?; set -e
   [ "$rc" -eq 20 ] || fail "the built installer did not take the packaged role (exit code $rc)"

@@ -85,9 +85,12 @@ TEST(DescriptorCheck, ACorrectDescriptorPassesWithoutAWord)
 {
     EXPECT_TRUE(CheckDescriptor(kGood, Installed()).empty()) << Describe(CheckDescriptor(kGood, Installed()));
     // Windows names are case-insensitive; CR LF line ends and a BOM are fine.
-    std::string crlf = "\xEF\xBB\xBF" + WithLine(8, "exefile=BIN\\starview.EXE");
-    for (size_t i = crlf.find('\n'); i != std::string::npos; i = crlf.find('\n', i + 2))
-        crlf.insert(i, "\r");
+    std::string crlf = "\xEF\xBB\xBF";
+    for (char c : WithLine(8, "exefile=BIN\\starview.EXE")) {
+        if (c == '\n')
+            crlf.push_back('\r');
+        crlf.push_back(c);
+    }
     EXPECT_TRUE(CheckDescriptor(crlf, Installed()).empty()) << Describe(CheckDescriptor(crlf, Installed()));
     // Without a product folder the targets cannot be looked up, and are not.
     EXPECT_TRUE(CheckDescriptor(WithLine(8, "exefile=bin\\Other.exe"), {}, false).empty());

@@ -279,8 +279,13 @@ ReviewResult ReviewInputs(const BuildOptions& options)
                                                "case: on Windows both would be one file");
             }
         } catch (const CPackFailure& e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            ++result.errors;
+            // "FILE: problem", told in the same form as the other findings.
+            const std::string text = e.what();
+            const size_t colon = text.find(": ");
+            if (colon == std::string::npos)
+                error(Utf8Path(*folder), text);
+            else
+                error(text.substr(0, colon), text.substr(colon + 2));
         }
     }
 
