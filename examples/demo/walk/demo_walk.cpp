@@ -138,8 +138,10 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     Step("Wizard page 1: welcome");
     HWND wizard = WaitForCaption(kCaption, 60000, kNext, "下一步");
     t.Check(wizard != nullptr, "the wizard \"" + kCaption + "\" is shown");
-    if (wizard == nullptr)
+    if (wizard == nullptr) {
+        t.Shot("failure-no-wizard");  // whatever is on screen instead
         return;
+    }
     t.Shot("01-welcome");
 
     Step("Wizard page 2: licence");
@@ -254,6 +256,29 @@ int main()
     const std::string installDir = SpecialFolder(CSIDL_PROGRAM_FILES) + "星辰软件\\星图演示\\";
     const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
     const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    // A temporary folder of this walk's own, which the installer inherits: it
+    // always extracts into "Tessaramond\" there, and a program another run
+    // left open in the shared one must not stand in its way.
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    for (DWORD n = GetTickCount();; ++n) {
+        const std::string own = std::string(temp) + "tmd-demo-" + std::to_string(n);
+        if (CreateDirectoryA(own.c_str(), nullptr)) {
+            SetEnvironmentVariableA("TEMP", own.c_str());
+            SetEnvironmentVariableA("TMP", own.c_str());
+            break;
+        }
+    }
+    // Windows of this product that an interrupted earlier walk left open
+    // would be taken for this walk's.
+    for (int i = 0; i < 10; ++i) {
+        HWND left = WaitForCaption(kCaption, 0);
+        if (left == nullptr)
+            break;
+        Out("A window \"%s\" of an earlier run is still open: ending it first\n", kCaption.c_str());
+        TerminateOwner(left);
+        WaitUntilGone(left, 5000);
+    }
     if (Exists(installDir)) {
         Out("An earlier run left %s: removing it first\n", installDir.c_str());
         RemoveTree(installDir);
