@@ -54,6 +54,22 @@ std::string BuiltProgram(const char* variable)
     return host ? ToWindows(host) : std::string();
 }
 
+void UseOwnTempFolder(const std::string& prefix)
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    for (DWORD n = GetTickCount();; ++n) {
+        const std::string own = std::string(temp) + prefix + std::to_string(n);
+        if (CreateDirectoryA(own.c_str(), nullptr)) {
+            SetEnvironmentVariableA("TEMP", own.c_str());
+            SetEnvironmentVariableA("TMP", own.c_str());
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return;  // keep the shared one rather than spin
+    }
+}
+
 std::string NewFolder()
 {
     char temp[MAX_PATH];

@@ -23,6 +23,9 @@ std::string U16(unsigned value);
 std::string SpecialFolder(int csidl);
 std::string CommonFilesFolder();
 std::string TempFolder();
+// Gives this process (and the programs it starts) a new temporary folder of
+// its own below the current one, named prefix + a number.
+void UseOwnTempFolder(const std::string& prefix);
 // Removes a folder with everything in it (what a test left behind).
 void RemoveTree(const std::string& folder);
 // A control of the page that is shown (pages sit inside the page host).

@@ -1,3 +1,5 @@
+#include "driver.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,15 +13,6 @@ int main(int argc, char** argv)
     // programs it starts inherit: the installer always extracts into
     // "Tessaramond\" there, and a program of an earlier test that is still
     // ending must not hold that folder for this one.
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    for (DWORD n = GetTickCount();; ++n) {
-        const std::string own = std::string(temp) + "tmd-e2e-temp-" + std::to_string(n);
-        if (CreateDirectoryA(own.c_str(), nullptr)) {
-            SetEnvironmentVariableA("TEMP", own.c_str());
-            SetEnvironmentVariableA("TMP", own.c_str());
-            break;
-        }
-    }
+    e2e::UseOwnTempFolder("tmd-e2e-temp-");
     return RUN_ALL_TESTS();
 }

@@ -259,16 +259,7 @@ int main()
     // A temporary folder of this walk's own, which the installer inherits: it
     // always extracts into "Tessaramond\" there, and a program another run
     // left open in the shared one must not stand in its way.
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    for (DWORD n = GetTickCount();; ++n) {
-        const std::string own = std::string(temp) + "tmd-demo-" + std::to_string(n);
-        if (CreateDirectoryA(own.c_str(), nullptr)) {
-            SetEnvironmentVariableA("TEMP", own.c_str());
-            SetEnvironmentVariableA("TMP", own.c_str());
-            break;
-        }
-    }
+    UseOwnTempFolder("tmd-demo-");
     // Windows of this product that an interrupted earlier walk left open
     // would be taken for this walk's.
     for (int i = 0; i < 10; ++i) {
