@@ -4,6 +4,8 @@
 // name. Plain Win32 on purpose: it is copied into every install folder and
 // links nothing of the installer or the uninstaller. It never reports an
 // error and always ends with exit code 0.
+#include "framework/ui/dll_search.h"
+
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -185,6 +187,9 @@ void StartUninstaller(const std::string& folder, uint32_t id)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    // The launcher lies in the install folder, where the shell's DLLs must
+    // not be taken from either.
+    RestrictDllSearch();
     HWND splash = CreateSplash(instance);
     if (splash == nullptr)
         return 0;
