@@ -98,7 +98,11 @@ TEST(SplitWorker, ItemThatCannotBeWrittenStopsBeforeTheMarker)
     Extraction x;
     CreateFolder(x.task.m_strTargetFolder);
     CreateFolder(x.Target("data.rar"));  // a folder in the item's place
+    // that the clearing of stale items cannot take away
+    WriteWholeFile(x.Target("data.rar\\kept.txt"), "kept");
+    SetReadOnly(x.Target("data.rar\\kept.txt"), true);
     const std::vector<PostedMessage> posted = x.Run(PackageBytes(kImage, {{"a.txt", "A"}, {"data.rar", "D"}}));
+    SetReadOnly(x.Target("data.rar\\kept.txt"), false);
     ASSERT_FALSE(posted.empty());
     EXPECT_EQ(posted.back(), Error(kCompressCreateDest));
     EXPECT_EQ(x.result, 0u);
