@@ -176,7 +176,11 @@ void StartUninstaller(const std::string& folder, uint32_t id)
     // No error box of the shell's own: a missing uninstaller is not reported,
     // and the launcher must not stay behind waiting for a click.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = "untessaramond.exe";
+    // Named with its folder: a bare name that is not found there would be
+    // looked for beside the launcher and along the search path, where it
+    // could be anybody's program.
+    const std::string program = folder + "\\untessaramond.exe";
+    info.lpFile = program.c_str();
     info.lpParameters = parameters;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;

@@ -45,9 +45,14 @@ Ending StartShipped(const std::string& path, std::vector<std::string>* texts = n
     Ending ending = Ending::Nothing;
     for (int i = 0; i < 600 && ending == Ending::Nothing; ++i) {
         if (HWND box = run.HasVisibleWindow() ? run.WaitForDialog(100) : nullptr) {
-            const std::vector<std::string> shown = StaticTexts(box);
+            std::vector<std::string> shown = StaticTexts(box);
             if (WindowText(box) == "初始化向导错误") {
                 ending = Ending::ExtractError;
+                // The message replaces the template's placeholder text.
+                for (int wait = 0; wait < 40 && std::find(shown.begin(), shown.end(), "错误消息：") != shown.end(); ++wait) {
+                    Sleep(50);
+                    shown = StaticTexts(box);
+                }
                 if (texts)
                     *texts = shown;
                 ClickButton(box, 1019);
@@ -298,6 +303,13 @@ TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
     damages.push_back({"count flipped", flip(count, 1), Ending::ExtractError});
     damages.push_back({"first record's size flipped", flip(directory, 0), Ending::ExtractError});
     damages.push_back({"last record's length flipped", flip(count - 2, 3), Ending::ExtractError});
+    // Where no check can see it, the flip is carried along and the working
+    // copy starts: a byte of the program's DOS stub text, of the licence, of
+    // the compressed data (found only when it is decoded).
+    const size_t licence = dataStart - items[1].second.size() - items[2].second.size();
+    damages.push_back({"image's DOS stub flipped", flip(0x60, 0), Ending::Wizard});
+    damages.push_back({"licence flipped", flip(licence + 2, 0), Ending::Wizard});
+    damages.push_back({"data flipped", flip(dataStart + items[0].second.size() / 2, 0), Ending::Wizard});
 
     for (const Damage& d : damages) {
         ClearTempTarget();
@@ -309,4 +321,136 @@ TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
         EXPECT_TRUE(code == kBadPackage || code == kExtractFailed || code == kPackaged) << d.what << " exit " << code;
     }
     ClearTempTarget();
+}
+
+namespace {
+void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
+
+bool WaitForNextLabel(HWND frame, const std::string& label)
+{
+    for (int i = 0; i < 200 && ItemText(frame, 1013) != label; ++i)
+        Sleep(50);
+    return ItemText(frame, 1013) == label;
+}
+
+// Starts a shipped installer, walks its wizard to the options page and
+// presses "安装"; returns the wizard.
+HWND StartInstalling(const std::string& shipped, const std::string& product)
+{
+    Process run(shipped, "");
+    HWND wizard = WaitForCaption(product + " 安装", 60000, 1013, "下一步");
+    if (!wizard)
+        return nullptr;
+    Press(wizard, 1013);
+    WaitForNextLabel(wizard, "同意");
+    Press(wizard, 1013);
+    WaitForNextLabel(wizard, "下一步");
+    Press(wizard, 1013);
+    if (!WaitForNextLabel(wizard, "安装"))
+        return nullptr;
+    Press(wizard, 1013);
+    return wizard;
+}
+
+std::string ProductPackage(const std::string& data, const std::string& descriptor)
+{
+    const std::string path = NewFolder() + "TmdEscapeSetup.exe";
+    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
+                                 {{"data.rar", CompressBytes(data, CompressionLevel::Fast)},
+                                  {"install.tmd", Scrambled(descriptor)},
+                                  {"license.txt", "licence"},
+                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    return path;
+}
+}  // namespace
+
+TEST(HostileInput, ArchiveEntryLeavingTheInstallFolderFailsTheInstallation)
+{
+    const std::string programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
+    const std::string sentinel = programFiles + "tmd-escape.txt";
+    ASSERT_TRUE(WriteFileBytes(sentinel, "keep"));
+    ClearTempTarget();
+    const std::string shipped =
+        ProductPackage(ArchiveEntry("", "app.txt", "ok") + ArchiveEntry("..\\", "tmd-escape.txt", "evil"),
+                       "[SoftInfo]\r\nproductname=TmdEscape\r\n\r\n[InstallInfo]\r\nfolder=TmdEscape\\\r\nexefile=app.txt\r\n");
+    ASSERT_NE(StartInstalling(shipped, "TmdEscape"), nullptr);
+    HWND error = WaitForCaption("安装文件错误", 60000);
+    ASSERT_NE(error, nullptr);
+    const std::vector<std::string> texts = StaticTexts(error);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "解包：文件路径非法！"), texts.end());
+    Press(error, 1019);
+    HWND finish = WaitForCaption("TmdEscape 安装", 60000, 1013, "结束");
+    ASSERT_NE(finish, nullptr);
+    Press(finish, 1013);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+    EXPECT_EQ(ReadFileBytes(sentinel), "keep");
+    EXPECT_FALSE(Exists(programFiles + "TmdEscape\\uninstall.exe"));  // no record for a failed installation
+    DeleteFileA(sentinel.c_str());
+    RemoveTree(programFiles + "TmdEscape");
+}
+
+TEST(HostileInput, DescriptorEntriesLeavingTheirFoldersAreDropped)
+{
+    // A main program outside the install folder would take the launcher with
+    // it; link names climbing out of the desktop or Programs folder would put
+    // shortcuts anywhere. A count of two thousand million ends at once.
+    const std::string programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
+    const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    ClearTempTarget();
+    const std::string shipped = ProductPackage(
+        ArchiveEntry("", "app.txt", "ok"),
+        "[SoftInfo]\r\nproductname=TmdEscape\r\n\r\n[InstallInfo]\r\nfolder=TmdEscape\\\r\n"
+        "exefile=..\\tmd-outside\\app.txt\r\n\r\n[StartMenu]\r\nlinknum=2147483647\r\ngroup_0=TmdEscape|\r\n"
+        "exefile_0=app.txt\r\nlinkname_0=\\..\\..\\tmd-escape.lnk\r\n\r\n[Desktop]\r\nlinknum=2\r\nexefile_0=app.txt\r\n"
+        "linkname_0=\\..\\tmd-escape.lnk\r\nexefile_1=app.txt\r\nlinkname_1=\\TmdEscapeOk.lnk\r\n");
+    ASSERT_NE(StartInstalling(shipped, "TmdEscape"), nullptr);
+    HWND finish = WaitForCaption("TmdEscape 安装", 120000, 1013, "结束");
+    ASSERT_NE(finish, nullptr);
+    Press(finish, 1013);
+    if (!WaitUntilGone(finish, 30000)) {
+        SaveScreenshot("hostile-descriptor-finish");
+        ADD_FAILURE() << "finish page stays: " << ItemText(finish, 1013);
+    }
+    EXPECT_EQ(ReadFileBytes(programFiles + "TmdEscape\\app.txt"), "ok");
+    EXPECT_TRUE(Exists(programFiles + "TmdEscape\\uninstall.exe"));
+    EXPECT_FALSE(Exists(programFiles + "tmd-outside"));
+    EXPECT_TRUE(Exists(desktop + "TmdEscapeOk.lnk"));
+    const std::string desktopParent = desktop.substr(0, desktop.substr(0, desktop.size() - 1).find_last_of('\\') + 1);
+    EXPECT_FALSE(Exists(desktopParent + "tmd-escape.lnk"));
+    const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    EXPECT_FALSE(Exists(programs.substr(0, programs.substr(0, programs.size() - 1).find_last_of('\\') + 1) + "tmd-escape.lnk"));
+
+    // The launcher it placed removes the product again.
+    Process launcher(programFiles + "TmdEscape\\uninstall.exe", "");
+    HWND remover = WaitForCaption("TmdEscape 安装", 60000, 1013, "下一步");
+    ASSERT_NE(remover, nullptr);
+    Press(remover, 1013);
+    ASSERT_TRUE(WaitForNextLabel(remover, "完成"));
+    Press(remover, 1013);
+    EXPECT_TRUE(WaitUntilGone(remover, 30000));
+    EXPECT_FALSE(Exists(programFiles + "TmdEscape"));
+    EXPECT_FALSE(Exists(desktop + "TmdEscapeOk.lnk"));
+}
+
+TEST(HostileInput, LauncherStartsNoProgramOfTheUninstallersNameFromElsewhere)
+{
+    // With the shared uninstaller missing, a program of its name beside the
+    // launcher (or on the search path) must not be started in its place.
+    const std::string shared = CommonFilesFolder() + "Tessaramond\\";
+    const std::string deployed = shared + "untessaramond.exe";
+    const std::string kept = deployed + ".e2e-kept";
+    CreateDirectoryA(shared.c_str(), nullptr);
+    const bool moved = MoveFileExA(deployed.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    const std::string inst = NewFolder();
+    ASSERT_TRUE(WriteFileBytes(inst + "untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"))));
+    ASSERT_TRUE(WriteFileBytes(inst + "uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE")) + std::string(4, '\1')));
+    {
+        Process launcher(inst + "uninstall.exe", "");
+        EXPECT_EQ(launcher.WaitForExit(30000), 0u);
+    }
+    Sleep(1500);  // a started program would have left its mark by now
+    EXPECT_FALSE(Exists(inst + "demo_app.started"));
+    if (moved)
+        MoveFileExA(kept.c_str(), deployed.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
