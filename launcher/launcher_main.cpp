@@ -4,6 +4,8 @@
 // name. Plain Win32 on purpose: it is copied into every install folder and
 // links nothing of the installer or the uninstaller. It never reports an
 // error and always ends with exit code 0.
+#include "framework/ui/dll_search.h"
+
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -174,7 +176,11 @@ void StartUninstaller(const std::string& folder, uint32_t id)
     // No error box of the shell's own: a missing uninstaller is not reported,
     // and the launcher must not stay behind waiting for a click.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = "untessaramond.exe";
+    // Named with its folder: a bare name that is not found there would be
+    // looked for beside the launcher and along the search path, where it
+    // could be anybody's program.
+    const std::string program = folder + "\\untessaramond.exe";
+    info.lpFile = program.c_str();
     info.lpParameters = parameters;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
@@ -185,6 +191,9 @@ void StartUninstaller(const std::string& folder, uint32_t id)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    // The launcher lies in the install folder, where the shell's DLLs must
+    // not be taken from either.
+    RestrictDllSearch();
     HWND splash = CreateSplash(instance);
     if (splash == nullptr)
         return 0;

@@ -72,8 +72,10 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
 
 void LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
-    if (programPath.empty())
-        return;  // nothing to start: a shell would open something of its own choosing
+    // Nothing to start, or only a folder (a descriptor without a main
+    // program): a shell would open something of its own choosing.
+    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1)
+        return;
     size_t cut = MbReverseFind(programPath, '\\');
     std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
     std::string file = cut == npos ? programPath : programPath.substr(cut + 1);

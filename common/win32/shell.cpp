@@ -100,8 +100,10 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
 
 void LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
-    if (programPath.empty())
-        return;  // nothing to start: a shell would open something of its own choosing
+    // Nothing to start, or only a folder (a descriptor without a main
+    // program): a shell would open something of its own choosing.
+    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1)
+        return;
     size_t cut = MbReverseFind(programPath, '\\');
     std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
     std::string file = cut == npos ? programPath : programPath.substr(cut + 1);
@@ -120,17 +122,69 @@ void LaunchProgram(const std::string& programPath, const std::string* parameters
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
 }
 
+namespace {
+// The version functions, taken from the system folder's version.dll by its
+// full path at run time. Imported by name, the DLL would be looked for in
+// the program's own folder before the program runs a single line, and
+// "version.dll" is a favourite name of DLLs left in Downloads folders.
+class CVersionDll {
+public:
+    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+    CVersionDll()
+    {
+        wchar_t system[MAX_PATH];
+        const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH - 16)
+            return;
+        m_module = LoadLibraryW((std::wstring(system, n) + L"\\version.dll").c_str());
+        if (m_module == nullptr)
+            return;
+        size = Resolve<SizeFn>("GetFileVersionInfoSizeA");
+        info = Resolve<InfoFn>("GetFileVersionInfoA");
+        query = Resolve<QueryFn>("VerQueryValueA");
+    }
+    ~CVersionDll()
+    {
+        if (m_module)
+            FreeLibrary(m_module);
+    }
+    CVersionDll(const CVersionDll&) = delete;
+    CVersionDll& operator=(const CVersionDll&) = delete;
+    bool Usable() const { return size && info && query; }
+
+    SizeFn size = nullptr;
+    InfoFn info = nullptr;
+    QueryFn query = nullptr;
+
+private:
+    template <typename Fn>
+    Fn Resolve(const char* name) const
+    {
+        // Through void(*)() so the compiler accepts the cast of the address.
+        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m_module, name)));
+    }
+
+    HMODULE m_module = nullptr;
+};
+}  // namespace
+
 std::string GetFileVersionNumber(const std::string& path)
 {
+    CVersionDll dll;
+    if (!dll.Usable())
+        return "0000";
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    DWORD size = dll.size(path.c_str(), &handle);
     if (size == 0)
         return "0000";
     std::vector<char> data(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT len = 0;
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len) || info == nullptr ||
+    if (!dll.info(path.c_str(), 0, size, data.data()) ||
+        !dll.query(data.data(), "\\", reinterpret_cast<void**>(&info), &len) || info == nullptr ||
         len < sizeof(VS_FIXEDFILEINFO))
         return "0000";
     return Format("%i%i%i%i", static_cast<int>(HIWORD(info->dwFileVersionMS)),

@@ -1,12 +1,15 @@
 #include "framework/ui/app.h"
 
 #include "framework/file.h"
+#include "framework/ui/dll_search.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 int CWinApp::Run(const char* commandLine)
 {
+    // Before the common controls or anything else load a DLL by name.
+    RestrictDllSearch();
     m_lpCmdLine = commandLine ? commandLine : "";
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);

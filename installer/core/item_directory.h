@@ -56,6 +56,13 @@ DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out);
 // directory, count and marker off the file.
 DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out);
 
+// The file length a Windows program takes: the end of its headers, of its
+// last section and of its signature, from the first bytes of its file. 0
+// when the bytes are no program header or do not hold its section table.
+// exact is false when a symbol table follows, whose length the header does
+// not give: the file may then be longer.
+uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact);
+
 // True for a name that can only name a file inside its folder.
 bool IsPlainFileName(const std::string& name);
 

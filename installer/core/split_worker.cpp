@@ -1,14 +1,57 @@
 #include "installer/core/split_worker.h"
 
+#include "common/shell.h"
 #include "framework/file.h"
 #include "installer/core/decompress_worker.h"
 #include "installer/core/item_directory.h"
 #include "installer/setup/setup_info.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 CWinThread* StartSplitThread(CSplitTask& task) { return StartWorker(task, SplitThreadProc); }
+
+namespace {
+bool SameNameNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool ClearStaleItems(const std::string& folder, const std::string& keep)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        bool clean = true;
+        CFileFind finder;
+        for (bool more = finder.FindFile(folder + "*.*"); more; more = finder.FindNext()) {
+            if (finder.IsDots() || SameNameNoCase(finder.GetFileName(), keep))
+                continue;
+            clean = false;
+            if (pass == 0) {
+                const std::string path = folder + finder.GetFileName();
+                if (finder.IsDirectory())
+                    DeleteFolderTree(path);
+                else
+                    RemoveFile(path);
+            }
+        }
+        if (clean)
+            return true;
+    }
+    return false;
+}
 
 unsigned SplitThreadProc(void* param)
 {
@@ -31,6 +74,13 @@ unsigned SplitThreadProc(void* param)
     }
     if (!copied)
         return error(kCompressOpenSource);
+    // The folder's name is fixed, so it may hold items of an earlier run,
+    // perhaps of another product: a "dll.rar" or an uninstaller this package
+    // does not carry would be taken for its own. The fresh copy shows that no
+    // working copy runs from here any more; everything else goes, and what
+    // cannot go stops the extraction.
+    if (!ClearStaleItems(task.m_strTargetFolder, "setup.exe"))
+        return error(kCompressCreateDest);
 
     ItemDirectory directory;
     {
@@ -42,7 +92,23 @@ unsigned SplitThreadProc(void* param)
         progress(5);
         // A directory that does not fit the file is refused before anything
         // is cut or written.
+        uint8_t header[4096];
+        const auto headerSize = static_cast<uint32_t>(std::min<uint64_t>(sizeof header, file.GetLength()));
+        bool exact = false;
+        const uint64_t imageEnd = file.Seek(0, CFile::begin) == 0 && ReadFully(file, header, headerSize)
+                                      ? ProgramImageEnd(header, headerSize, exact)
+                                      : 0;
         if (ReadItemDirectory(file, directory) != DirectoryError::None)
+            return error(kCompressDamaged);
+        // The items are cut off the end one after another, so their sizes
+        // must fill the room between the program and the directory exactly:
+        // otherwise the last item would take bytes of the program, or lose
+        // bytes of its own to it, and nobody would notice.
+        uint64_t contents = 0;
+        for (const CPackEntry& entry : directory.entries)
+            contents += entry.m_nSize;
+        const uint64_t room = directory.start - contents;
+        if (imageEnd != 0 && (exact ? imageEnd != room : imageEnd > room))
             return error(kCompressDamaged);
     }
     int position = 10;

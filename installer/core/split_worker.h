@@ -14,6 +14,10 @@ public:
 };
 
 CWinThread* StartSplitThread(CSplitTask& task);
+// Removes every file and folder of the folder (trailing backslash) except the
+// one named keep (compared without regard to ASCII case). False when
+// anything else is left, read-only files among them.
+bool ClearStaleItems(const std::string& folder, const std::string& keep);
 // param is a CSplitTask*. 1 after success, 0 after a failure. Errors carry
 // the codes of GetCompressErrorText.
 unsigned SplitThreadProc(void* param);

@@ -3,7 +3,9 @@
 #include "common/ini_file.h"
 #include "common/shell.h"
 #include "framework/strings.h"
+#include "installer/core/archive_reader.h"
 #include "installer/setup/setup_info.h"
+#include "installer/setup/split_string.h"
 
 #include <algorithm>
 
@@ -15,6 +17,24 @@ int EntryCount(const CIniFile& ini, const char* section)
 {
     const int n = ini.GetInt(section, "linknum", 0);
     return std::clamp(n, 0, static_cast<int>(std::min<size_t>(ini.LineCount(), 0x7FFFFFFF)));
+}
+// A link name is joined onto its folder without a separator, so it brings its
+// own ("\Demo.lnk"); one that would name a file anywhere else is refused.
+bool IsSafeLinkName(const std::string& link)
+{
+    return link.size() > 1 && link[0] == '\\' && IsSafeRelativePath("", link.substr(1));
+}
+
+// "outer|inner|": the first two fields become folders below the Programs folder.
+bool IsSafeGroup(const std::string& group)
+{
+    CSplitString fields(group, '|');
+    for (int i = 0; i < 2; ++i) {
+        const std::string field = fields.GetField(i);
+        if (!field.empty() && !IsSafeRelativePath("", field))
+            return false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -34,6 +54,10 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
     m_strInstallDir = m_strProgramFilesDir + m_strFolder;
     m_bFolderSel = ini.GetInt("InstallInfo", "bfoldersel", 1);
     m_strRunProgram = ini.GetValue("InstallInfo", "exefile", "");
+    // The launcher goes beside the main program: a program outside the
+    // install folder would take it there too.
+    if (!m_strRunProgram.empty() && !IsSafeRelativePath("", m_strRunProgram))
+        m_strRunProgram.clear();
     m_strSourceExe = ini.GetValue("InstallInfo", "installexe", "");
     m_nDataSize = ToInt(ini.GetValue("InstallInfo", "filelen", ""));
 
@@ -45,7 +69,7 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
         std::string group = ini.GetValue("StartMenu", Format("group_%d", i), "");
         std::string program = ini.GetValue("StartMenu", Format("exefile_%d", i), "");
         std::string link = ini.GetValue("StartMenu", Format("linkname_%d", i), "");
-        if (group.empty() || program.empty() || link.empty())
+        if (group.empty() || program.empty() || link.empty() || !IsSafeGroup(group) || !IsSafeLinkName(link))
             continue;
         m_arrGroups.push_back(std::move(group));
         m_arrStartPrograms.push_back(std::move(program));
@@ -55,7 +79,7 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
     for (int i = 0; i < desktopCount; ++i) {
         std::string program = ini.GetValue("Desktop", Format("exefile_%d", i), "");
         std::string link = ini.GetValue("Desktop", Format("linkname_%d", i), "");
-        if (program.empty() || link.empty())
+        if (program.empty() || link.empty() || !IsSafeLinkName(link))
             continue;
         m_arrDesktopPrograms.push_back(std::move(program));
         m_arrDesktopLinks.push_back(std::move(link));

@@ -125,3 +125,32 @@ TEST(SetupDescriptor, UpdateAddsTheShippedFileAndTheDataSize)
     WriteWholeFile(empty, "");
     EXPECT_FALSE(writer.UpdateDescriptor(empty));
 }
+
+TEST(SetupDescriptor, ShortcutsAndTheMainProgramMustStayInTheirFolders)
+{
+    // Link names join their folder without a separator; groups become folders
+    // below Programs; the launcher goes beside the main program. Any of them
+    // leaving its folder drops the entry, and only that entry.
+    CSetupInfo info;
+    ASSERT_TRUE(info.LoadDescriptorFrom(Descriptor(
+        "[InstallInfo]\r\nexefile=..\\..\\Windows\\app.exe\r\n\r\n"
+        "[StartMenu]\r\nlinknum=6\r\n"
+        "group_0=G|\r\nexefile_0=a.exe\r\nlinkname_0=\\..\\..\\A.lnk\r\n"
+        "group_1=..|\r\nexefile_1=a.exe\r\nlinkname_1=\\B.lnk\r\n"
+        "group_2=G|C:\\Windows|\r\nexefile_2=a.exe\r\nlinkname_2=\\C.lnk\r\n"
+        "group_3=G|\r\nexefile_3=a.exe\r\nlinkname_3=D.lnk\r\n"
+        "group_4=G|In|\r\nexefile_4=a.exe\r\nlinkname_4=\\E.lnk\r\n"
+        "group_5=G|\r\nexefile_5=a.exe\r\nlinkname_5=\\F.lnk:stream\r\n"
+        "[Desktop]\r\nlinknum=3\r\nexefile_0=a.exe\r\nlinkname_0=\\..\\Evil.lnk\r\n"
+        "exefile_1=a.exe\r\nlinkname_1=\\Good.lnk\r\nexefile_2=a.exe\r\nlinkname_2=\\NUL\r\n")));
+    EXPECT_EQ(info.m_strRunProgram, "");
+    EXPECT_EQ(info.m_arrGroups, (std::vector<std::string>{"G|In|"}));
+    EXPECT_EQ(info.m_arrStartLinks, (std::vector<std::string>{"\\E.lnk"}));
+    EXPECT_EQ(info.m_arrStartPrograms.size(), 1u);
+    EXPECT_EQ(info.m_arrDesktopLinks, (std::vector<std::string>{"\\Good.lnk"}));
+    EXPECT_EQ(info.m_arrDesktopPrograms.size(), 1u);
+
+    CSetupInfo nested;
+    ASSERT_TRUE(nested.LoadDescriptorFrom(Descriptor("[InstallInfo]\r\nexefile=bin\\x64\\app.exe\r\n")));
+    EXPECT_EQ(nested.m_strRunProgram, "bin\\x64\\app.exe");
+}

@@ -98,9 +98,39 @@ TEST(SplitWorker, ItemThatCannotBeWrittenStopsBeforeTheMarker)
     Extraction x;
     CreateFolder(x.task.m_strTargetFolder);
     CreateFolder(x.Target("data.rar"));  // a folder in the item's place
+    // that the clearing of stale items cannot take away
+    WriteWholeFile(x.Target("data.rar\\kept.txt"), "kept");
+    SetReadOnly(x.Target("data.rar\\kept.txt"), true);
     const std::vector<PostedMessage> posted = x.Run(PackageBytes(kImage, {{"a.txt", "A"}, {"data.rar", "D"}}));
+    SetReadOnly(x.Target("data.rar\\kept.txt"), false);
     ASSERT_FALSE(posted.empty());
     EXPECT_EQ(posted.back(), Error(kCompressCreateDest));
     EXPECT_EQ(x.result, 0u);
     EXPECT_NE(ReadWholeFile(x.Target("setup.exe")).substr(kImage.size()), U16(2008));
+}
+
+TEST(SplitWorker, ItemsOfAnEarlierRunAreClearedBeforeExtracting)
+{
+    // Another product's leftovers must not pass for this package's items.
+    Extraction x;
+    CreateFolder(x.task.m_strTargetFolder);
+    WriteWholeFile(x.Target("dll.rar"), "foreign system files");
+    WriteWholeFile(x.Target("untessaramond.exe"), "foreign uninstaller");
+    CreateFolder(x.Target("old"));
+    WriteWholeFile(x.Target("old\\x.txt"), "x");
+    x.Run(PackageBytes(kImage, {{"data.rar", "d"}, {"install.tmd", "t"}}));
+    EXPECT_EQ(x.result, 1u);
+    for (const char* stale : {"dll.rar", "untessaramond.exe", "old"})
+        EXPECT_FALSE(FileExists(x.Target(stale))) << stale;
+    EXPECT_EQ(ReadWholeFile(x.Target("data.rar")), "d");
+
+    // A leftover that cannot be removed stops the run before any item is written.
+    Extraction locked;
+    CreateFolder(locked.task.m_strTargetFolder);
+    WriteWholeFile(locked.Target("dll.rar"), "foreign");
+    SetReadOnly(locked.Target("dll.rar"), true);
+    EXPECT_EQ(locked.Run(PackageBytes(kImage, {{"data.rar", "d"}})).back(), Error(kCompressCreateDest));
+    EXPECT_EQ(locked.result, 0u);
+    EXPECT_FALSE(FileExists(locked.Target("data.rar")));
+    SetReadOnly(locked.Target("dll.rar"), false);
 }

@@ -26,6 +26,7 @@ TEST(PosixStandIn, LaunchIsRecordedWithFolderFileAndParameters)
     const std::string params = "2|C:\\T\\|Demo|0|C:\\P\\|a.exe|";
     LaunchProgram("C:\\Program Files\\X\\app.exe", &params);
     LaunchProgram("bare.exe");
+    LaunchProgram("C:\\Program Files\\X\\");  // a folder is no program: nothing is started
     EXPECT_EQ(ReadWholeFile(log),
               "C:\\Program Files\\X\\\tapp.exe\t" + params + "\n"
               "\tbare.exe\t\n");

@@ -1,0 +1,456 @@
+// The programs against what others may have left on the machine or in their
+// files: DLLs beside them, leftovers in the fixed temporary folder, hostile
+// and damaged packages, records that list files elsewhere. Sentinel files
+// show that nothing outside the intended folder was written or deleted.
+#include "driver.h"
+#include "packages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+constexpr DWORD kPackaged = 20, kBadPackage = 23, kExtractFailed = 25;
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ProductData()
+{
+    return CompressBytes(ArchiveEntry("", "readme.txt", "hello"), CompressionLevel::Fast);
+}
+
+std::vector<std::pair<std::string, std::string>> ProductItems()
+{
+    return {{"data.rar", ProductData()},
+            {"install.tmd", Scrambled("[SoftInfo]\r\nproductname=TmdHard\r\n")},
+            {"license.txt", "licence"},
+            {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+            {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}};
+}
+
+std::string ShippedBytes() { return Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")), ProductItems()); }
+
+enum class Ending { SetupError, ExtractError, Wizard, Nothing };
+
+// Starts a shipped installer and sees what it comes to: the setup error box,
+// the extraction error, or the working copy's wizard (which is then ended).
+// The texts of an error are returned in texts.
+Ending StartShipped(const std::string& path, std::vector<std::string>* texts = nullptr, DWORD* exitCode = nullptr)
+{
+    Process run(path, "");
+    if (!run.Started())
+        return Ending::Nothing;
+    Ending ending = Ending::Nothing;
+    for (int i = 0; i < 600 && ending == Ending::Nothing; ++i) {
+        if (HWND box = run.HasVisibleWindow() ? run.WaitForDialog(100) : nullptr) {
+            std::vector<std::string> shown = StaticTexts(box);
+            if (WindowText(box) == "初始化向导错误") {
+                ending = Ending::ExtractError;
+                // The message replaces the template's placeholder text.
+                for (int wait = 0; wait < 40 && std::find(shown.begin(), shown.end(), "错误消息：") != shown.end(); ++wait) {
+                    Sleep(50);
+                    shown = StaticTexts(box);
+                }
+                if (texts)
+                    *texts = shown;
+                ClickButton(box, 1019);
+            } else if (std::find(shown.begin(), shown.end(), "Tessaramond:setup Error!") != shown.end()) {
+                ending = Ending::SetupError;
+                ClickButton(box, IDOK);
+            }
+        }
+        if (ending == Ending::Nothing && run.WaitForExit(0) != STILL_ACTIVE) {
+            if (HWND wizard = WaitForCaption("TmdHard 安装", 30000, 1013, "下一步")) {
+                ending = Ending::Wizard;
+                TerminateOwner(wizard);
+            }
+            break;
+        }
+        Sleep(50);
+    }
+    const DWORD code = run.WaitForExit(30000);
+    if (exitCode)
+        *exitCode = code;
+    return ending;
+}
+
+std::string TempTarget() { return TempFolder() + "Tessaramond"; }
+
+void ClearTempTarget()
+{
+    SetFileAttributesA((TempTarget() + "\\setup.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA((TempTarget() + "\\dll.rar").c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTree(TempTarget());
+    DeleteFileA(TempTarget().c_str());
+}
+}  // namespace
+
+TEST(DllPlanting, AProgramWithoutTheRestrictionLoadsThePlantedDllTheProgramsDoNot)
+{
+    // "textshaping.dll" is a system DLL that the common controls load by
+    // name on newer Windows, and one Wine does not have of its own, so a
+    // planted copy is what a bare-name load finds.
+    const std::string folder = NewFolder();
+    const std::string probe = folder + "probe.exe";
+    ASSERT_TRUE(WriteFileBytes(probe, ReadFileBytes(BuiltProgram("TMD_DLL_PROBE_EXE"))));
+    ASSERT_TRUE(WriteFileBytes(folder + "textshaping.dll", ReadFileBytes(BuiltProgram("TMD_PLANTED_DLL"))));
+    const std::string marker = folder + "textshaping.dll.loaded";
+
+    Process open(probe, "open textshaping.dll");
+    EXPECT_EQ(open.WaitForExit(30000), 0u);
+    EXPECT_TRUE(Exists(marker)) << "the control did not load the planted DLL: the test could not fail";
+    DeleteFileA(marker.c_str());
+
+    Process restricted(probe, "restrict textshaping.dll");
+    EXPECT_EQ(restricted.WaitForExit(30000), 1u);
+    EXPECT_FALSE(Exists(marker));
+}
+
+TEST(DllPlanting, ProgramsBesidePlantedDllsLoadNoneOfThem)
+{
+    // A Downloads folder with the shipped installer and DLLs under system
+    // names, and the same beside the uninstaller and the launcher.
+    const char* names[] = {"textshaping.dll", "version.dll", "dwmapi.dll", "uxtheme.dll", "msimg32.dll", "cryptbase.dll"};
+    const std::string planted = ReadFileBytes(BuiltProgram("TMD_PLANTED_DLL"));
+    const std::string downloads = NewFolder();
+    for (const char* name : names)
+        ASSERT_TRUE(WriteFileBytes(downloads + name, planted));
+    ClearTempTarget();
+    ASSERT_TRUE(WriteFileBytes(downloads + "TmdHardSetup.exe", ShippedBytes()));
+    EXPECT_EQ(StartShipped(downloads + "TmdHardSetup.exe"), Ending::Wizard);
+
+    const std::string shared = NewFolder();
+    for (const char* name : names)
+        ASSERT_TRUE(WriteFileBytes(shared + name, planted));
+    ASSERT_TRUE(WriteFileBytes(shared + "untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))));
+    ASSERT_TRUE(WriteFileBytes(shared + "7.tmd", "record"));
+    {
+        Process remover(shared + "untessaramond.exe", "7.tmd");
+        HWND wizard = WaitForCaption(" 安装", 30000, 1013, "下一步");
+        ASSERT_NE(wizard, nullptr);
+        ClickButton(wizard, 1009);
+        remover.WaitForExit(30000);
+    }
+    ASSERT_TRUE(WriteFileBytes(shared + "uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE")) + std::string(4, '\0')));
+    {
+        Process launcher(shared + "uninstall.exe", "");
+        EXPECT_EQ(launcher.WaitForExit(30000), 0u);
+    }
+    for (const std::string& folder : {downloads, shared, TempTarget() + "\\"})
+        for (const char* name : names)
+            EXPECT_FALSE(Exists(folder + name + ".loaded")) << folder << name;
+    ClearTempTarget();
+}
+
+TEST(TemporaryFolder, WhatIsInThePlaceOfTheFolderOrTheCopyStopsWithAnError)
+{
+    const std::string shipped = NewFolder() + "TmdHardSetup.exe";
+    ASSERT_TRUE(WriteFileBytes(shipped, ShippedBytes()));
+    const std::string foreign = ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"));
+    struct Case {
+        const char* name;
+        void (*prepare)(const std::string& foreign);
+        const char* text;
+        bool mayBeReplaced = false;  // Wine copies over a read-only file, Windows refuses
+    };
+    const Case cases[] = {
+        {"a file named Tessaramond", [](const std::string&) { WriteFileBytes(TempTarget(), "not a folder"); },
+         "解压时，打开压缩文件错误！"},
+        {"a folder named setup.exe",
+         [](const std::string&) {
+             CreateDirectoryA(TempTarget().c_str(), nullptr);
+             CreateDirectoryA((TempTarget() + "\\setup.exe").c_str(), nullptr);
+         },
+         "解压时，打开压缩文件错误！"},
+        {"a read-only foreign setup.exe",
+         [](const std::string& program) {
+             CreateDirectoryA(TempTarget().c_str(), nullptr);
+             WriteFileBytes(TempTarget() + "\\setup.exe", program);
+             SetFileAttributesA((TempTarget() + "\\setup.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         "解压时，打开压缩文件错误！", true},
+        {"a read-only stale dll.rar",
+         [](const std::string&) {
+             CreateDirectoryA(TempTarget().c_str(), nullptr);
+             WriteFileBytes(TempTarget() + "\\dll.rar", "foreign");
+             SetFileAttributesA((TempTarget() + "\\dll.rar").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         "解压时，打开目标文件错误！"},
+    };
+    for (const Case& c : cases) {
+        ClearTempTarget();
+        c.prepare(foreign);
+        std::vector<std::string> texts;
+        DWORD code = 0;
+        const Ending ending = StartShipped(shipped, &texts, &code);
+        if (c.mayBeReplaced && ending == Ending::Wizard) {
+            // Replaced: what ran is this installer's own working copy.
+            const std::string program = ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE"));
+            EXPECT_EQ(ReadFileBytes(TempTarget() + "\\setup.exe").substr(0, program.size()) == program, true) << c.name;
+        } else {
+            EXPECT_EQ(ending, Ending::ExtractError) << c.name;
+            EXPECT_NE(std::find(texts.begin(), texts.end(), c.text), texts.end()) << c.name;
+            EXPECT_EQ(code, kExtractFailed) << c.name;
+        }
+        // The foreign program never ran.
+        EXPECT_FALSE(Exists(TempTarget() + "\\demo_app.started")) << c.name;
+    }
+    ClearTempTarget();
+}
+
+TEST(TemporaryFolder, LeftoversOfAnotherPackageAreGoneBeforeTheWizard)
+{
+    ClearTempTarget();
+    CreateDirectoryA(TempTarget().c_str(), nullptr);
+    const std::string stale = TempTarget() + "\\";
+    ASSERT_TRUE(WriteFileBytes(stale + "dll.rar", "foreign system files"));
+    ASSERT_TRUE(WriteFileBytes(stale + "untessaramond.exe", "foreign uninstaller"));
+    ASSERT_TRUE(WriteFileBytes(stale + "setup.exe", "older working copy"));
+    CreateDirectoryA((stale + "old").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(stale + "old\\x.txt", "x"));
+    const std::string shipped = NewFolder() + "TmdHardSetup.exe";
+    ASSERT_TRUE(WriteFileBytes(shipped, ShippedBytes()));
+    EXPECT_EQ(StartShipped(shipped), Ending::Wizard);
+    EXPECT_FALSE(Exists(stale + "dll.rar"));
+    EXPECT_FALSE(Exists(stale + "old"));
+    EXPECT_EQ(ReadFileBytes(stale + "license.txt"), "licence");
+    ClearTempTarget();
+}
+
+TEST(HostileInput, ItemNamesLeavingTheTemporaryFolderStopTheExtraction)
+{
+    const std::string program = ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE"));
+    for (const std::string name : {"..\\tmd-evil.txt", "C:tmd-evil.txt", "tmd-evil.txt:stream"}) {
+        ClearTempTarget();
+        const std::string shipped = NewFolder() + "TmdHardSetup.exe";
+        ASSERT_TRUE(WriteFileBytes(shipped, Shipped(program, {{"install.tmd", "x"}, {name, "evil"}})));
+        std::vector<std::string> texts;
+        EXPECT_EQ(StartShipped(shipped, &texts), Ending::ExtractError) << name;
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，压缩文件已损坏！"), texts.end()) << name;
+        EXPECT_FALSE(Exists(TempFolder() + "tmd-evil.txt")) << name;
+        EXPECT_FALSE(Exists(TempTarget() + "\\install.tmd")) << name;
+    }
+    ClearTempTarget();
+}
+
+TEST(HostileInput, RecordListingFilesElsewhereRemovesOnlyItsOwn)
+{
+    // A record beside the uninstaller whose entries point out of the install
+    // folder; the removal deletes the listed file inside it and nothing else.
+    const std::string root = NewFolder();
+    const std::string inst = root + "Product\\";
+    CreateDirectoryA(inst.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(inst + "app.txt", "listed"));
+    ASSERT_TRUE(WriteFileBytes(root + "sentinel.txt", "keep"));
+    const std::string shared = NewFolder();
+    ASSERT_TRUE(WriteFileBytes(shared + "sentinel.txt", "keep"));
+    ASSERT_TRUE(WriteFileBytes(shared + "untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))));
+    ASSERT_TRUE(WriteFileBytes(shared + "8.tmd",
+                               Scrambled("[SoftInfo]\r\nproductname=TmdHostile\r\n\r\n[InstallInfo]\r\nInstallDir=" + inst +
+                                         "\r\n\r\n[UnInstallFile]\r\nfielnum=5\r\nfile_0=app.txt\r\nfile_1=..\\sentinel.txt\r\n"
+                                         "file_2=" + root + "sentinel.txt\r\nfile_3=" + shared + "sentinel.txt\r\n"
+                                         "file_4=..\\..\\" + shared.substr(3) + "untessaramond.exe\r\n")));
+    Process remover(shared + "untessaramond.exe", "8.tmd");
+    HWND wizard = WaitForCaption("TmdHostile 安装", 30000, 1013, "下一步");
+    ASSERT_NE(wizard, nullptr);
+    ClickButton(wizard, 1013);
+    HWND done = WaitForCaption("TmdHostile 安装", 30000, 1013, "完成");
+    ASSERT_NE(done, nullptr);
+    ClickButton(done, 1013);
+    EXPECT_EQ(remover.WaitForExit(30000), 0u);
+    EXPECT_FALSE(Exists(shared + "8.tmd"));
+    EXPECT_FALSE(Exists(inst));
+    EXPECT_EQ(ReadFileBytes(root + "sentinel.txt"), "keep");
+    EXPECT_EQ(ReadFileBytes(shared + "sentinel.txt"), "keep");
+    EXPECT_TRUE(Exists(shared + "untessaramond.exe"));
+}
+
+TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
+{
+    const std::string good = ShippedBytes();
+    const std::vector<std::pair<std::string, std::string>> items = ProductItems();
+    const size_t image = ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")).size();
+    size_t directory = image;
+    for (const auto& item : items)
+        directory += item.second.size();
+    const size_t count = good.size() - 4, marker = good.size() - 2;
+    const size_t dataStart = directory - items[0].second.size();  // item 1 lies last
+
+    struct Damage {
+        std::string what;
+        std::string bytes;
+        Ending expected;
+    };
+    std::vector<Damage> damages;
+    // Cut short: the marker goes with the cut, whatever region it falls in.
+    for (size_t length : {image - 1, image + 1, dataStart + 1, directory - 1, directory + 1, count - 1, count + 1, marker + 1})
+        damages.push_back({"cut at " + std::to_string(length), good.substr(0, length), Ending::SetupError});
+    // A region one byte short behind an intact trailer: the sizes no longer fit.
+    for (size_t at : {image + 1, dataStart + 5, directory + 1, count - 3}) {
+        std::string shortened = good;
+        shortened.erase(at, 1);
+        damages.push_back({"byte gone at " + std::to_string(at), shortened, Ending::ExtractError});
+    }
+    // Flipped bits: the marker, the count, a size in the directory.
+    auto flip = [&good](size_t at, int bit) {
+        std::string out = good;
+        out[at] = static_cast<char>(out[at] ^ (1 << bit));
+        return out;
+    };
+    damages.push_back({"marker flipped", flip(marker, 0), Ending::SetupError});
+    damages.push_back({"count flipped", flip(count, 1), Ending::ExtractError});
+    damages.push_back({"first record's size flipped", flip(directory, 0), Ending::ExtractError});
+    damages.push_back({"last record's length flipped", flip(count - 2, 3), Ending::ExtractError});
+    // Where no check can see it, the flip is carried along and the working
+    // copy starts: a byte of the program's DOS stub text, of the licence, of
+    // the compressed data (found only when it is decoded).
+    const size_t licence = dataStart - items[1].second.size() - items[2].second.size();
+    damages.push_back({"image's DOS stub flipped", flip(0x60, 0), Ending::Wizard});
+    damages.push_back({"licence flipped", flip(licence + 2, 0), Ending::Wizard});
+    damages.push_back({"data flipped", flip(dataStart + items[0].second.size() / 2, 0), Ending::Wizard});
+
+    for (const Damage& d : damages) {
+        ClearTempTarget();
+        const std::string shipped = NewFolder() + "TmdHardSetup.exe";
+        ASSERT_TRUE(WriteFileBytes(shipped, d.bytes));
+        DWORD code = 0;
+        const Ending ending = StartShipped(shipped, nullptr, &code);
+        EXPECT_EQ(ending, d.expected) << d.what;
+        EXPECT_TRUE(code == kBadPackage || code == kExtractFailed || code == kPackaged) << d.what << " exit " << code;
+    }
+    ClearTempTarget();
+}
+
+namespace {
+void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
+
+bool WaitForNextLabel(HWND frame, const std::string& label)
+{
+    for (int i = 0; i < 200 && ItemText(frame, 1013) != label; ++i)
+        Sleep(50);
+    return ItemText(frame, 1013) == label;
+}
+
+// Starts a shipped installer, walks its wizard to the options page and
+// presses "安装"; returns the wizard.
+HWND StartInstalling(const std::string& shipped, const std::string& product)
+{
+    Process run(shipped, "");
+    HWND wizard = WaitForCaption(product + " 安装", 60000, 1013, "下一步");
+    if (!wizard)
+        return nullptr;
+    Press(wizard, 1013);
+    WaitForNextLabel(wizard, "同意");
+    Press(wizard, 1013);
+    WaitForNextLabel(wizard, "下一步");
+    Press(wizard, 1013);
+    if (!WaitForNextLabel(wizard, "安装"))
+        return nullptr;
+    Press(wizard, 1013);
+    return wizard;
+}
+
+std::string ProductPackage(const std::string& data, const std::string& descriptor)
+{
+    const std::string path = NewFolder() + "TmdEscapeSetup.exe";
+    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
+                                 {{"data.rar", CompressBytes(data, CompressionLevel::Fast)},
+                                  {"install.tmd", Scrambled(descriptor)},
+                                  {"license.txt", "licence"},
+                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    return path;
+}
+}  // namespace
+
+TEST(HostileInput, ArchiveEntryLeavingTheInstallFolderFailsTheInstallation)
+{
+    const std::string programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
+    const std::string sentinel = programFiles + "tmd-escape.txt";
+    ASSERT_TRUE(WriteFileBytes(sentinel, "keep"));
+    ClearTempTarget();
+    const std::string shipped =
+        ProductPackage(ArchiveEntry("", "app.txt", "ok") + ArchiveEntry("..\\", "tmd-escape.txt", "evil"),
+                       "[SoftInfo]\r\nproductname=TmdEscape\r\n\r\n[InstallInfo]\r\nfolder=TmdEscape\\\r\nexefile=app.txt\r\n");
+    ASSERT_NE(StartInstalling(shipped, "TmdEscape"), nullptr);
+    HWND error = WaitForCaption("安装文件错误", 60000);
+    ASSERT_NE(error, nullptr);
+    const std::vector<std::string> texts = StaticTexts(error);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "解包：文件路径非法！"), texts.end());
+    Press(error, 1019);
+    HWND finish = WaitForCaption("TmdEscape 安装", 60000, 1013, "结束");
+    ASSERT_NE(finish, nullptr);
+    Press(finish, 1013);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+    EXPECT_EQ(ReadFileBytes(sentinel), "keep");
+    EXPECT_FALSE(Exists(programFiles + "TmdEscape\\uninstall.exe"));  // no record for a failed installation
+    DeleteFileA(sentinel.c_str());
+    RemoveTree(programFiles + "TmdEscape");
+}
+
+TEST(HostileInput, DescriptorEntriesLeavingTheirFoldersAreDropped)
+{
+    // A main program outside the install folder would take the launcher with
+    // it; link names climbing out of the desktop or Programs folder would put
+    // shortcuts anywhere. A count of two thousand million ends at once.
+    const std::string programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
+    const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    ClearTempTarget();
+    const std::string shipped = ProductPackage(
+        ArchiveEntry("", "app.txt", "ok"),
+        "[SoftInfo]\r\nproductname=TmdEscape\r\n\r\n[InstallInfo]\r\nfolder=TmdEscape\\\r\n"
+        "exefile=..\\tmd-outside\\app.txt\r\n\r\n[StartMenu]\r\nlinknum=2147483647\r\ngroup_0=TmdEscape|\r\n"
+        "exefile_0=app.txt\r\nlinkname_0=\\..\\..\\tmd-escape.lnk\r\n\r\n[Desktop]\r\nlinknum=2\r\nexefile_0=app.txt\r\n"
+        "linkname_0=\\..\\tmd-escape.lnk\r\nexefile_1=app.txt\r\nlinkname_1=\\TmdEscapeOk.lnk\r\n");
+    ASSERT_NE(StartInstalling(shipped, "TmdEscape"), nullptr);
+    HWND finish = WaitForCaption("TmdEscape 安装", 120000, 1013, "结束");
+    ASSERT_NE(finish, nullptr);
+    Press(finish, 1013);
+    if (!WaitUntilGone(finish, 30000)) {
+        SaveScreenshot("hostile-descriptor-finish");
+        ADD_FAILURE() << "finish page stays: " << ItemText(finish, 1013);
+    }
+    EXPECT_EQ(ReadFileBytes(programFiles + "TmdEscape\\app.txt"), "ok");
+    EXPECT_TRUE(Exists(programFiles + "TmdEscape\\uninstall.exe"));
+    EXPECT_FALSE(Exists(programFiles + "tmd-outside"));
+    EXPECT_TRUE(Exists(desktop + "TmdEscapeOk.lnk"));
+    const std::string desktopParent = desktop.substr(0, desktop.substr(0, desktop.size() - 1).find_last_of('\\') + 1);
+    EXPECT_FALSE(Exists(desktopParent + "tmd-escape.lnk"));
+    const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    EXPECT_FALSE(Exists(programs.substr(0, programs.substr(0, programs.size() - 1).find_last_of('\\') + 1) + "tmd-escape.lnk"));
+
+    // The launcher it placed removes the product again.
+    Process launcher(programFiles + "TmdEscape\\uninstall.exe", "");
+    HWND remover = WaitForCaption("TmdEscape 安装", 60000, 1013, "下一步");
+    ASSERT_NE(remover, nullptr);
+    Press(remover, 1013);
+    ASSERT_TRUE(WaitForNextLabel(remover, "完成"));
+    Press(remover, 1013);
+    EXPECT_TRUE(WaitUntilGone(remover, 30000));
+    EXPECT_FALSE(Exists(programFiles + "TmdEscape"));
+    EXPECT_FALSE(Exists(desktop + "TmdEscapeOk.lnk"));
+}
+
+TEST(HostileInput, LauncherStartsNoProgramOfTheUninstallersNameFromElsewhere)
+{
+    // With the shared uninstaller missing, a program of its name beside the
+    // launcher (or on the search path) must not be started in its place.
+    const std::string shared = CommonFilesFolder() + "Tessaramond\\";
+    const std::string deployed = shared + "untessaramond.exe";
+    const std::string kept = deployed + ".e2e-kept";
+    CreateDirectoryA(shared.c_str(), nullptr);
+    const bool moved = MoveFileExA(deployed.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    const std::string inst = NewFolder();
+    ASSERT_TRUE(WriteFileBytes(inst + "untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"))));
+    ASSERT_TRUE(WriteFileBytes(inst + "uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE")) + std::string(4, '\1')));
+    {
+        Process launcher(inst + "uninstall.exe", "");
+        EXPECT_EQ(launcher.WaitForExit(30000), 0u);
+    }
+    Sleep(1500);  // a started program would have left its mark by now
+    EXPECT_FALSE(Exists(inst + "demo_app.started"));
+    if (moved)
+        MoveFileExA(kept.c_str(), deployed.c_str(), MOVEFILE_REPLACE_EXISTING);
+}

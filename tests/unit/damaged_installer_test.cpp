@@ -1,0 +1,278 @@
+// A whole shipped installer, cut short, cut inside one region, and with bits
+// flipped, taken through every stage the three runs take it: the marker, the
+// self-extraction, the descriptor, the decoding and the unpacking. Every
+// damage ends in an error, or in an installation that is exactly the
+// product's; the image the working copy starts from is never cut into.
+#include "common/scramble.h"
+#include "common/shell.h"
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "installer/core/archive_worker.h"
+#include "installer/core/decompress_worker.h"
+#include "installer/core/item_directory.h"
+#include "installer/core/split_worker.h"
+#include "installer/core/startup.h"
+#include "installer/setup/setup_info.h"
+#include "tools/pack/block_compressor.h"
+#include "archive_bytes.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+enum class Stage { SetupError, ExtractError, NoDescriptor, InstallError, Installed };
+
+struct Product {
+    std::string image;
+    std::vector<TestItem> items;  // item 1 first
+    std::map<std::string, std::string> files;
+    std::string shipped;
+    // Offsets where the regions start: contents, directory, count, marker.
+    size_t contents, directory, count, marker;
+    // Where the scrambled item names lie: a changed name is as unguarded
+    // as a changed content byte.
+    std::vector<std::pair<size_t, size_t>> names;
+};
+
+void PutU32(std::string& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// The smallest program header: one section from 0x100 to the end of the image.
+std::string ProgramImage(size_t size)
+{
+    std::string image = std::string("MZ") + std::string(0xFE, '\0') + NoiseBytes(size - 0x100, 7);
+    PutU32(image, 0x3C, 0x40);
+    image.replace(0x40, 4, std::string("PE\0\0", 4));
+    image[0x46] = 1;                    // one section
+    PutU32(image, 0x58 + 16, static_cast<uint32_t>(size - 0x100));  // its size
+    PutU32(image, 0x58 + 20, 0x100);    // and where it lies
+    return image;
+}
+
+Product MakeProduct()
+{
+    Product p;
+    p.image = ProgramImage(0x180);
+    p.files = {{"bin\\app.exe", NoiseBytes(700, 8)}, {"doc\\readme.txt", std::string(900, 'r')}, {"top.txt", "t"}};
+    std::string archive;
+    for (const auto& [path, content] : p.files) {
+        const size_t cut = path.rfind('\\');
+        archive += cut == std::string::npos ? EntryBytes("", path, content)
+                                            : EntryBytes(path.substr(0, cut + 1), path.substr(cut + 1), content);
+    }
+    std::string descriptor = "[SoftInfo]\r\nproductname=Demo\r\n\r\n[InstallInfo]\r\nexefile=bin\\app.exe\r\n";
+    ScrambleBytes(descriptor);
+    p.items = {{"data.rar", CompressBytes(archive, CompressionLevel::Fast)},
+               {"install.tmd", descriptor},
+               {"license.txt", "licence text"},
+               {"untessaramond.exe", "MZ-uninstaller"},
+               {"uninstall.exe", "MZ-launcher"}};
+    p.shipped = PackageBytes(p.image, p.items);
+    p.contents = p.image.size();
+    p.directory = p.contents;
+    for (const TestItem& item : p.items)
+        p.directory += item.content.size();
+    size_t record = p.directory;
+    for (size_t i = p.items.size(); i-- > 0;) {
+        p.names.emplace_back(record + 6, record + 6 + p.items[i].name.size());
+        record += 4 + 2 + p.items[i].name.size() + 1 + 2 + std::string("ignored\\").size() + 1 + 2;
+    }
+    p.count = p.shipped.size() - 4;
+    p.marker = p.shipped.size() - 2;
+    return p;
+}
+
+struct PipelineRun {
+    Stage outcome = Stage::SetupError;
+    bool intact = false;       // every file and item exactly the product's
+    bool imageWhole = true;    // the working copy is the whole image + 2008
+    size_t finals = 0;         // final messages of the last worker that ran
+};
+
+size_t Finals(const std::vector<PostedMessage>& messages)
+{
+    size_t n = 0;
+    for (const PostedMessage& m : messages)
+        n += m.wParam != kProgressPosition;
+    return n;
+}
+
+// The three runs of the installer over the shipped bytes, workers on this thread.
+PipelineRun Install(const Product& p, const std::string& folder, const std::string& shipped)
+{
+    PipelineRun run;
+    const std::string source = folder + "DemoSetup.exe";
+    const std::string temp = folder + "Tessaramond\\";
+    const std::string inst = folder + "inst\\";
+    DeleteFolderTree(folder + "Tessaramond");
+    DeleteFolderTree(folder + "inst");
+    WriteWholeFile(source, shipped);
+    if (ChooseRole("", source) != InstallerRole::Packaged)
+        return run;
+
+    theSetupInfo = CSetupInfo();
+    CMessageSink sink;
+    CSplitTask split;
+    split.m_hNotifyWnd = sink.Target();
+    split.m_strSourceInstaller = source;
+    split.m_strTargetFolder = temp;
+    const unsigned extracted = SplitThreadProc(&split);
+    run.finals = Finals(sink.Drain());
+    run.outcome = Stage::ExtractError;
+    if (extracted == 0)
+        return run;
+    run.imageWhole = ReadWholeFile(temp + "setup.exe") == p.image + U16(kMarkerExtracted);
+
+    theSetupInfo = CSetupInfo();
+    run.outcome = Stage::NoDescriptor;
+    if (!theSetupInfo.LoadDescriptorFrom(temp + "install.tmd"))
+        return run;
+    run.outcome = Stage::InstallError;
+    CDecompressTask decode;
+    decode.m_hNotifyWnd = sink.Target();
+    decode.m_strSource = temp + "data.rar";
+    decode.m_strDest = folder + "data.h66";
+    const unsigned decoded = DecompressThreadProc(&decode);
+    run.finals = Finals(sink.Drain());
+    if (decoded == 0)
+        return run;
+    theSetupInfo.m_strInstallDir = inst;
+    CreateFolder(inst);
+    CArchiveTask unpack;
+    unpack.m_hNotifyWnd = sink.Target();
+    unpack.m_strArchive = decode.m_strDest;
+    unpack.m_nExpectedLength = GetFileLength(decode.m_strDest);
+    const unsigned unpacked = ArchiveThreadProc(&unpack);
+    run.finals = Finals(sink.Drain());
+    if (unpacked == 0)
+        return run;
+
+    run.outcome = Stage::Installed;
+    run.intact = theSetupInfo.m_arrInstalledFiles.size() == p.files.size() && theSetupInfo.m_strProductName == "Demo";
+    for (const auto& [path, content] : p.files)
+        run.intact = run.intact && ReadWholeFile(inst + path) == content;
+    for (const TestItem& item : p.items) {
+        if (item.name != "install.tmd")  // updated by the packaged run
+            run.intact = run.intact && ReadWholeFile(temp + item.name) == item.content;
+    }
+    return run;
+}
+
+// Offsets worth damaging: every region boundary and its neighbours, every
+// byte of the trailer, and a stride through the rest.
+std::vector<size_t> Offsets(const Product& p, size_t stride)
+{
+    std::vector<size_t> boundaries = {0, p.contents, p.directory, p.count, p.marker};
+    size_t at = p.contents;
+    for (size_t i = p.items.size(); i-- > 0;) {  // item N's content comes first
+        boundaries.push_back(at);
+        at += p.items[i].content.size();
+    }
+    std::vector<size_t> out;
+    for (size_t offset = 0; offset < p.shipped.size(); ++offset) {
+        bool take = offset >= p.directory || offset % stride == 0;
+        for (size_t b : boundaries)
+            take = take || (offset + 2 >= b && offset <= b + 2);
+        if (take)
+            out.push_back(offset);
+    }
+    return out;
+}
+}  // namespace
+
+TEST(DamagedInstaller, ProgramImageEndComesFromItsSectionTable)
+{
+    const std::string image = ProgramImage(0x180);
+    auto end = [](const std::string& bytes, size_t size = std::string::npos) {
+        bool exact = false;
+        const uint64_t at = ProgramImageEnd(reinterpret_cast<const uint8_t*>(bytes.data()), std::min(size, bytes.size()), exact);
+        return at != 0 && !exact ? ~at : at;  // an inexact end reads inverted
+    };
+    EXPECT_EQ(end(image), 0x180u);
+    EXPECT_EQ(end(image, 0x60), 0u);  // section table cut off
+    std::string other = image;
+    other[0x41] = 'X';
+    EXPECT_EQ(end(other), 0u);
+    other = image;
+    PutU32(other, 0x3C, 0xFFFFFFF0u);
+    EXPECT_EQ(end(other), 0u);
+    other = image;
+    PutU32(other, 0x4C, 1);  // a symbol table follows the sections
+    EXPECT_EQ(end(other), ~uint64_t{0x180});
+    EXPECT_EQ(end("MZ-installer-image"), 0u);
+}
+
+TEST(DamagedInstaller, CutShortAtAnyOffsetEndsInTheSetupErrorOrAnError)
+{
+    const Product p = MakeProduct();
+    const std::string folder = NewScratchFolder();
+    ASSERT_EQ(Install(p, folder, p.shipped).outcome, Stage::Installed);
+    ASSERT_TRUE(Install(p, folder, p.shipped).intact);
+    for (size_t length : Offsets(p, 13)) {
+        const PipelineRun run = Install(p, folder, p.shipped.substr(0, length));
+        EXPECT_NE(run.outcome, Stage::Installed) << length;
+        EXPECT_LE(run.finals, 1u) << length;
+    }
+}
+
+TEST(DamagedInstaller, RegionShortenedBehindAnIntactTrailer)
+{
+    // A byte missing inside a region, the count and marker still in place:
+    // the directory no longer fits the file.
+    const Product p = MakeProduct();
+    const std::string folder = NewScratchFolder();
+    for (size_t offset : Offsets(p, 13)) {
+        if (offset >= p.count)
+            continue;
+        std::string shortened = p.shipped;
+        shortened.erase(offset, 1);
+        const PipelineRun run = Install(p, folder, shortened);
+        EXPECT_TRUE(run.imageWhole || offset < p.contents) << offset;
+        EXPECT_LE(run.finals, 1u) << offset;
+        if (run.outcome == Stage::Installed) {
+            // Only a byte of the image can go unnoticed by the package: the
+            // product itself is then whole.
+            EXPECT_LT(offset, p.contents) << offset;
+            EXPECT_TRUE(run.intact) << offset;
+        }
+    }
+}
+
+TEST(DamagedInstaller, FlippedBitsInEveryRegion)
+{
+    const Product p = MakeProduct();
+    const std::string folder = NewScratchFolder();
+    size_t altered = 0, runs = 0;
+    auto inName = [&p](size_t offset) {
+        for (const auto& [from, to] : p.names)
+            if (offset >= from && offset < to)
+                return true;
+        return false;
+    };
+    for (size_t offset : Offsets(p, 11)) {
+        for (int bit : {0, 7}) {
+            if (offset < p.directory && bit == 7)
+                continue;
+            std::string flipped = p.shipped;
+            flipped[offset] = static_cast<char>(flipped[offset] ^ (1 << bit));
+            const PipelineRun run = Install(p, folder, flipped);
+            ++runs;
+            EXPECT_TRUE(run.imageWhole || offset < p.contents) << offset << " bit " << bit;
+            EXPECT_LE(run.finals, 1u) << offset;
+            if (run.outcome != Stage::Installed || run.intact)
+                continue;
+            // No checksum guards the item contents or names: a flip there
+            // can change what is installed. Nowhere else may it go unnoticed.
+            ++altered;
+            EXPECT_TRUE((offset >= p.contents && offset < p.directory) || inName(offset)) << offset << " bit " << bit;
+        }
+    }
+    RecordProperty("runs", static_cast<int>(runs));
+    RecordProperty("altered", static_cast<int>(altered));
+}
