@@ -47,7 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CUninstallInfo info;
     info.m_strRecordPath = RecordNameFromArguments("  Demo.tmd");
-    FUZZ_CHECK(info.LoadFrom(folder));
+    // An empty record cannot be unscrambled, so it cannot be read at all.
+    const bool loaded = info.LoadFrom(folder);
+    FUZZ_CHECK(loaded == (size > 0));
+    if (!loaded)
+        return 0;
     FUZZ_CHECK(info.m_strRecordPath == folder + "Demo.tmd");
     const size_t limit = size + 1;
     CheckNonEmpty(info.m_arrGroups, limit);
