@@ -31,8 +31,10 @@ uint64_t ForEachFault(const std::function<uint64_t(uint64_t)>& run)
 {
     constexpr uint64_t kMostCalls = 2000;
     for (uint64_t n = 1; n <= kMostCalls; ++n) {
-        if (run(n) == 0)
+        if (run(n) == 0) {
+            ::testing::Test::RecordProperty("calls", static_cast<int>(n - 1));
             return n;
+        }
         if (::testing::Test::HasFatalFailure())
             return n;
     }
@@ -358,11 +360,14 @@ TEST(FaultInjection, RemovalRunsToItsEndAndTouchesNothingElse)
     EXPECT_GT(runs, 5u);
 }
 
-#ifndef _WIN32
 // The shared uninstaller lies in the one Common Files folder of the machine:
-// only the stand-in gives each test process a machine of its own.
+// only the stand-in gives each test process a machine of its own, and under
+// Wine the deployment test of the record writer uses the same file.
 TEST(FaultInjection, UninstallerDeploymentLosesNoUninstaller)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Common Files folder is shared with the other tests of this prefix";
+#endif
     const std::string target = GetCommonFilesFolder() + "Tessaramond\\untessaramond.exe";
     for (bool deployedBefore : {false, true}) {
         const uint64_t runs = ForEachFault([&](uint64_t n) {
@@ -391,4 +396,3 @@ TEST(FaultInjection, UninstallerDeploymentLosesNoUninstaller)
     }
     RemoveFile(target);
 }
-#endif
