@@ -4,6 +4,7 @@
 // never a crash or a hang, never success reported over a failure, and never
 // an installed-files list naming a file that is not there.
 #include "common/ini_file.h"
+#include "common/scramble.h"
 #include "common/shell.h"
 #include "framework/fault.h"
 #include "framework/file.h"
@@ -355,6 +356,37 @@ TEST(FaultInjection, RemovalRunsToItsEndAndTouchesNothingElse)
         RemoveInstallation(record);
         EXPECT_FALSE(Exists(p.setup.m_strRecordPath)) << "call " << n;
         EXPECT_FALSE(FileExists(p.root + "inst")) << "call " << n;
+        return failures;
+    });
+    EXPECT_GT(runs, 5u);
+}
+
+TEST(FaultInjection, DescriptorUpdateIsReportedOnlyWhenItReadsBack)
+{
+    const std::string descriptor = "[SoftInfo]\r\nproductname=Demo\r\n\r\n[InstallInfo]\r\nfolder=Demo\\\r\n";
+    const uint64_t runs = ForEachFault([&](uint64_t n) {
+        const std::string path = NewScratchFolder() + "install.tmd";
+        std::string scrambled = descriptor;
+        ScrambleBytes(scrambled);
+        WriteWholeFile(path, scrambled);
+        CSetupInfo writer;
+        writer.m_strSourceExe = "Z:\\media\\DemoSetup.exe";
+        writer.m_nDataSize = 4242;
+        bool updated;
+        uint64_t failures;
+        {
+            CFaultScope scope(n);
+            updated = writer.UpdateDescriptor(path);
+            failures = FaultsInjected();
+        }
+        CSetupInfo reader;
+        const bool readable = reader.LoadDescriptorFrom(path);
+        if (updated) {
+            EXPECT_TRUE(readable) << "call " << n;
+            EXPECT_EQ(reader.m_strSourceExe, writer.m_strSourceExe) << "call " << n;
+            EXPECT_EQ(reader.m_nDataSize, 4242) << "call " << n;
+        }
+        EXPECT_TRUE(updated || failures > 0) << "call " << n;
         return failures;
     });
     EXPECT_GT(runs, 5u);
