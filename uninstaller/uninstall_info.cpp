@@ -38,8 +38,13 @@ bool CUninstallInfo::LoadFrom(const std::string& folder)
     if (!FileExists(m_strRecordPath))
         return false;
 
+    // A record that is there but cannot be read (locked, or gone between the
+    // look and the read) is an error: taken as empty, its removal would
+    // delete the record and leave the product with nothing to remove it by.
+    // A damaged record that can be read still loads as far as it goes.
     CIniFile record;
-    record.Load(m_strRecordPath, true);  // unreadable: every value takes its default
+    if (!record.Load(m_strRecordPath, true) || !record.Exists())
+        return false;
     m_strProductName = record.GetValue("SoftInfo", "productname", std::string());
     m_strInstallDir = record.GetValue("InstallInfo", "InstallDir", std::string());
 

@@ -9,8 +9,9 @@ class CUninstallInfo {
 public:
     // Looks for the record named by m_strRecordPath (the file name from the
     // command line) in the uninstaller's own folder, completes the path and
-    // reads the record. False when the name is not a plain record name or no
-    // such file exists; a damaged record loads as far as it can be read.
+    // reads the record. False when the name is not a plain record name, no
+    // such file exists, or it cannot be read; a damaged record loads as far
+    // as it can be read.
     bool Load();
     bool LoadFrom(const std::string& folder);
 

@@ -3,6 +3,7 @@
 // started programs are only recorded.
 #include "common/shell.h"
 
+#include "framework/fault.h"
 #include "framework/file.h"
 #include "framework/posix/host_path.h"
 #include "framework/strings.h"
@@ -33,7 +34,7 @@ std::string SpecialFolder(const char* path)
 void SaveShortcut(const std::string& linkFile, const std::string& target)
 {
     CFile file;
-    if (!file.Open(linkFile, CFile::modeCreate | CFile::modeWrite))
+    if (FaultInjected() || !file.Open(linkFile, CFile::modeCreate | CFile::modeWrite))
         return;
     std::string body = target + "\n" + kShortcutDescription + "\n";
     file.Write(body.data(), static_cast<uint32_t>(body.size()));
@@ -74,7 +75,7 @@ void LaunchProgram(const std::string& programPath, const std::string* parameters
 {
     // Nothing to start, or only a folder (a descriptor without a main
     // program): a shell would open something of its own choosing.
-    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1)
+    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1 || FaultInjected())
         return;
     size_t cut = MbReverseFind(programPath, '\\');
     std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
@@ -118,6 +119,8 @@ std::string GetFileVersionNumber(const std::string& path)
 
 std::string MakeTempFileName(const std::string& prefix)
 {
+    if (FaultInjected())
+        return std::string();
     std::string folder = GetTempFolder();
     EnsureFolders(folder.substr(0, folder.size() - 1));
     std::string stem = prefix.substr(0, 3);

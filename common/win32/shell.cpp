@@ -3,6 +3,7 @@
 #include "common/shell.h"
 
 #include "common/win32/com_ptr.h"
+#include "framework/fault.h"
 #include "framework/strings.h"
 
 #include <windows.h>
@@ -42,6 +43,8 @@ std::wstring Widen(const std::string& text)
 
 void SaveShortcut(const std::string& linkFile, const std::string& target)
 {
+    if (FaultInjected())
+        return;
     ComInit com;
     ComPtr<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put())))
@@ -63,7 +66,8 @@ std::string GetCommonProgramsFolder() { return SpecialFolder(CSIDL_COMMON_PROGRA
 std::string CreateProgramGroup(const std::string& groupName)
 {
     std::string path = Format("%s\\%s", SpecialFolder(CSIDL_COMMON_PROGRAMS).c_str(), groupName.c_str());
-    CreateDirectoryA(path.c_str(), nullptr);
+    if (!FaultInjected())
+        CreateDirectoryA(path.c_str(), nullptr);
     return path;
 }
 
@@ -102,7 +106,7 @@ void LaunchProgram(const std::string& programPath, const std::string* parameters
 {
     // Nothing to start, or only a folder (a descriptor without a main
     // program): a shell would open something of its own choosing.
-    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1)
+    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1 || FaultInjected())
         return;
     size_t cut = MbReverseFind(programPath, '\\');
     std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
@@ -177,7 +181,7 @@ std::string GetFileVersionNumber(const std::string& path)
     if (!dll.Usable())
         return "0000";
     DWORD handle = 0;
-    DWORD size = dll.size(path.c_str(), &handle);
+    DWORD size = FaultInjected() ? 0 : dll.size(path.c_str(), &handle);
     if (size == 0)
         return "0000";
     std::vector<char> data(size);
@@ -197,7 +201,7 @@ std::string MakeTempFileName(const std::string& prefix)
     char folder[MAX_PATH];
     char name[MAX_PATH];
     DWORD n = GetTempPathA(MAX_PATH, folder);
-    if (n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
+    if (FaultInjected() || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
         return std::string();
     return name;
 }

@@ -1,5 +1,6 @@
 // POSIX stand-in of the file layer, for running the portable logic natively.
 #include "framework/file.h"
+#include "framework/fault.h"
 #include "framework/posix/host_path.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ bool CFile::Open(const std::string& path, unsigned flags)
 {
     Close();
     std::string host = HostPath(path);
-    if (host.empty())
+    if (host.empty() || FaultInjected())
         return false;
     int oflags = O_RDONLY;
     if (flags & modeWrite)
@@ -41,7 +42,7 @@ bool CFile::Open(const std::string& path, unsigned flags)
 
 uint32_t CFile::Read(void* buffer, uint32_t count)
 {
-    if (!IsOpen())
+    if (!IsOpen() || FaultInjected())
         return 0;
     uint32_t total = 0;
     while (total < count) {
@@ -57,7 +58,7 @@ uint32_t CFile::Read(void* buffer, uint32_t count)
 
 bool CFile::Write(const void* buffer, uint32_t count)
 {
-    if (!IsOpen())
+    if (!IsOpen() || FaultInjected())
         return false;
     uint32_t total = 0;
     while (total < count) {
@@ -73,7 +74,7 @@ bool CFile::Write(const void* buffer, uint32_t count)
 
 int64_t CFile::Seek(int64_t offset, SeekPosition from)
 {
-    if (!IsOpen())
+    if (!IsOpen() || FaultInjected())
         return -1;
     int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
     off_t pos = ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(offset), whence);
@@ -83,7 +84,7 @@ int64_t CFile::Seek(int64_t offset, SeekPosition from)
 uint64_t CFile::GetLength() const
 {
     struct stat st;
-    if (!IsOpen() || fstat(static_cast<int>(m_hFile), &st) != 0)
+    if (!IsOpen() || FaultInjected() || fstat(static_cast<int>(m_hFile), &st) != 0)
         return 0;
     return static_cast<uint64_t>(st.st_size);
 }
@@ -91,7 +92,7 @@ uint64_t CFile::GetLength() const
 bool CFile::SetLength(uint64_t length)
 {
     // Like SetEndOfFile, the position moves to the new end.
-    return IsOpen() && ::ftruncate(static_cast<int>(m_hFile), static_cast<off_t>(length)) == 0 &&
+    return IsOpen() && !FaultInjected() && ::ftruncate(static_cast<int>(m_hFile), static_cast<off_t>(length)) == 0 &&
            ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(length), SEEK_SET) >= 0;
 }
 
@@ -116,6 +117,8 @@ bool IsHostFolder(const std::string& host)
 bool CFileFind::FindFile(const std::string& pattern)
 {
     Close();
+    if (FaultInjected())
+        return false;
     size_t cut = pattern.find_last_of("\\/");
     std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
     std::string mask = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
@@ -141,7 +144,7 @@ bool CFileFind::FindFile(const std::string& pattern)
 
 bool CFileFind::FindNext()
 {
-    if (m_hFind < 0 || m_next >= m_entries.size())
+    if (m_hFind < 0 || m_next >= m_entries.size() || FaultInjected())
         return false;
     m_name = m_entries[m_next].name;
     m_isDirectory = m_entries[m_next].isDirectory;
@@ -159,7 +162,7 @@ void CFileFind::Close()
 bool CreateFolder(const std::string& path)
 {
     std::string host = HostPath(path);
-    return !host.empty() && ::mkdir(host.c_str(), 0755) == 0;
+    return !host.empty() && !FaultInjected() && ::mkdir(host.c_str(), 0755) == 0;
 }
 
 bool RemoveFolder(const std::string& path)
@@ -167,7 +170,7 @@ bool RemoveFolder(const std::string& path)
     std::string host = HostPath(path);
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
-    if (host.empty())
+    if (host.empty() || FaultInjected())
         return false;
     // A symbolic link to a folder stands for a junction: RemoveDirectoryA
     // removes the link itself and leaves its target alone.
@@ -190,7 +193,7 @@ bool IsReadOnly(const std::string& host)
 bool RemoveFile(const std::string& path)
 {
     std::string host = HostPath(path);
-    if (host.empty() || IsHostFolder(host) || IsReadOnly(host))
+    if (host.empty() || FaultInjected() || IsHostFolder(host) || IsReadOnly(host))
         return false;
     return ::unlink(host.c_str()) == 0;
 }
@@ -198,7 +201,7 @@ bool RemoveFile(const std::string& path)
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
     CFile in, out;
-    if (!in.Open(from, CFile::modeRead))
+    if (FaultInjected() || !in.Open(from, CFile::modeRead))
         return false;
     if (failIfExists && ::access(HostPath(to).c_str(), F_OK) == 0)
         return false;
@@ -215,7 +218,7 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExist
 bool MoveFileTo(const std::string& from, const std::string& to)
 {
     std::string a = HostPath(from), b = HostPath(to);
-    if (a.empty() || b.empty() || ::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
+    if (a.empty() || b.empty() || FaultInjected() || ::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
         return false;
     return ::rename(a.c_str(), b.c_str()) == 0;
 }

@@ -1,6 +1,7 @@
 // Win32 implementation of the file layer: ANSI calls, so paths stay in the
 // system code page exactly as the programs hold them.
 #include "framework/file.h"
+#include "framework/fault.h"
 
 #include <windows.h>
 
@@ -13,6 +14,8 @@ CFile::~CFile() { CFile::Close(); }
 bool CFile::Open(const std::string& path, unsigned flags)
 {
     Close();
+    if (FaultInjected())
+        return false;
     DWORD access = GENERIC_READ;
     if (flags & modeWrite)
         access = GENERIC_WRITE;
@@ -30,7 +33,7 @@ bool CFile::Open(const std::string& path, unsigned flags)
 uint32_t CFile::Read(void* buffer, uint32_t count)
 {
     DWORD got = 0;
-    if (!IsOpen() || !ReadFile(H(m_hFile), buffer, count, &got, nullptr))
+    if (!IsOpen() || FaultInjected() || !ReadFile(H(m_hFile), buffer, count, &got, nullptr))
         return 0;
     return got;
 }
@@ -38,7 +41,7 @@ uint32_t CFile::Read(void* buffer, uint32_t count)
 bool CFile::Write(const void* buffer, uint32_t count)
 {
     DWORD put = 0;
-    return IsOpen() && WriteFile(H(m_hFile), buffer, count, &put, nullptr) && put == count;
+    return IsOpen() && !FaultInjected() && WriteFile(H(m_hFile), buffer, count, &put, nullptr) && put == count;
 }
 
 int64_t CFile::Seek(int64_t offset, SeekPosition from)
@@ -46,7 +49,7 @@ int64_t CFile::Seek(int64_t offset, SeekPosition from)
     LARGE_INTEGER move, pos;
     move.QuadPart = offset;
     DWORD method = from == begin ? FILE_BEGIN : from == current ? FILE_CURRENT : FILE_END;
-    if (!IsOpen() || !SetFilePointerEx(H(m_hFile), move, &pos, method))
+    if (!IsOpen() || FaultInjected() || !SetFilePointerEx(H(m_hFile), move, &pos, method))
         return -1;
     return pos.QuadPart;
 }
@@ -54,7 +57,7 @@ int64_t CFile::Seek(int64_t offset, SeekPosition from)
 uint64_t CFile::GetLength() const
 {
     LARGE_INTEGER size;
-    if (!IsOpen() || !GetFileSizeEx(H(m_hFile), &size))
+    if (!IsOpen() || FaultInjected() || !GetFileSizeEx(H(m_hFile), &size))
         return 0;
     return static_cast<uint64_t>(size.QuadPart);
 }
@@ -63,7 +66,7 @@ bool CFile::SetLength(uint64_t length)
 {
     LARGE_INTEGER pos;
     pos.QuadPart = static_cast<LONGLONG>(length);
-    return IsOpen() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) && SetEndOfFile(H(m_hFile));
+    return IsOpen() && !FaultInjected() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) && SetEndOfFile(H(m_hFile));
 }
 
 void CFile::Close()
@@ -87,6 +90,8 @@ void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir)
 bool CFileFind::FindFile(const std::string& pattern)
 {
     Close();
+    if (FaultInjected())
+        return false;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
     if (h == INVALID_HANDLE_VALUE)
@@ -99,7 +104,7 @@ bool CFileFind::FindFile(const std::string& pattern)
 bool CFileFind::FindNext()
 {
     WIN32_FIND_DATAA data;
-    if (H(m_hFind) == INVALID_HANDLE_VALUE || !FindNextFileA(H(m_hFind), &data))
+    if (H(m_hFind) == INVALID_HANDLE_VALUE || FaultInjected() || !FindNextFileA(H(m_hFind), &data))
         return false;
     Take(data, m_name, m_isDirectory);
     return true;
@@ -112,18 +117,18 @@ void CFileFind::Close()
     m_hFind = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }
 
-bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
-bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool CreateFolder(const std::string& path) { return !FaultInjected() && CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool RemoveFolder(const std::string& path) { return !FaultInjected() && RemoveDirectoryA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return !FaultInjected() && DeleteFileA(path.c_str()) != 0; }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
-    return CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
+    return !FaultInjected() && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
 }
 
 bool MoveFileTo(const std::string& from, const std::string& to)
 {
-    return MoveFileA(from.c_str(), to.c_str()) != 0;
+    return !FaultInjected() && MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
 std::string GetModulePath()

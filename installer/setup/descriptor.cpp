@@ -95,6 +95,5 @@ bool CSetupInfo::UpdateDescriptor(const std::string& path)
         return false;
     ini.SetValue("InstallInfo", "installexe", m_strSourceExe);
     ini.SetValue("InstallInfo", "filelen", Format("%lu", static_cast<unsigned long>(m_nDataSize & 0xFFFFFFFF)));
-    ini.Save();
-    return true;
+    return ini.Save();
 }

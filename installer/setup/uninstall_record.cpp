@@ -51,8 +51,10 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
     }
     const size_t cut = MbReverseFind(m_strRunProgram, '\\');
     const std::string rel = (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
-    m_arrInstalledFiles.push_back(rel);
-    CopyFileTo(source, m_strInstallDir + rel, false);
+    // The record lists only what is there to remove: a launcher that could
+    // not be copied is left out of it.
+    if (CopyFileTo(source, m_strInstallDir + rel, false))
+        m_arrInstalledFiles.push_back(rel);
 
     CIniFile record;
     record.Load(m_strRecordPath, true);
@@ -72,6 +74,11 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
     record.SetInt("UnInstallFile", "fielnum", static_cast<int>(m_arrInstalledFiles.size()));
     for (size_t i = 0; i < m_arrInstalledFiles.size(); ++i)
         record.SetValue("UnInstallFile", Format("file_%d", static_cast<int>(i)), m_arrInstalledFiles[i]);
-    record.Save();
+    // A record cut short by a failed write would be read with the wrong
+    // unscrambling mask: better none, and say so.
+    if (!record.Save()) {
+        RemoveFile(m_strRecordPath);
+        return false;
+    }
     return true;
 }

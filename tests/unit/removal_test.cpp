@@ -359,3 +359,16 @@ TEST(Removal, RecordGoesBeforeTheFoldersItLists)
     RemoveInstallation(info);
     EXPECT_FALSE(Exists(p.root + "inst"));
 }
+
+TEST(Removal, RecordThatCannotBeReadIsNeitherTakenAsEmptyNorDeleted)
+{
+    Product p;
+    p.Install("app.exe");
+    // A folder by the record's name: it exists, but cannot be opened as a file.
+    ASSERT_TRUE(CreateFolder(p.shared + "12.tmd"));
+    CUninstallInfo info;
+    info.m_strRecordPath = "12.tmd";
+    EXPECT_FALSE(info.LoadFrom(p.shared));
+    EXPECT_TRUE(FileExists(p.shared + "12.tmd"));
+    EXPECT_TRUE(FileExists(p.inst + "app.exe"));
+}

@@ -158,3 +158,22 @@ TEST(UninstallerDeployment, MovesOnceThenReplacesOnlyAnOlderVersion)
     }
     RemoveFile(target);
 }
+
+TEST(UninstallRecord, LauncherThatCannotBeCopiedIsNotListed)
+{
+    RecordFixture f;
+    f.info.m_strRunProgram = "missing\\app.exe";  // no such folder below the install folder
+    f.info.m_arrInstalledFiles = {"bin\\app.exe"};
+    ASSERT_TRUE(f.info.WriteUninstallRecordFrom(f.source));
+    const std::vector<std::string> lines = f.RecordLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "fielnum=1"), lines.end());
+    EXPECT_EQ(lines.back(), "file_0=bin\\app.exe");
+}
+
+TEST(UninstallRecord, RecordThatCannotBeSavedIsReportedAndNotLeftBehind)
+{
+    RecordFixture f;
+    f.info.m_strSharedDir = f.root + "no such folder\\";
+    EXPECT_FALSE(f.info.WriteUninstallRecordFrom(f.source));
+    EXPECT_FALSE(FileExists(f.info.m_strRecordPath));
+}

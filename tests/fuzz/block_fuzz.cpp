@@ -1,0 +1,38 @@
+// One block: the decoder over any bytes, and decoding what the compressor made.
+#include "fuzz_support.h"
+#include "installer/core/block_decoder.h"
+#include "tools/pack/block_compressor.h"
+
+#include <cstring>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // Exactly the documented output size, so ASan sees any write past it.
+    std::vector<uint8_t> out(kBlockOutputSize);
+    size_t produced = 12345;
+    if (DecodeBlock(data, size, out.data(), produced)) {
+        FUZZ_CHECK(size > 0 && size <= kBlockInputSize);
+        FUZZ_CHECK(produced <= kBlockOutputSize);
+        // What decodes is a stream the decoder also reads after a round of
+        // compression.
+        const std::string again = CompressPiece(out.data(), produced, CompressionLevel::Fast);
+        std::vector<uint8_t> second(kBlockOutputSize);
+        size_t secondSize = 0;
+        FUZZ_CHECK(DecodeBlock(reinterpret_cast<const uint8_t*>(again.data()), again.size(), second.data(), secondSize));
+        FUZZ_CHECK(secondSize == produced && std::memcmp(second.data(), out.data(), produced) == 0);
+    } else {
+        FUZZ_CHECK(produced == 0);
+    }
+
+    // A piece of up to 4096 bytes compresses into a block that decodes to it.
+    if (size == 0)
+        return 0;
+    const CompressionLevel level = data[0] == 0xFF ? CompressionLevel::Best : CompressionLevel::Fast;
+    const size_t pieceSize = std::min(size - 1, kBlockOutputSize);
+    const std::string block = CompressPiece(data + 1, pieceSize, level);
+    FUZZ_CHECK(!block.empty() && block.size() <= kBlockInputSize);
+    FUZZ_CHECK(DecodeBlock(reinterpret_cast<const uint8_t*>(block.data()), block.size(), out.data(), produced));
+    FUZZ_CHECK(produced == pieceSize && std::memcmp(out.data(), data + 1, pieceSize) == 0);
+    return 0;
+}

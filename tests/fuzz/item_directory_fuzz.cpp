@@ -1,0 +1,61 @@
+// The appended item directory, read backwards from the end of the input.
+#include "fuzz_support.h"
+#include "installer/core/item_directory.h"
+
+namespace {
+void AppendU16(std::string& out, size_t value)
+{
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>(value >> 8 & 0xFF);
+}
+
+// The directory as the builder lays it out: records from the last entry to
+// the first, each followed by its length, then count and marker.
+std::string Rewrite(const ItemDirectory& directory, size_t contentBytes)
+{
+    std::string out(contentBytes, 'x');
+    for (size_t i = directory.entries.size(); i-- > 0;) {
+        CPackWriter writer;
+        directory.entries[i].WriteTo(writer);
+        out.append(reinterpret_cast<const char*>(writer.Data()), writer.Size());
+        AppendU16(out, writer.Size());
+    }
+    AppendU16(out, directory.entries.size());
+    AppendU16(out, kMarkerPackaged);
+    return out;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CMemorySource source(data, size);
+    ItemDirectory directory;
+    if (ParseItemDirectory(source, directory) != DirectoryError::None)
+        return 0;
+
+    FUZZ_CHECK(size >= 4);
+    FUZZ_CHECK(directory.entries.size() == static_cast<size_t>(data[size - 4] | data[size - 3] << 8));
+    FUZZ_CHECK(directory.start <= size - 4);
+    uint64_t contents = 0;
+    for (const CPackEntry& entry : directory.entries) {
+        FUZZ_CHECK(IsPlainFileName(entry.m_strName));
+        contents += entry.m_nSize;
+    }
+    FUZZ_CHECK(contents <= directory.start);
+
+    // Written again, the directory reads back entry for entry. A folder text
+    // holding a key byte cannot be scrambled and is left out of the match.
+    ItemDirectory again;
+    const std::string rewritten = Rewrite(directory, static_cast<size_t>(contents));
+    CMemorySource second(reinterpret_cast<const uint8_t*>(rewritten.data()), rewritten.size());
+    FUZZ_CHECK(ParseItemDirectory(second, again) == DirectoryError::None);
+    FUZZ_CHECK(again.entries.size() == directory.entries.size());
+    FUZZ_CHECK(again.start == contents);
+    for (size_t i = 0; i < again.entries.size(); ++i) {
+        FUZZ_CHECK(again.entries[i].m_nSize == directory.entries[i].m_nSize);
+        FUZZ_CHECK(again.entries[i].m_strName == directory.entries[i].m_strName);
+        if (IsScramblable(directory.entries[i].m_strFolder))
+            FUZZ_CHECK(again.entries[i].m_strFolder == directory.entries[i].m_strFolder);
+    }
+    return 0;
+}
