@@ -188,7 +188,7 @@ TEST(ArchiveWorker, FoldersAreMadeWhenTheFolderBeforeSharesOnlyPartOfThePath)
     std::string archive;
     Files expected;
     for (size_t i = 0; i < folders.size(); ++i) {
-        const std::string name = Format("f%zu.txt", i);
+        const std::string name = Format("f%d.txt", static_cast<int>(i));
         archive += EntryBytes(folders[i], name, name);
         expected.push_back(folders[i] + name);
     }
