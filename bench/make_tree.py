@@ -48,7 +48,7 @@ def main():
     text = bytearray()
     while len(text) < 8 * MB:
         text += b" ".join(rng.choice(words) for _ in range(16)) + b"\n"
-    noise = os.urandom(8 * MB)
+    noise = rng.randbytes(8 * MB)
     page = bytes(range(256)) * 16
 
     total = 0

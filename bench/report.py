@@ -73,7 +73,8 @@ def main():
             rate = tree_bytes / MB / med
             size = f"{entry['size'] / MB:.1f}" if entry["size"] else ""
             ratio = f"{med / ours_median:.2f}x" if ours_median and tool != ours else ""
-            name = f"**{tool}**" if tool == ours else tool
+            shown = tool.replace("|", "\\|")
+            name = f"**{shown}**" if tool == ours else shown
             lines.append(f"| {name} | {len(t)} | {med:.3f} | {min(t):.3f} | {max(t):.3f} | {rate:.0f} | {size} | {ratio} |")
             dat.append((f"{group}: {tool}", rate, tool == ours))
         lines.append("")
@@ -140,7 +141,11 @@ def main():
     if mem:
         text += ["### Peak memory of the working run under wine64", "",
                  "| Product | peak working set MB | peak private bytes MB |", "| ---: | ---: | ---: |"]
-        text += [f"| {m[0] / MB:.0f} MB | {m[1] / 1024:.1f} | {m[2] / 1024:.1f} |" for m in sorted(set(mem))]
+        by_size = {}
+        for m in mem:
+            old = by_size.get(m[0], (0, 0))
+            by_size[m[0]] = (max(old[0], m[1]), max(old[1], m[2]))
+        text += [f"| {size / MB:.0f} MB | {ws / 1024:.1f} | {pf / 1024:.1f} |" for size, (ws, pf) in sorted(by_size.items())]
         text.append("")
     results = "\n".join(text)
     with open(os.path.join(out, "results.md"), "w") as f:
@@ -155,7 +160,7 @@ def main():
               'set title "Throughput per tool (MB of product per second, median)";'
               'set style fill solid; set boxwidth 0.7; unset key; set grid x;'
               f'set yrange [-1:{len(dat)}]; set xlabel "MB/s"; set ytics nomirror;'
-              f'plot "{out}/throughput.dat" using ($3*0.5):1:($3*0.5):(0.35):($4 ? 0x2060c0 : 0xa0a0a0):ytic(2) '
+              f'plot "{out}/throughput.dat" using ($3*0.5):1:($3*0.5):(0.35):($4 > 0 ? 0x2060c0 : 0xa0a0a0):ytic(2) '
               'with boxxyerror lc rgb variable')
     try:
         subprocess.run(["gnuplot", "-e", script], check=True)
