@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-enum class CompressionLevel { Fast, Best };  // lzo1x_1 and lzo1x_999
+enum class CompressionLevel { Fast, Best };  // lzo1x_1_12 and lzo1x_999
 
 // One piece of at most 4096 bytes, compressed, without its length field.
 std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel level);
