@@ -86,6 +86,7 @@ def main():
     targets = []
 
     def target(what, value, ok, shown):
+        what = what.replace("|", "\\|")
         targets.append(f"| {what} | {shown if value is not None else 'not measured'} | "
                        f"{('met' if ok else '**not met**') if value is not None else '-'} |")
 
