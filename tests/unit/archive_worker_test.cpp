@@ -175,3 +175,25 @@ TEST(ArchiveWorker, UncreatableFileKeepsEarlierFilesListed)
               Error(kPackCreateFile));
     EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"ok.txt"});
 }
+
+TEST(ArchiveWorker, FoldersAreMadeWhenTheFolderBeforeSharesOnlyPartOfThePath)
+{
+    // The worker remembers the folder of the entry before; each of these
+    // follows one that shares a prefix of bytes but not of components, or
+    // comes back to a folder after another one.
+    Install x;
+    const std::vector<std::string> folders = {"a\\b\\",   "a\\bc\\", "a\\b\\c\\", "ab\\",   "a\\",
+                                              "", "x\\y\\z\\", "x\\y\\", "a\\b\\",  "\x81\x5C\\q\\",
+                                              "\x81\\r\\"};
+    std::string archive;
+    Files expected;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const std::string name = Format("f%d.txt", static_cast<int>(i));
+        archive += EntryBytes(folders[i], name, name);
+        expected.push_back(folders[i] + name);
+    }
+    ASSERT_EQ(x.Unpack(archive).back(), Done());
+    for (const std::string& file : expected)
+        EXPECT_EQ(ReadWholeFile(x.base + file), file.substr(file.rfind('f'))) << file;
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, expected);
+}

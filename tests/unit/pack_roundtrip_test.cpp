@@ -227,3 +227,36 @@ TEST(PackBuilder, DescriptorGetsGbkCrLfAndTheSystemLibraryFlag)
     }
     EXPECT_EQ(DescriptorToUtf8("[a]\r\nk=\xD1\xDD\xCA\xBE\r\n"), "[a]\nk=\xE6\xBC\x94\xE7\xA4\xBA\n");
 }
+
+TEST(PackBuilder, FilesThatChangeSizeAfterListingStopTheBuild)
+{
+    // Sizes on both sides of the read buffer of 1 MiB: the check for growth
+    // rides on the last read.
+    for (size_t size : {size_t{0}, size_t{100}, size_t{1} << 20, (size_t{1} << 20) + 5}) {
+        const fs::path root = HostPathOf(NewScratchFolder()) / "product";
+        WriteHost(root / "a.bin", std::string(size, 'a'));
+        const std::vector<ArchiveFile> files = CollectFiles(root);
+        std::string archive;
+        auto sink = [&](const void* d, size_t n) { archive.append(static_cast<const char*>(d), n); };
+
+        WriteArchive(files, sink);
+        EXPECT_EQ(archive.size(), ArchiveLength(files)) << size;
+
+        WriteHost(root / "a.bin", std::string(size + 1, 'a'));
+        try {
+            WriteArchive(files, sink);
+            ADD_FAILURE() << "a grown file of " << size << " bytes was packed";
+        } catch (const CPackFailure& e) {
+            EXPECT_NE(std::string(e.what()).find("grew while packing"), std::string::npos) << e.what();
+        }
+        if (size == 0)
+            continue;
+        WriteHost(root / "a.bin", std::string(size - 1, 'a'));
+        try {
+            WriteArchive(files, sink);
+            ADD_FAILURE() << "a shrunk file of " << size << " bytes was packed";
+        } catch (const CPackFailure& e) {
+            EXPECT_NE(std::string(e.what()).find("changed or could not be read"), std::string::npos) << e.what();
+        }
+    }
+}

@@ -106,16 +106,22 @@ void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<voi
         std::ifstream in(file.host, std::ios::binary);
         if (!in)
             throw CPackFailure(Utf8Path(file.host) + ": cannot be opened");
+        // The last read asks for one byte more than is left: getting it means
+        // the file grew, and no read of its own is needed to find that out.
         uint64_t left = file.size;
-        while (left > 0) {
-            auto n = static_cast<std::streamsize>(std::min<uint64_t>(left, buffer.size()));
-            in.read(buffer.data(), n);
-            if (in.gcount() != n)
+        for (;;) {
+            const uint64_t want = std::min<uint64_t>(left + 1, buffer.size());
+            in.read(buffer.data(), static_cast<std::streamsize>(want));
+            const auto got = static_cast<uint64_t>(in.gcount());
+            if (got > left)
+                throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
+            if (got < want && got < left)
                 throw CPackFailure(Utf8Path(file.host) + ": changed or could not be read while packing");
-            sink(buffer.data(), static_cast<size_t>(n));
-            left -= static_cast<uint64_t>(n);
+            if (got > 0)
+                sink(buffer.data(), static_cast<size_t>(got));
+            left -= got;
+            if (got < want)
+                break;  // the end of the file, where it was listed
         }
-        if (in.peek() != std::char_traits<char>::eof())
-            throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
     }
 }

@@ -5,44 +5,56 @@
 
 #include <cstdint>
 #include <istream>
+#include <atomic>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
-enum class CompressionLevel { Fast, Best };  // lzo1x_1 and lzo1x_999
+enum class CompressionLevel { Fast, Best };  // lzo1x_1_12 and lzo1x_999
 
 // One piece of at most 4096 bytes, compressed, without its length field.
 std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel level);
 
 // Takes the uncompressed bytes in any portions and writes the blocks to out.
-// Pieces are gathered in batches and compressed in parallel on every core,
-// so memory stays bounded whatever the input size.
+// Pieces are gathered in batches; while the caller fills one batch, the one
+// before is compressed on every core and written out by threads of the
+// compressor's own, so reading the input, compressing and writing overlap.
+// Memory stays bounded whatever the input size (two batches).
 class CBlockCompressor {
 public:
     CBlockCompressor(std::ostream& out, CompressionLevel level);
+    // Waits for the batch in work; out must outlive the compressor.
+    ~CBlockCompressor();
     CBlockCompressor(const CBlockCompressor&) = delete;
     CBlockCompressor& operator=(const CBlockCompressor&) = delete;
 
-    // False once writing to out has failed.
+    // False once compressing or writing to out has failed.
     bool Write(const void* data, size_t size);
     // Compresses what is left; false when anything failed.
     bool Finish();
     uint64_t InputBytes() const { return m_input; }
+    // Valid after Finish.
     uint64_t OutputBytes() const { return m_output; }
 
 private:
-    bool FlushBatch();
+    bool HandOver();
+    bool WaitForBatch();
+    void CompressBatch(const std::vector<uint8_t>& batch, size_t filled);
 
     std::ostream& m_out;
     CompressionLevel m_level;
     unsigned m_workers;
-    std::vector<uint8_t> m_batch;
+    std::vector<uint8_t> m_batch;  // filled by the caller
+    std::vector<uint8_t> m_busy;   // compressed and written by m_thread
     size_t m_filled = 0;
     std::vector<std::string> m_blocks;
+    std::string m_written;  // the blocks of a batch with their lengths
     std::vector<std::vector<uint8_t>> m_work;
+    std::thread m_thread;  // the batch in work, if any
     uint64_t m_input = 0;
     uint64_t m_output = 0;
-    bool m_failed = false;
+    std::atomic<bool> m_failed{false};  // set by m_thread too
 };
 
 // Compresses all of in to out; false when reading or writing fails.

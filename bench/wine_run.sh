@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The Wine part of bench/run: the shipped installer of the benchmark tree
+# installed under wine64 from start to the finish page, beside xcopy /E /I of
+# the same tree in the same prefix; then the peak memory of the working run
+# for the 200 MB product and for one of BIG_MB megabytes.
+#   wine_run.sh WORK REPS BIG_MB   (WORK holds tree/, setup.ini, setup.exe)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$1 reps=$2 big_mb=$3
+out="$root/build/bench"
+pack="$root/build/release/tools/pack/tessaramond-pack"
+win64="$root/build/win64"
+driver="$win64/bench/wine-bench.exe"
+times="$out/times.tsv"
+memory="$out/memory.tsv"
+: >"$memory"
+
+export WINEPREFIX="$work/wine/prefix" TMD_WINE_HOME="$work/wine/home"
+wine() { "$root/scripts/wine-run" "$@"; }
+winpath() { echo "Z:$1" | tr / '\\'; }
+note() { echo "bench: $*" >&2; }
+
+mkdir -p "$TMD_WINE_HOME" "$WINEPREFIX"
+display=
+for n in $(seq 140 180); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+cleanup() {
+  wine --wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+wine --wineserver -p </dev/null >/dev/null 2>&1 || true
+wine wineboot -i </dev/null >/dev/null 2>&1
+
+drive_c="$WINEPREFIX/drive_c"
+installed="$drive_c/Program Files/TmdBench"
+forget_install() {  # what the installation left, so the next one starts alike
+  rm -rf "$installed" "$drive_c/Program Files/Common Files/Tessaramond"/*.tmd
+}
+
+# One timed installation; prints "seconds peak-ws-KB peak-pagefile-KB".
+install_once() {
+  local shipped=$1 result
+  forget_install
+  sync
+  result=$(wine "$driver" install "$(winpath "$shipped")" TmdBench </dev/null) || { note "installation under wine64 failed"; exit 1; }
+  [ -d "$installed" ] || { note "nothing installed under wine64"; exit 1; }
+  echo "$result"
+}
+
+cp setup.exe wine-setup.exe
+for i in $(seq "$reps"); do
+  read -r seconds ws pf <<<"$(install_once "$work/wine-setup.exe")"
+  [ "$i" = 1 ] && { diff -r tree "$installed" -x uninstall.exe >/dev/null || { note "the tree installed under wine64 differs"; exit 1; }; }
+  printf 'wine\ttessaramond installer (start to finish page)\t%s\t\n' "$seconds" >>"$times"
+  printf '%s\t%s\t%s\n' "$(du -sb tree | cut -f1)" "$ws" "$pf" >>"$memory"
+  rm -rf "$drive_c/xcopy"
+  sync
+  # xcopy's own report comes first; the driver's time is the last line.
+  seconds=$(wine "$driver" xcopy "$(winpath "$work/tree")" 'C:\xcopy' </dev/null | tail -n 1) || { note "xcopy failed"; exit 1; }
+  printf 'wine\txcopy /E /I\t%s\t\n' "$seconds" >>"$times"
+done
+forget_install
+rm -rf "$drive_c/xcopy"
+
+note "peak memory with a product of $big_mb MB"
+python3 "$root/bench/make_tree.py" big --files 1000 --mb "$big_mb" --kind zeros >"$out/big-tree.txt"
+# No main program in this product: the builder only warns about that.
+printf '[SoftInfo]\nproductname=TmdBench\n[InstallInfo]\nfolder=TmdBench\\\n' >big.ini
+"$pack" build -o big.exe --descriptor big.ini --product big --licence licence.txt --stub "$win64/installer/tessaramond.exe" \
+  --uninstaller "$win64/installer/untessaramond.exe" --launcher "$win64/installer/uninstall.exe" --level fast >/dev/null
+rm -rf big.items
+read -r seconds ws pf <<<"$(install_once "$work/big.exe")"
+printf '%s\t%s\t%s\n' "$(du -sb big | cut -f1)" "$ws" "$pf" >>"$memory"
+echo "$seconds" >"$out/big-install-seconds.txt"
+forget_install
+rm -rf big big.exe

@@ -1,0 +1,124 @@
+#include "framework/buffered_file.h"
+
+#include <cstring>
+
+bool CBufferedReader::ReadFully(void* out, uint32_t count)
+{
+    auto* at = static_cast<uint8_t*>(out);
+    while (count > 0) {
+        if (m_pos == m_end) {
+            // A request as large as the buffer goes to the file directly.
+            if (count >= m_capacity)
+                return ::ReadFully(m_file, at, count);
+            m_pos = 0;
+            m_end = m_file.Read(m_buffer, static_cast<uint32_t>(m_capacity));
+            if (m_end == 0)
+                return false;
+        }
+        const size_t n = count < m_end - m_pos ? count : m_end - m_pos;
+        std::memcpy(at, m_buffer + m_pos, n);
+        m_pos += n;
+        at += n;
+        count -= static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool CBufferedWriter::Write(const void* data, uint32_t count)
+{
+    if (m_failed)
+        return false;
+    if (m_filled + count > m_capacity && !Flush())
+        return false;
+    if (count >= m_capacity) {
+        m_failed = !m_file.Write(data, count);
+        return !m_failed;
+    }
+    std::memcpy(m_buffer + m_filled, data, count);
+    m_filled += count;
+    return true;
+}
+
+bool CBufferedWriter::Flush()
+{
+    if (m_failed)
+        return false;
+    if (m_filled > 0)
+        m_failed = !m_file.Write(m_buffer, static_cast<uint32_t>(m_filled));
+    m_filled = 0;
+    return !m_failed;
+}
+
+CBackgroundWriter::CBackgroundWriter(CFile& file, size_t capacity)
+    : m_file(file), m_fill(capacity), m_busy(capacity), m_thread([this] { Run(); })
+{
+}
+
+CBackgroundWriter::~CBackgroundWriter()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void CBackgroundWriter::Run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_pending || m_stop; });
+        if (!m_pending)
+            return;  // stopping, and nothing handed over is left
+        const size_t length = m_busyLength;
+        lock.unlock();
+        const bool written = m_file.Write(m_busy.data(), static_cast<uint32_t>(length));
+        lock.lock();
+        if (!written)
+            m_failed = true;
+        m_pending = false;
+        m_changed.notify_all();
+    }
+}
+
+bool CBackgroundWriter::HandOver()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_pending; });
+    if (m_failed)
+        return false;
+    if (m_filled == 0)
+        return true;
+    m_fill.swap(m_busy);
+    m_busyLength = m_filled;
+    m_filled = 0;
+    m_pending = true;
+    lock.unlock();
+    m_changed.notify_all();
+    return true;
+}
+
+bool CBackgroundWriter::Write(const void* data, uint32_t count)
+{
+    auto* from = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        if (m_filled == m_fill.size() && !HandOver())
+            return false;
+        const size_t n = count < m_fill.size() - m_filled ? count : m_fill.size() - m_filled;
+        std::memcpy(m_fill.data() + m_filled, from, n);
+        m_filled += n;
+        from += n;
+        count -= static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool CBackgroundWriter::Flush()
+{
+    if (!HandOver())
+        return false;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_pending; });
+    return !m_failed;
+}

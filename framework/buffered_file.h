@@ -1,0 +1,89 @@
+// Buffers beneath the workers' small pieces: a worker still reads a 2-byte
+// length, a header and a 4 KiB block at a time, but the file sees one call
+// per buffer. The caller owns the buffer memory (one allocation per worker
+// run, none per file or block).
+#pragma once
+
+#include "framework/file.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Reads a file from its current position onwards; the file must not be read
+// or moved by anyone else while the reader is in use.
+class CBufferedReader {
+public:
+    CBufferedReader(CFile& file, uint8_t* buffer, size_t capacity)
+        : m_file(file), m_buffer(buffer), m_capacity(capacity) {}
+    CBufferedReader(const CBufferedReader&) = delete;
+    CBufferedReader& operator=(const CBufferedReader&) = delete;
+
+    // Exactly count bytes; false when the file ends or fails first.
+    bool ReadFully(void* out, uint32_t count);
+
+private:
+    CFile& m_file;
+    uint8_t* m_buffer;
+    size_t m_capacity;
+    size_t m_pos = 0;
+    size_t m_end = 0;
+};
+
+// Collects writes to a file and passes them on a buffer at a time. Flush
+// before the file is closed: what is still buffered is not written by the
+// destructor, so that a failure cannot go unseen.
+class CBufferedWriter {
+public:
+    CBufferedWriter(CFile& file, uint8_t* buffer, size_t capacity)
+        : m_file(file), m_buffer(buffer), m_capacity(capacity) {}
+    CBufferedWriter(const CBufferedWriter&) = delete;
+    CBufferedWriter& operator=(const CBufferedWriter&) = delete;
+
+    // False once any write to the file has failed.
+    bool Write(const void* data, uint32_t count);
+    bool Flush();
+
+private:
+    CFile& m_file;
+    uint8_t* m_buffer;
+    size_t m_capacity;
+    size_t m_filled = 0;
+    bool m_failed = false;
+};
+
+// A writer whose full buffers are written by a thread of its own while the
+// caller fills the next buffer, so that producing the data (decoding) and
+// writing it overlap. Writes reach the file in order. Flush waits until
+// everything is written; the destructor waits for a write in progress and
+// drops what was never handed over. The file must outlive the writer.
+class CBackgroundWriter {
+public:
+    CBackgroundWriter(CFile& file, size_t capacity);
+    ~CBackgroundWriter();
+    CBackgroundWriter(const CBackgroundWriter&) = delete;
+    CBackgroundWriter& operator=(const CBackgroundWriter&) = delete;
+
+    // False once any write to the file has failed.
+    bool Write(const void* data, uint32_t count);
+    bool Flush();
+
+private:
+    bool HandOver();
+    void Run();
+
+    CFile& m_file;
+    std::vector<uint8_t> m_fill;  // filled by the caller
+    std::vector<uint8_t> m_busy;  // being written by the thread
+    size_t m_filled = 0;
+    size_t m_busyLength = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_pending = false;  // m_busy holds data the thread has not written yet
+    bool m_stop = false;
+    bool m_failed = false;
+    std::thread m_thread;
+};
