@@ -18,11 +18,15 @@ int EntryCount(const CIniFile& ini, const char* section)
     const int n = ini.GetInt(section, "linknum", 0);
     return std::clamp(n, 0, static_cast<int>(std::min<size_t>(ini.LineCount(), 0x7FFFFFFF)));
 }
-// A link name is joined onto its folder without a separator, so it brings its
-// own ("\Demo.lnk"); one that would name a file anywhere else is refused.
-bool IsSafeLinkName(const std::string& link)
+// A link name is joined onto its folder without a separator. The desktop
+// folder has no trailing backslash, so a desktop link brings its own
+// ("\Demo.lnk"); a program group's folder ends with one, so there the link's
+// own is optional. One that would name a file anywhere else is refused.
+bool IsSafeLinkName(const std::string& link, bool separatorRequired)
 {
-    return link.size() > 1 && link[0] == '\\' && IsSafeRelativePath("", link.substr(1));
+    if (!link.empty() && link[0] == '\\')
+        return IsSafeRelativePath("", link.substr(1));
+    return !separatorRequired && IsSafeRelativePath("", link);
 }
 
 // "outer|inner|": the first two fields become folders below the Programs folder.
@@ -69,7 +73,7 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
         std::string group = ini.GetValue("StartMenu", Format("group_%d", i), "");
         std::string program = ini.GetValue("StartMenu", Format("exefile_%d", i), "");
         std::string link = ini.GetValue("StartMenu", Format("linkname_%d", i), "");
-        if (group.empty() || program.empty() || link.empty() || !IsSafeGroup(group) || !IsSafeLinkName(link))
+        if (group.empty() || program.empty() || link.empty() || !IsSafeGroup(group) || !IsSafeLinkName(link, false))
             continue;
         m_arrGroups.push_back(std::move(group));
         m_arrStartPrograms.push_back(std::move(program));
@@ -79,7 +83,7 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
     for (int i = 0; i < desktopCount; ++i) {
         std::string program = ini.GetValue("Desktop", Format("exefile_%d", i), "");
         std::string link = ini.GetValue("Desktop", Format("linkname_%d", i), "");
-        if (program.empty() || link.empty() || !IsSafeLinkName(link))
+        if (program.empty() || link.empty() || !IsSafeLinkName(link, true))
             continue;
         m_arrDesktopPrograms.push_back(std::move(program));
         m_arrDesktopLinks.push_back(std::move(link));

@@ -183,4 +183,9 @@ TEST(DescriptorCheck, TextGbkCannotHoldIsRefusedWithItsLine)
         CheckDescriptor(WithLine(3, U8(u8"productname=演示") + "\xF0\x9F\x98\x80"), Installed());
     EXPECT_TRUE(HasError(findings, 3, "GBK")) << Describe(findings);
     EXPECT_NE(FormatFindings(findings, "setup.ini").find("setup.ini:3: error: "), std::string::npos);
+    // A zero byte would cut the line short where the installer reads it,
+    // even in a note.
+    const std::string zero = WithLine(7, std::string("; note\0more", 11));
+    EXPECT_TRUE(HasError(CheckDescriptor(zero, Installed()), 7, "control character (byte 0x00)"));
+    EXPECT_TRUE(HasError(CheckDescriptor(WithLine(3, "productname=A\x01" "B"), Installed()), 3, "byte 0x01"));
 }

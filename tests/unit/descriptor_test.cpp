@@ -128,7 +128,8 @@ TEST(SetupDescriptor, UpdateAddsTheShippedFileAndTheDataSize)
 
 TEST(SetupDescriptor, ShortcutsAndTheMainProgramMustStayInTheirFolders)
 {
-    // Link names join their folder without a separator; groups become folders
+    // Link names join their folder without a separator (a group's folder
+    // ends with a backslash, the desktop's does not); groups become folders
     // below Programs; the launcher goes beside the main program. Any of them
     // leaving its folder drops the entry, and only that entry.
     CSetupInfo info;
@@ -141,12 +142,13 @@ TEST(SetupDescriptor, ShortcutsAndTheMainProgramMustStayInTheirFolders)
         "group_3=G|\r\nexefile_3=a.exe\r\nlinkname_3=D.lnk\r\n"
         "group_4=G|In|\r\nexefile_4=a.exe\r\nlinkname_4=\\E.lnk\r\n"
         "group_5=G|\r\nexefile_5=a.exe\r\nlinkname_5=\\F.lnk:stream\r\n"
-        "[Desktop]\r\nlinknum=3\r\nexefile_0=a.exe\r\nlinkname_0=\\..\\Evil.lnk\r\n"
-        "exefile_1=a.exe\r\nlinkname_1=\\Good.lnk\r\nexefile_2=a.exe\r\nlinkname_2=\\NUL\r\n")));
+        "[Desktop]\r\nlinknum=4\r\nexefile_0=a.exe\r\nlinkname_0=\\..\\Evil.lnk\r\n"
+        "exefile_1=a.exe\r\nlinkname_1=\\Good.lnk\r\nexefile_2=a.exe\r\nlinkname_2=\\NUL\r\n"
+        "exefile_3=a.exe\r\nlinkname_3=Beside.lnk\r\n")));
     EXPECT_EQ(info.m_strRunProgram, "");
-    EXPECT_EQ(info.m_arrGroups, (std::vector<std::string>{"G|In|"}));
-    EXPECT_EQ(info.m_arrStartLinks, (std::vector<std::string>{"\\E.lnk"}));
-    EXPECT_EQ(info.m_arrStartPrograms.size(), 1u);
+    EXPECT_EQ(info.m_arrGroups, (std::vector<std::string>{"G|", "G|In|"}));
+    EXPECT_EQ(info.m_arrStartLinks, (std::vector<std::string>{"D.lnk", "\\E.lnk"}));
+    EXPECT_EQ(info.m_arrStartPrograms.size(), 2u);
     EXPECT_EQ(info.m_arrDesktopLinks, (std::vector<std::string>{"\\Good.lnk"}));
     EXPECT_EQ(info.m_arrDesktopPrograms.size(), 1u);
 

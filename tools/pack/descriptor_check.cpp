@@ -163,6 +163,16 @@ private:
             ++number;
             if (!raw.empty() && raw.back() == '\r')
                 raw.pop_back();
+            const auto control = std::find_if(raw.begin(), raw.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 && c != '\t';
+            });
+            if (control != raw.end()) {
+                // The installer reads its lines as C text: a zero byte cuts
+                // a line short, and other control bytes are no text at all.
+                Error(number, Format("a control character (byte 0x%02X); the line is not checked",
+                                     static_cast<unsigned>(static_cast<unsigned char>(*control))));
+                continue;
+            }
             std::string line;
             if (!Utf8ToGbk(raw, line)) {
                 Error(number, "characters that GBK cannot hold (the installer reads GBK text); the line is not checked");
