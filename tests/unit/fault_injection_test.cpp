@@ -181,7 +181,9 @@ TEST(FaultInjection, DecompressionEndsInAnErrorWithoutOutputOrTheWholeArchive)
             }
             return failures;
         });
-        EXPECT_GT(runs, 10u);
+        // Both files opened, the source read and the output written through
+        // large buffers: a handful of calls, each of which must fail cleanly.
+        EXPECT_GE(runs, 5u);
     }
 }
 
