@@ -6,7 +6,7 @@
 // For comparison the same tree can be copied with the system's xcopy.
 //   wine-bench install SHIPPED.EXE PRODUCT   -> seconds peak-working-set-KB peak-pagefile-KB
 //   wine-bench xcopy FROM TO                    -> seconds
-#include "../tests/e2e/driver.h"
+#include "driver.h"
 
 #include <psapi.h>
 
@@ -25,17 +25,8 @@ double Since(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void Click(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
 
-bool WaitForLabel(HWND frame, const std::string& label)
-{
-    for (int i = 0; i < 2000; ++i) {
-        if (ItemText(frame, kNext) == label)
-            return true;
-        Sleep(5);
-    }
-    return false;
-}
+bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 10000, 5); }
 
 int Fail(const char* what)
 {
@@ -69,19 +60,19 @@ int Install(const std::string& shipped, const std::string& product)
         return Fail("the wizard did not appear");
     HANDLE working = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, WindowProcess(wizard));
     Peak peak;
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     if (!WaitForLabel(wizard, "同意"))
         return Fail("no licence page");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     if (!WaitForLabel(wizard, "下一步"))
         return Fail("no folder page");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     if (!WaitForLabel(wizard, "安装"))
         return Fail("no options page");
     for (int id = 1016; id <= 1018; ++id)  // no shortcuts, nothing started afterwards
         PostMessageA(PageControl(wizard, id, "Button"), BM_CLICK, 0, 0);
     Sleep(50);
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     HWND finish = nullptr;
     while (finish == nullptr && Since(start) < 3600) {
         peak.Sample(working);
@@ -93,7 +84,7 @@ int Install(const std::string& shipped, const std::string& product)
         CloseHandle(working);
     if (finish == nullptr)
         return Fail("the finish page did not appear");
-    Click(finish, kNext);
+    ClickButton(finish, kNext);
     WaitUntilGone(finish, kPageWait);
     std::printf("%.3f %llu %llu\n", seconds, static_cast<unsigned long long>(peak.workingSet >> 10),
                 static_cast<unsigned long long>(peak.pagefile >> 10));

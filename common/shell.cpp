@@ -15,6 +15,16 @@ std::string GetModuleFolder()
     return path.substr(0, cut + 1);
 }
 
+bool SplitProgramPath(const std::string& programPath, std::string& folder, std::string& file)
+{
+    const size_t cut = MbReverseFind(programPath, '\\');
+    if (programPath.empty() || cut == programPath.size() - 1)
+        return false;
+    folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
+    file = cut == npos ? programPath : programPath.substr(cut + 1);
+    return true;
+}
+
 bool FileExists(const std::string& path)
 {
     CFileFind finder;

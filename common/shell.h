@@ -37,6 +37,11 @@ extern const char* const kShortcutDescription;
 // The POSIX stand-in starts nothing: it appends "folder<TAB>file<TAB>parameters"
 // as one line to launch.log in the folder that stands for drive C:.
 void LaunchProgram(const std::string& programPath, const std::string* parameters = nullptr);
+// How LaunchProgram takes a path apart: folder (with its trailing backslash,
+// or empty) and file name. False when there is nothing to start: an empty
+// path, or a folder (a descriptor without a main program), for which a shell
+// would open something of its own choosing.
+bool SplitProgramPath(const std::string& programPath, std::string& folder, std::string& file);
 
 // Removes a folder with everything below it; files that cannot be deleted
 // stay. True when the folder itself was removed.

@@ -62,6 +62,18 @@ size_t MbFind(const std::string& text, const std::string& needle, size_t start)
     return npos;
 }
 
+std::string MbLowerAscii(std::string text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(c) && i + 1 < text.size())
+            ++i;
+        else if (c >= 'A' && c <= 'Z')
+            text[i] = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 size_t MbReverseFind(const std::string& text, char ch)
 {
     size_t found = npos;

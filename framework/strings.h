@@ -25,6 +25,11 @@ size_t MbFind(const std::string& text, const std::string& needle, size_t start =
 // Index of the last whole character equal to ch, or npos.
 size_t MbReverseFind(const std::string& text, char ch);
 
+// ASCII letters in lower case; the bytes of a double-byte character are left
+// as they are (a trail byte may fall in the letter range). Windows compares
+// file names this way for the ASCII part.
+std::string MbLowerAscii(std::string text);
+
 // White space (space, tab, CR, LF, VT, FF) removed from one or both ends.
 std::string TrimLeft(const std::string& text);
 std::string TrimRight(const std::string& text);

@@ -73,13 +73,9 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
 
 void LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
-    // Nothing to start, or only a folder (a descriptor without a main
-    // program): a shell would open something of its own choosing.
-    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1 || FaultInjected())
+    std::string folder, file;
+    if (!SplitProgramPath(programPath, folder, file) || FaultInjected())
         return;
-    size_t cut = MbReverseFind(programPath, '\\');
-    std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
-    std::string file = cut == npos ? programPath : programPath.substr(cut + 1);
     std::string line = folder + "\t" + file + "\t" + (parameters ? *parameters : std::string()) + "\n";
     std::string host = HostPath("C:\\launch.log");
     if (host.empty())

@@ -104,13 +104,9 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
 
 void LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
-    // Nothing to start, or only a folder (a descriptor without a main
-    // program): a shell would open something of its own choosing.
-    if (programPath.empty() || MbReverseFind(programPath, '\\') == programPath.size() - 1 || FaultInjected())
+    std::string folder, file;
+    if (!SplitProgramPath(programPath, folder, file) || FaultInjected())
         return;
-    size_t cut = MbReverseFind(programPath, '\\');
-    std::string folder = cut == npos ? std::string() : programPath.substr(0, cut + 1);
-    std::string file = cut == npos ? programPath : programPath.substr(cut + 1);
 
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
     SHELLEXECUTEINFOA info;

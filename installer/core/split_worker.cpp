@@ -2,6 +2,7 @@
 
 #include "common/shell.h"
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "installer/core/decompress_worker.h"
 #include "installer/core/item_directory.h"
 #include "installer/setup/setup_info.h"
@@ -12,31 +13,13 @@
 
 CWinThread* StartSplitThread(CSplitTask& task) { return StartWorker(task, SplitThreadProc); }
 
-namespace {
-bool SameNameNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-}  // namespace
-
 bool ClearStaleItems(const std::string& folder, const std::string& keep)
 {
     for (int pass = 0; pass < 2; ++pass) {
         bool clean = true;
         CFileFind finder;
         for (bool more = finder.FindFile(folder + "*.*"); more; more = finder.FindNext()) {
-            if (finder.IsDots() || SameNameNoCase(finder.GetFileName(), keep))
+            if (finder.IsDots() || MbLowerAscii(finder.GetFileName()) == MbLowerAscii(keep))
                 continue;
             clean = false;
             if (pass == 0) {

@@ -327,6 +327,31 @@ void ClickButton(HWND dialog, int id)
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs, DWORD pollMs)
+{
+    for (const DWORD start = GetTickCount();; Sleep(pollMs)) {
+        if (ItemText(dialog, id) == text)
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+    }
+}
+
+CHoldStill::CHoldStill(HWND window)
+    : m_thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)))
+{
+    if (m_thread)
+        SuspendThread(m_thread);
+}
+
+CHoldStill::~CHoldStill()
+{
+    if (m_thread) {
+        ResumeThread(m_thread);
+        CloseHandle(m_thread);
+    }
+}
+
 bool SaveScreenshot(const std::string& name)
 {
     // Wine starts host programs too: ImageMagick's import takes the picture

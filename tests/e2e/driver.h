@@ -73,6 +73,24 @@ std::vector<std::string> StaticTexts(HWND dialog);
 std::string WindowText(HWND window);
 // Presses a dialog's button the way a click does.
 void ClickButton(HWND dialog, int id);
+// Waits until the dialog's item shows the text (a wizard's Next button its
+// label); false when it did not within timeoutMs.
+bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs, DWORD pollMs = 50);
+
+// Keeps the thread that owns a window suspended for the object's life, so
+// that a window on screen for a moment only (a splash, a progress dialog)
+// stays to be looked at.
+class CHoldStill {
+public:
+    explicit CHoldStill(HWND window);
+    ~CHoldStill();
+    CHoldStill(const CHoldStill&) = delete;
+    CHoldStill& operator=(const CHoldStill&) = delete;
+    bool Holding() const { return m_thread != nullptr; }
+
+private:
+    HANDLE m_thread;
+};
 // Saves a picture of the screen as NAME.png in the artefacts folder (when the
 // run names one in TMD_ARTIFACTS); false when none could be taken.
 bool SaveScreenshot(const std::string& name);

@@ -324,14 +324,8 @@ TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
 }
 
 namespace {
-void Press(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
 
-bool WaitForNextLabel(HWND frame, const std::string& label)
-{
-    for (int i = 0; i < 200 && ItemText(frame, 1013) != label; ++i)
-        Sleep(50);
-    return ItemText(frame, 1013) == label;
-}
+bool WaitForNextLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, 1013, label, 10000); }
 
 // Starts a shipped installer, walks its wizard to the options page and
 // presses "安装"; returns the wizard.
@@ -341,14 +335,14 @@ HWND StartInstalling(const std::string& shipped, const std::string& product)
     HWND wizard = WaitForCaption(product + " 安装", 60000, 1013, "下一步");
     if (!wizard)
         return nullptr;
-    Press(wizard, 1013);
+    ClickButton(wizard, 1013);
     WaitForNextLabel(wizard, "同意");
-    Press(wizard, 1013);
+    ClickButton(wizard, 1013);
     WaitForNextLabel(wizard, "下一步");
-    Press(wizard, 1013);
+    ClickButton(wizard, 1013);
     if (!WaitForNextLabel(wizard, "安装"))
         return nullptr;
-    Press(wizard, 1013);
+    ClickButton(wizard, 1013);
     return wizard;
 }
 
@@ -379,10 +373,10 @@ TEST(HostileInput, ArchiveEntryLeavingTheInstallFolderFailsTheInstallation)
     ASSERT_NE(error, nullptr);
     const std::vector<std::string> texts = StaticTexts(error);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "解包：文件路径非法！"), texts.end());
-    Press(error, 1019);
+    ClickButton(error, 1019);
     HWND finish = WaitForCaption("TmdEscape 安装", 60000, 1013, "结束");
     ASSERT_NE(finish, nullptr);
-    Press(finish, 1013);
+    ClickButton(finish, 1013);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
     EXPECT_EQ(ReadFileBytes(sentinel), "keep");
     EXPECT_FALSE(Exists(programFiles + "TmdEscape\\uninstall.exe"));  // no record for a failed installation
@@ -407,7 +401,7 @@ TEST(HostileInput, DescriptorEntriesLeavingTheirFoldersAreDropped)
     ASSERT_NE(StartInstalling(shipped, "TmdEscape"), nullptr);
     HWND finish = WaitForCaption("TmdEscape 安装", 120000, 1013, "结束");
     ASSERT_NE(finish, nullptr);
-    Press(finish, 1013);
+    ClickButton(finish, 1013);
     if (!WaitUntilGone(finish, 30000)) {
         SaveScreenshot("hostile-descriptor-finish");
         ADD_FAILURE() << "finish page stays: " << ItemText(finish, 1013);
@@ -425,9 +419,9 @@ TEST(HostileInput, DescriptorEntriesLeavingTheirFoldersAreDropped)
     Process launcher(programFiles + "TmdEscape\\uninstall.exe", "");
     HWND remover = WaitForCaption("TmdEscape 安装", 60000, 1013, "下一步");
     ASSERT_NE(remover, nullptr);
-    Press(remover, 1013);
+    ClickButton(remover, 1013);
     ASSERT_TRUE(WaitForNextLabel(remover, "完成"));
-    Press(remover, 1013);
+    ClickButton(remover, 1013);
     EXPECT_TRUE(WaitUntilGone(remover, 30000));
     EXPECT_FALSE(Exists(programFiles + "TmdEscape"));
     EXPECT_FALSE(Exists(desktop + "TmdEscapeOk.lnk"));

@@ -111,22 +111,24 @@ TEST(Launcher, ShowsItsSplashAndStartsTheUninstallerWithTheStampedRecord)
     // Hold the launcher still while the splash is looked at: it is on screen
     // for a tenth of a second only. It paints right after it is shown.
     Sleep(30);
-    const DWORD thread = GetWindowThreadProcessId(splash, nullptr);
-    HANDLE handle = OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread);
-    ASSERT_NE(handle, nullptr);
-    SuspendThread(handle);
     RECT rect{};
-    GetWindowRect(splash, &rect);
-    const LONG style = GetWindowLongA(splash, GWL_STYLE);
-    const std::string title = WindowText(splash);
-    const bool visible = IsWindowVisible(splash);
-    // The picture's dark ring centre, where a white, unpainted window has white.
-    HDC screen = GetDC(nullptr);
-    const COLORREF ring = GetPixel(screen, rect.left + 30, rect.top + 28);
-    ReleaseDC(nullptr, screen);
-    SaveScreenshot("launcher-splash");
-    ResumeThread(handle);
-    CloseHandle(handle);
+    LONG style = 0;
+    std::string title;
+    bool visible = false;
+    COLORREF ring = 0;
+    {
+        CHoldStill hold(splash);
+        ASSERT_TRUE(hold.Holding());
+        GetWindowRect(splash, &rect);
+        style = GetWindowLongA(splash, GWL_STYLE);
+        title = WindowText(splash);
+        visible = IsWindowVisible(splash);
+        // The picture's dark ring centre, where a white, unpainted window has white.
+        HDC screen = GetDC(nullptr);
+        ring = GetPixel(screen, rect.left + 30, rect.top + 28);
+        ReleaseDC(nullptr, screen);
+        SaveScreenshot("launcher-splash");
+    }
 
     EXPECT_TRUE(visible);
     EXPECT_LT(GetRValue(ring) + GetGValue(ring), 200) << "splash bitmap not painted: " << std::hex << ring;

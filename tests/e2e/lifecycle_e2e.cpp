@@ -39,14 +39,8 @@ std::string BuildProduct(const std::string& product, bool damagedData = false)
     return path;
 }
 
-void Click(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
 
-bool WaitForLabel(HWND frame, const std::string& label)
-{
-    for (int i = 0; i < 100 && ItemText(frame, kNext) != label; ++i)
-        Sleep(50);
-    return ItemText(frame, kNext) == label;
-}
+bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 5000); }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -57,24 +51,24 @@ HWND WalkToOptions(const std::string& shipped, const std::string& product)
     HWND wizard = WaitForCaption(Caption(product), 60000, kNext, "下一步");
     if (!wizard)
         return nullptr;
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     WaitForLabel(wizard, "同意");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     WaitForLabel(wizard, "下一步");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     return WaitForLabel(wizard, "安装") ? wizard : nullptr;
 }
 
 // Presses "安装" and then "结束" on the finish page that follows.
 bool InstallAndFinish(HWND wizard, const std::string& product, const std::string& screenshot = "")
 {
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     HWND finish = WaitForCaption(Caption(product), 120000, kNext, "结束");
     if (!finish)
         return false;
     if (!screenshot.empty())
         SaveScreenshot(screenshot);
-    Click(finish, kNext);
+    ClickButton(finish, kNext);
     return WaitUntilGone(finish, 30000);
 }
 
@@ -119,14 +113,14 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     // Cancel on the uninstaller's welcome page removes nothing; it can run again.
     HWND remover = StartRemoval("TmdAlpha");
     ASSERT_NE(remover, nullptr);
-    Click(remover, kCancel);
+    ClickButton(remover, kCancel);
     ASSERT_TRUE(WaitUntilGone(remover, 30000));
     EXPECT_TRUE(Exists(InstallDir("TmdAlpha") + "doc\\notes.txt"));
     remover = StartRemoval("TmdAlpha");
     ASSERT_NE(remover, nullptr);
-    Click(remover, kNext);
+    ClickButton(remover, kNext);
     ASSERT_TRUE(WaitForLabel(remover, "完成"));
-    Click(remover, kNext);
+    ClickButton(remover, kNext);
     ASSERT_TRUE(WaitUntilGone(remover, 30000));
     EXPECT_FALSE(Exists(InstallDir("TmdAlpha")));
 
@@ -142,7 +136,7 @@ TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
 {
     HWND wizard = WalkToOptions(BuildProduct("TmdBroken", true), "TmdBroken");
     ASSERT_NE(wizard, nullptr);
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     HWND error = WaitForCaption("解压文件错误", 60000);
     ASSERT_NE(error, nullptr) << "no error in the package dialog";
     const std::vector<std::string> texts = StaticTexts(error);
@@ -151,7 +145,7 @@ TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
     HWND finish = WaitForCaption(Caption("TmdBroken"), 60000, kNext, "结束");
     ASSERT_NE(finish, nullptr);
     SaveScreenshot("wizard-4-failed");
-    Click(finish, kNext);
+    ClickButton(finish, kNext);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
     // No record and no launcher for an installation that failed.
     EXPECT_FALSE(Exists(InstallDir("TmdBroken") + "bin\\uninstall.exe"));

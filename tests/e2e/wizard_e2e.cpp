@@ -52,18 +52,9 @@ struct CloseLeftovers {
     }
 };
 
-void Click(HWND frame, int id) { PostMessageA(GetDlgItem(frame, id), BM_CLICK, 0, 0); }
 
 // Waits until the frame's Next button carries the label.
-bool WaitForLabel(HWND frame, const std::string& label)
-{
-    for (int i = 0; i < 100; ++i) {
-        if (ItemText(frame, kNext) == label)
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
+bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 5000); }
 
 std::string ShortcutTarget(const std::string& link)
 {
@@ -91,7 +82,7 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     EXPECT_TRUE(ItemEnabled(wizard, kCancel));
     SaveScreenshot("wizard-0-welcome");
 
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "同意"));
     EXPECT_TRUE(ItemVisible(wizard, kBack));
     // The licence is loaded right after the label changes.
@@ -101,29 +92,29 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     EXPECT_EQ(licence, "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9 license text");
     SaveScreenshot("wizard-1-licence");
 
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
     EXPECT_EQ(WindowText(PageControl(wizard, 1014, "Edit")), installDir);
     SaveScreenshot("wizard-2-folder");
 
     // Back and forth restores the labels.
-    Click(wizard, kBack);
+    ClickButton(wizard, kBack);
     ASSERT_TRUE(WaitForLabel(wizard, "同意"));
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
 
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "安装"));
     SaveScreenshot("wizard-3-options");
 
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     HWND finish = WaitForCaption(kCaption, 120000, kNext, "结束");
     ASSERT_NE(finish, nullptr) << "the finish run did not appear";
     EXPECT_FALSE(ItemVisible(finish, kBack));
     EXPECT_FALSE(ItemEnabled(finish, kCancel));
     SaveScreenshot("wizard-4-finish");
 
-    Click(finish, kNext);
+    ClickButton(finish, kNext);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
 
     // Every file of both packages, the launcher, the record and the shortcuts.
@@ -157,11 +148,11 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     EXPECT_EQ(WindowText(PageControl(remover, 1014, "Edit")), installDir);
     EXPECT_TRUE(ItemEnabled(remover, kCancel));
     SaveScreenshot("uninstaller-0-welcome");
-    Click(remover, kNext);
+    ClickButton(remover, kNext);
     ASSERT_TRUE(WaitForLabel(remover, "完成"));
     EXPECT_FALSE(ItemEnabled(remover, kCancel));
     SaveScreenshot("uninstaller-1-finish");
-    Click(remover, kNext);
+    ClickButton(remover, kNext);
     EXPECT_TRUE(WaitUntilGone(remover, 30000));
 
     for (const std::string& gone : {installDir + "bin\\demo.exe", installDir + "bin\\uninstall.exe",
@@ -179,32 +170,32 @@ TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
     Process shipped(BuildShipped(NewFolder(), false), "");
     HWND wizard = WaitForCaption(kCaption, 60000);
     ASSERT_NE(wizard, nullptr);
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "同意"));
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
     // The descriptor forbids another folder: browsing is disabled.
     EXPECT_FALSE(IsWindowEnabled(PageControl(wizard, 1013, "Button")));
 
     // "继续" keeps the wizard where it was.
-    Click(wizard, kCancel);
+    ClickButton(wizard, kCancel);
     HWND confirm = WaitForCaption(kCaption, 10000, 1004, "继续");
     ASSERT_NE(confirm, nullptr);
     SaveScreenshot("wizard-cancel-confirmation");
-    Click(confirm, 1004);
+    ClickButton(confirm, 1004);
     ASSERT_TRUE(WaitUntilGone(confirm, 10000));
     EXPECT_EQ(ItemText(wizard, kNext), "下一步");
     EXPECT_TRUE(IsWindowVisible(wizard));
 
     // Esc in the confirmation quits, like "退出安装".
-    Click(wizard, kCancel);
+    ClickButton(wizard, kCancel);
     confirm = WaitForCaption(kCaption, 10000, 1004, "继续");
     ASSERT_NE(confirm, nullptr);
     PostMessageA(confirm, WM_COMMAND, IDCANCEL, 0);
     HWND finish = WaitForCaption(kCaption, 60000, kNext, "结束");
     ASSERT_NE(finish, nullptr);
     SaveScreenshot("wizard-4-cancelled");
-    Click(finish, kNext);
+    ClickButton(finish, kNext);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
     EXPECT_EQ(GetFileAttributesA((TempFolder() + "Tessaramond\\").c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -216,7 +207,7 @@ TEST(Wizard, FinishRunRemovesOnlyItsOwnTemporaryFolder)
     Process finish(BuiltProgram("TMD_INSTALLER_EXE"), "0|" + victim + "|Anyone|");
     HWND window = WaitForCaption("Anyone 安装", 30000, kNext, "结束");
     ASSERT_NE(window, nullptr);
-    Click(window, kNext);
+    ClickButton(window, kNext);
     EXPECT_EQ(finish.WaitForExit(30000), 22u);
     EXPECT_EQ(ReadFileBytes(victim + "precious.txt"), "keep me");
 }

@@ -31,7 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const CPackFailure&) {
         FUZZ_CHECK(!"a descriptor the review passed could not be prepared");
     }
-    std::string plainText = prepared;
     ScrambleBytes(prepared);
     const std::string path = FuzzFolder() + "install.tmd";
     FUZZ_CHECK(WriteFuzzFile(path, prepared));

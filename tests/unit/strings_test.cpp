@@ -46,3 +46,10 @@ TEST(MultiByteText, FormatGrowsBeyondItsFirstBuffer)
     EXPECT_EQ(Format("[%s]", long_text.c_str()), "[" + long_text + "]");
     EXPECT_EQ(Format("%i%i%i%i", 1, 2, 10, 0), "12100");
 }
+
+TEST(MultiByteText, LowerCaseTouchesAsciiLettersOnly)
+{
+    EXPECT_EQ(MbLowerAscii("Setup.EXE"), "setup.exe");
+    // 0x81 0x41: a double-byte character whose trail byte is "A" stays.
+    EXPECT_EQ(MbLowerAscii("\x81\x41Z\x81"), "\x81\x41z\x81");
+}

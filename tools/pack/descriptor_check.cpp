@@ -81,30 +81,9 @@ bool SplitNumbered(const std::string& key, std::string& prefix, long& index)
     return true;
 }
 
-// A path relative to the install folder naming a file inside it.
-bool IsSafeRelative(const std::string& path)
-{
-    const size_t slash = MbReverseFind(path, '\\');
-    if (slash == npos)
-        return IsSafeRelativePath("", path);
-    return IsSafeRelativePath(path.substr(0, slash + 1), path.substr(slash + 1));
-}
-
-std::string Lower(std::string text)
-{
-    // ASCII letters only; GBK trail bytes in the letter range belong to a
-    // double-byte character and are left alone.
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) {
-            ++i;
-            continue;
-        }
-        if (c >= 'A' && c <= 'Z')
-            text[i] = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
+// A path relative to the install folder naming a file inside it (the
+// installer's own rule: folder and name are simply joined).
+bool IsSafeRelative(const std::string& path) { return IsSafeRelativePath("", path); }
 
 struct SectionRules {
     const char* name;
@@ -258,7 +237,7 @@ private:
             if (rules == nullptr) {
                 std::string hint;
                 for (const SectionRules& r : Rules())
-                    if (Lower(block.name) == Lower(r.name))
+                    if (MbLowerAscii(block.name) == MbLowerAscii(r.name))
                         hint = std::string(" (names are case-sensitive: write [") + r.name + "])";
                 if (hint.empty())
                     Warn(block.line, std::string("section [") + Show(block.name) + "] is not read by the installer");
@@ -280,9 +259,9 @@ private:
                 keys.push_back(k.key);
                 if (IsKnownKey(*rules, k.key))
                     continue;
-                if (IsKnownKey(*rules, Lower(k.key)))
+                if (IsKnownKey(*rules, MbLowerAscii(k.key)))
                     Error(k.line, std::string("key ") + Quote(k.key) + " is not read (keys are case-sensitive: write " +
-                                      Lower(k.key) + ")");
+                                      MbLowerAscii(k.key) + ")");
                 else
                     Warn(k.line, std::string("key ") + Quote(k.key) + " is not read by the installer in [" + block.name + "]");
             }
@@ -405,7 +384,7 @@ private:
             Error(k.line, k.key + std::string(" ") + Quote(k.value) + " is not a file name (one name, no \\ / : * ? \" < > |)");
             return;
         }
-        if (name.size() < 4 || Lower(name.substr(name.size() - 4)) != ".lnk")
+        if (name.size() < 4 || MbLowerAscii(name.substr(name.size() - 4)) != ".lnk")
             Warn(k.line, k.key + std::string(" ") + Quote(k.value) + " does not end with .lnk: Windows would not treat it as a shortcut");
     }
 
@@ -488,7 +467,7 @@ private:
 };
 }  // namespace
 
-std::string FoldInstalledName(const std::string& gbkPath) { return Lower(gbkPath); }
+std::string FoldInstalledName(const std::string& gbkPath) { return MbLowerAscii(gbkPath); }
 
 std::vector<DescriptorFinding> CheckDescriptor(const std::string& utf8Text, const InstalledNames& installed,
                                                bool checkTargets, bool withSystemDll)

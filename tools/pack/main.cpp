@@ -16,7 +16,6 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -205,24 +204,13 @@ BuildOptions ReadOptions(const Arguments& args, const fs::path& programFolder, b
     return options;
 }
 
-bool ReadWhole(const fs::path& path, std::string& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    bytes = out.str();
-    return !in.bad();
-}
-
 // Everything a build would take, reviewed without writing anything. Prints
 // each problem as "FILE[:LINE]: error|warning: ..." on standard error.
 struct ReviewResult {
     unsigned errors = 0;
     unsigned warnings = 0;
-    uint64_t files = 0;
     uint64_t bytes = 0;
+    PackageFiles files;  // the folders as listed, for the build that follows
 };
 
 ReviewResult ReviewInputs(const BuildOptions& options)
@@ -249,7 +237,7 @@ ReviewResult ReviewInputs(const BuildOptions& options)
 
     if (!options.licence.empty()) {
         std::string text;
-        if (!ReadWhole(options.licence, text))
+        if (!ReadHostBytes(options.licence, text))
             error(Utf8Path(options.licence), "the licence is missing or cannot be read");
         else
             try {
@@ -262,7 +250,8 @@ ReviewResult ReviewInputs(const BuildOptions& options)
     // Every file the installation will hold, by the name Windows will see.
     InstalledNames installed;
     const bool haveProduct = !options.product.empty();
-    for (const fs::path* folder : {&options.product, &options.systemDll}) {
+    for (const auto& [folder, listed] : {std::pair{&options.product, &result.files.product},
+                                          std::pair{&options.systemDll, &result.files.system}}) {
         if (folder->empty())
             continue;
         std::error_code ignored;
@@ -271,8 +260,8 @@ ReviewResult ReviewInputs(const BuildOptions& options)
             continue;
         }
         try {
-            for (const ArchiveFile& file : CollectFiles(*folder)) {
-                ++result.files;
+            *listed = CollectFiles(*folder);
+            for (const ArchiveFile& file : *listed) {
                 result.bytes += file.size;
                 if (!installed.insert(FoldInstalledName(file.folder + file.name)).second)
                     error(Utf8Path(file.host), "another file of the package has this name but for upper and lower "
@@ -291,7 +280,7 @@ ReviewResult ReviewInputs(const BuildOptions& options)
 
     std::string descriptor;
     const std::string descriptorName = Utf8Path(options.descriptor);
-    if (!ReadWhole(options.descriptor, descriptor)) {
+    if (!ReadHostBytes(options.descriptor, descriptor)) {
         error(descriptorName, "the setup descriptor is missing or cannot be read");
     } else {
         const std::vector<DescriptorFinding> findings = CheckDescriptor(descriptor, installed, haveProduct, !options.systemDll.empty());
@@ -308,10 +297,11 @@ int Check(const Arguments& args, const fs::path& programFolder)
     const ReviewResult review = ReviewInputs(options);
     std::printf("%s: %u error%s, %u warning%s", Utf8Path(options.descriptor).c_str(), review.errors,
                 review.errors == 1 ? "" : "s", review.warnings, review.warnings == 1 ? "" : "s");
-    if (!options.product.empty())
-        std::printf("; %llu file%s, %s to install", static_cast<unsigned long long>(review.files),
-                    review.files == 1 ? "" : "s",
+    if (!options.product.empty()) {
+        const size_t files = review.files.product.size() + review.files.system.size();
+        std::printf("; %llu file%s, %s to install", static_cast<unsigned long long>(files), files == 1 ? "" : "s",
                     FormatBytes(review.bytes).c_str());
+    }
     std::printf("\n");
     return review.errors == 0 ? 0 : kExitFailure;
 }
@@ -326,7 +316,7 @@ int Build(const Arguments& args, const fs::path& programFolder)
         return kExitFailure;
     }
     CProgressBar bar("packing");
-    BuildSummary summary = BuildPackage(options, [&](uint64_t done, uint64_t total) { bar.Update(done, total); });
+    BuildSummary summary = BuildPackage(options, review.files, [&](uint64_t done, uint64_t total) { bar.Update(done, total); });
     if (IsTerminal(1))
         std::printf("%s: %llu files, %s packed into %s\n", Utf8Path(options.output).c_str(),
                     static_cast<unsigned long long>(summary.files), FormatBytes(summary.productBytes).c_str(),

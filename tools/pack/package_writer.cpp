@@ -17,12 +17,10 @@ namespace fs = std::filesystem;
 namespace {
 std::string ReadHostFile(const fs::path& path, const std::string& what)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    if (!ReadHostBytes(path, bytes))
         throw CPackFailure(Utf8Path(path) + ": " + what + " is missing or cannot be read");
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return bytes;
 }
 
 bool IsValidUtf8(const std::string& text)
@@ -163,7 +161,21 @@ std::string PrepareLicence(const std::string& text, const std::string& fileName)
     return out;
 }
 
-BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress)
+bool ReadHostBytes(const fs::path& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream out;
+    out << in.rdbuf();
+    bytes = out.str();
+    return !in.bad();
+}
+
+namespace {
+// listed: the folders' files when the caller has listed them already.
+BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
+                   const std::function<void(uint64_t, uint64_t)>& progress)
 {
     // Everything small is read and checked before the output is touched.
     const std::string stub = ReadHostFile(options.stub, "the installer stub");
@@ -174,10 +186,15 @@ BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(
     std::string descriptor = PrepareDescriptor(ReadHostFile(options.descriptor, "the setup descriptor"),
                                                !options.systemDll.empty(), Utf8Path(options.descriptor));
     ScrambleBytes(descriptor);
-    const std::vector<ArchiveFile> product = CollectFiles(options.product);
-    std::vector<ArchiveFile> system;
-    if (!options.systemDll.empty())
-        system = CollectFiles(options.systemDll);
+    PackageFiles own;
+    if (listed == nullptr) {
+        own.product = CollectFiles(options.product);
+        if (!options.systemDll.empty())
+            own.system = CollectFiles(options.systemDll);
+        listed = &own;
+    }
+    const std::vector<ArchiveFile>& product = listed->product;
+    const std::vector<ArchiveFile>& system = listed->system;
     const uint64_t total = ArchiveLength(product) + ArchiveLength(system);
 
     fs::path partial = options.output;
@@ -205,4 +222,16 @@ BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(
         throw CPackFailure(Utf8Path(options.output) + ": cannot be written (" + error.message() + ")");
     cleanup.Keep();
     return summary;
+}
+}  // namespace
+
+BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress)
+{
+    return Build(options, nullptr, progress);
+}
+
+BuildSummary BuildPackage(const BuildOptions& options, const PackageFiles& files,
+                          const std::function<void(uint64_t, uint64_t)>& progress)
+{
+    return Build(options, &files, progress);
 }

@@ -2,12 +2,14 @@
 // item directory, the item count and the marker 1978.
 #pragma once
 
+#include "tools/pack/archive_writer.h"
 #include "tools/pack/block_compressor.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct BuildOptions {
     std::filesystem::path output;
@@ -31,6 +33,21 @@ struct BuildSummary {
 // CPackFailure; the output is written under a temporary name and only
 // renamed when complete, so a failed build leaves nothing behind.
 BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress);
+
+// The files of the two archives, as CollectFiles lists the product folder
+// and the system-library folder.
+struct PackageFiles {
+    std::vector<ArchiveFile> product;
+    std::vector<ArchiveFile> system;
+};
+// The same build over folders already listed (by a review of the inputs), so
+// that they are not walked twice.
+BuildSummary BuildPackage(const BuildOptions& options, const PackageFiles& files,
+                          const std::function<void(uint64_t, uint64_t)>& progress);
+
+// The whole of a small host file (descriptor, licence, programs); false when
+// it cannot be read.
+bool ReadHostBytes(const std::filesystem::path& path, std::string& bytes);
 
 // Licence text for the wizard: UTF-8 converted to GBK (text that is not
 // UTF-8 is taken as GBK already), line ends CR LF.

@@ -62,38 +62,8 @@ struct Tally {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void Click(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
 
-bool WaitForLabel(HWND frame, const std::string& label)
-{
-    for (int i = 0; i < 200 && ItemText(frame, kNext) != label; ++i)
-        Sleep(50);
-    return ItemText(frame, kNext) == label;
-}
-
-// Keeps the thread of a window from running while a short-lived window is
-// photographed (the splash, the progress dialogs).
-class CHoldStill {
-public:
-    explicit CHoldStill(HWND window)
-        : m_thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)))
-    {
-        if (m_thread)
-            SuspendThread(m_thread);
-    }
-    ~CHoldStill()
-    {
-        if (m_thread) {
-            ResumeThread(m_thread);
-            CloseHandle(m_thread);
-        }
-    }
-    CHoldStill(const CHoldStill&) = delete;
-    CHoldStill& operator=(const CHoldStill&) = delete;
-
-private:
-    HANDLE m_thread;
-};
+bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 10000); }
 
 // A visible top-level window of the class (or any class) and caption, polled
 // closely because some are on screen for a moment only.
@@ -145,12 +115,12 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     t.Shot("01-welcome");
 
     Step("Wizard page 2: licence");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     t.Check(WaitForLabel(wizard, "同意"), "the licence page asks to agree (\"同意\")");
     t.Shot("02-licence");
 
     Step("Wizard page 3: destination folder");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     t.Check(WaitForLabel(wizard, "下一步"), "the folder page is shown");
     HWND edit = PageControl(wizard, kFolderEdit, "Edit");
     const std::string folder = edit ? WindowText(edit) : std::string();
@@ -159,22 +129,22 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     t.Shot("03-folder");
 
     Step("Wizard page 4: options");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     t.Check(WaitForLabel(wizard, "安装"), "the options page offers \"安装\"");
     t.Shot("04-options");
 
     Step("Cancel asks first; \"继续\" goes back to the wizard");
-    Click(wizard, kCancel);
+    ClickButton(wizard, kCancel);
     HWND confirm = WaitForCaption(kCaption, 10000, kContinue, "继续");
     t.Check(confirm != nullptr, "the cancel question is shown");
     if (confirm) {
         t.Shot("05-cancel-question");
-        Click(confirm, kContinue);
+        ClickButton(confirm, kContinue);
         t.Check(WaitUntilGone(confirm, 10000), "the question is gone and the wizard stays");
     }
 
     Step("Install");
-    Click(wizard, kNext);
+    ClickButton(wizard, kNext);
     ShotIfSeen(t, "#32770", "正在安装文件,请等待...", "06-installing", 20000);
     HWND finish = WaitForCaption(kCaption, 120000, kNext, "结束");
     t.Check(finish != nullptr, "the finish page is shown");
@@ -183,7 +153,7 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     t.Shot("07-finish");
 
     Step("Finish starts the product");
-    Click(finish, kNext);
+    ClickButton(finish, kNext);
     HWND product = WaitForCaption(kProduct, 30000);
     t.Check(product != nullptr, "StarView.exe shows its window \"星图演示\"");
     if (product) {
@@ -230,10 +200,10 @@ void Remove(Tally& t, const std::string& installDir)
     t.Shot("10-uninstall-welcome");
 
     Step("Uninstaller page 2: removed");
-    Click(remover, kNext);
+    ClickButton(remover, kNext);
     t.Check(WaitForLabel(remover, "完成"), "the finish page offers \"完成\"");
     t.Shot("11-uninstall-finish");
-    Click(remover, kNext);
+    ClickButton(remover, kNext);
     t.Check(WaitUntilGone(remover, 30000), "the uninstaller has ended");
 }
 
