@@ -158,8 +158,15 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     t.Check(product != nullptr, "StarView.exe shows its window \"星图演示\"");
     if (product) {
         t.Shot("08-product");
+        // The program must have ended, not only its window: a running
+        // program's file cannot be removed later.
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, WindowProcess(product));
         PostMessageA(product, WM_CLOSE, 0, 0);
         WaitUntilGone(product, 10000);
+        if (process) {
+            t.Check(WaitForSingleObject(process, 10000) == WAIT_OBJECT_0, "StarView.exe has ended");
+            CloseHandle(process);
+        }
     }
     t.Check(WaitUntilGone(finish, 30000), "the installer has ended");
 }
@@ -207,10 +214,31 @@ void Remove(Tally& t, const std::string& installDir)
     t.Check(WaitUntilGone(remover, 30000), "the uninstaller has ended");
 }
 
+// What a removal left below a folder, for the report.
+void PrintLeft(const std::string& folder)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        Out("   left: %s%s\n", (folder + name).c_str(), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "");
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            PrintLeft(folder + name + "\\");
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
 void CheckRemoved(Tally& t, const std::string& installDir, const std::string& programs, const std::string& desktop)
 {
     Step("What the removal left");
-    t.Check(!Exists(installDir), "the install folder is gone");
+    const bool gone = !Exists(installDir);
+    t.Check(gone, "the install folder is gone");
+    if (!gone)
+        PrintLeft(installDir);
     t.Check(!Exists(programs + "星辰软件"), "the program groups are gone");
     t.Check(!Exists(desktop + "星图演示.lnk"), "the desktop shortcut is gone");
 }
