@@ -30,11 +30,7 @@ std::string Format(const char* format, ...)
 }
 
 namespace {
-// Length of the character starting at i: 2 for a lead byte with a trail byte.
-size_t CharLen(const std::string& text, size_t i)
-{
-    return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
-}
+size_t CharLen(const std::string& text, size_t i) { return GbkCharLength(text, i); }
 
 bool IsSpace(char c)
 {
@@ -66,7 +62,7 @@ std::string MbLowerAscii(std::string text)
 {
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(c) && i + 1 < text.size())
+        if (CharLen(text, i) == 2)
             ++i;
         else if (c >= 'A' && c <= 'Z')
             text[i] = static_cast<char>(c - 'A' + 'a');
@@ -82,6 +78,15 @@ size_t MbReverseFind(const std::string& text, char ch)
             found = i;
     }
     return found;
+}
+
+bool IsWellFormedGbk(const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); i += CharLen(text, i)) {
+        if (IsLeadByte(static_cast<unsigned char>(text[i])) && CharLen(text, i) == 1)
+            return false;
+    }
+    return true;
 }
 
 std::string TrimLeft(const std::string& text)

@@ -1,6 +1,10 @@
 // Counted-string helpers for 8-bit text in the ANSI code page (GBK, 936).
-// A lead byte 0x81-0xFE and the byte after it form one character, so a trail
-// byte that happens to equal a separator is never mistaken for one.
+// A lead byte 0x81-0xFE and a trail byte 0x40-0x7E or 0x80-0xFE after it form
+// one character, so a trail byte that happens to equal a separator ("\\",
+// "|") is never mistaken for one. Any other byte after a lead byte is no
+// trail byte: Windows does not pair the two, so that byte (a ":", a "/", a
+// ".") keeps its own meaning, and every scan here reads the lead byte as a
+// character of its own.
 #pragma once
 
 #include <cstdarg>
@@ -17,6 +21,21 @@ std::string Format(const char* format, ...)
 std::string FormatV(const char* format, va_list args);
 
 inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
+// Length of the character that starts at index i of text: 2 for a lead byte
+// followed by a trail byte, otherwise 1. Every multi-byte aware scan steps
+// with it.
+inline size_t GbkCharLength(const std::string& text, size_t i)
+{
+    return i + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[i])) &&
+                   IsTrailByte(static_cast<unsigned char>(text[i + 1]))
+               ? 2
+               : 1;
+}
+// True when every lead byte of text is followed by a trail byte: text that
+// names a file the same way for every reader.
+bool IsWellFormedGbk(const std::string& text);
 
 // Index of the first whole character equal to ch at or after start, or npos.
 size_t MbFind(const std::string& text, char ch, size_t start = 0);

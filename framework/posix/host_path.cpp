@@ -21,7 +21,7 @@ namespace {
 std::string Slashes(std::string s)
 {
     for (size_t i = 0; i < s.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size())
+        if (GbkCharLength(s, i) == 2)
             ++i;
         else if (s[i] == '\\')
             s[i] = '/';
