@@ -16,9 +16,3 @@ enum class EntryHeaderError {
 
 // Parses the header bytes that follow the 16-bit length.
 EntryHeaderError ParseEntryHeader(const uint8_t* data, size_t size, CPackEntry& out);
-
-// True when folder + name, joined as the installer joins them, names a file
-// below the base folder: no empty, "." or ".." component, no drive, stream or
-// reserved character, no device name (CON, NUL, COM1, ...), no component that
-// Windows would trim (trailing dot or space), and never a leading backslash.
-bool IsSafeRelativePath(const std::string& folder, const std::string& name);

@@ -1,5 +1,6 @@
 #include "installer/core/item_directory.h"
 
+#include "common/path_rules.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
@@ -78,21 +79,6 @@ uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact)
     return end;
 }
 
-bool IsPlainFileName(const std::string& name)
-{
-    if (name.empty() || name == "." || name == "..")
-        return false;
-    for (unsigned char c : name) {
-        if (c < 0x20)
-            return false;
-    }
-    for (char c : std::string("\\/:*?\"<>|")) {
-        if (MbFind(name, c) != npos)
-            return false;
-    }
-    return true;
-}
-
 DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out)
 {
     out.entries.clear();
@@ -117,7 +103,7 @@ DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out)
         CPackEntry entry;
         CPackReader reader(record, len);
         entry.ReadFrom(reader);
-        if (!IsPlainFileName(entry.m_strName))
+        if (!IsSafeName(entry.m_strName))
             return DirectoryError::BadName;
         contents += entry.m_nSize;
         out.entries.push_back(std::move(entry));

@@ -41,7 +41,7 @@ enum class DirectoryError {
     TooShort,        // no room for count and marker
     RecordTooLong,   // a record longer than the 256-byte record buffer
     RecordOutside,   // a length or record that lies before the start of the file
-    BadName,         // an item name that is not a plain file name
+    BadName,         // an item name that is not one safe file name
     ContentOutside,  // the contents claim more bytes than lie before the directory
 };
 
@@ -62,9 +62,6 @@ DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out);
 // exact is false when a symbol table follows, whose length the header does
 // not give: the file may then be longer.
 uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact);
-
-// True for a name that can only name a file inside its folder.
-bool IsPlainFileName(const std::string& name);
 
 // Moves the last m_nSize bytes of the copy into the file m_strFolder, in
 // bounded chunks, and cuts them off the copy. False when the copy cannot be

@@ -1,11 +1,10 @@
 // Loading the setup descriptor "install.tmd" into the setup record, and the
 // two keys the self-extraction adds to it.
 #include "common/ini_file.h"
+#include "common/path_rules.h"
 #include "common/shell.h"
 #include "framework/strings.h"
-#include "installer/core/archive_reader.h"
 #include "installer/setup/setup_info.h"
-#include "installer/setup/split_string.h"
 
 #include <algorithm>
 
@@ -17,28 +16,6 @@ int EntryCount(const CIniFile& ini, const char* section)
 {
     const int n = ini.GetInt(section, "linknum", 0);
     return std::clamp(n, 0, static_cast<int>(std::min<size_t>(ini.LineCount(), 0x7FFFFFFF)));
-}
-// A link name is joined onto its folder without a separator. The desktop
-// folder has no trailing backslash, so a desktop link brings its own
-// ("\Demo.lnk"); a program group's folder ends with one, so there the link's
-// own is optional. One that would name a file anywhere else is refused.
-bool IsSafeLinkName(const std::string& link, bool separatorRequired)
-{
-    if (!link.empty() && link[0] == '\\')
-        return IsSafeRelativePath("", link.substr(1));
-    return !separatorRequired && IsSafeRelativePath("", link);
-}
-
-// "outer|inner|": the first two fields become folders below the Programs folder.
-bool IsSafeGroup(const std::string& group)
-{
-    CSplitString fields(group, '|');
-    for (int i = 0; i < 2; ++i) {
-        const std::string field = fields.GetField(i);
-        if (!field.empty() && !IsSafeRelativePath("", field))
-            return false;
-    }
-    return true;
 }
 }  // namespace
 
@@ -60,10 +37,12 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
     m_strRunProgram = ini.GetValue("InstallInfo", "exefile", "");
     // The launcher goes beside the main program: a program outside the
     // install folder would take it there too.
-    if (!m_strRunProgram.empty() && !IsSafeRelativePath("", m_strRunProgram))
+    if (!m_strRunProgram.empty() && !IsSafeRelativePath(m_strRunProgram))
         m_strRunProgram.clear();
     m_strSourceExe = ini.GetValue("InstallInfo", "installexe", "");
-    m_nDataSize = ToInt(ini.GetValue("InstallInfo", "filelen", ""));
+    // Written as an unsigned 32-bit number: read back as one, so a package of
+    // 2 to 4 GiB does not show a needed space of four thousand million KB.
+    m_nDataSize = static_cast<uint32_t>(ToInt(ini.GetValue("InstallInfo", "filelen", "")));
 
     // An entry missing one of its values is skipped in all its lists, so the
     // lists stay side by side: group, target and link name of entry i are

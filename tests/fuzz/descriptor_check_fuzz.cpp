@@ -25,15 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Passed: the builder must be able to prepare it, and the installer
     // must read it as the author wrote it.
-    std::string prepared;
-    try {
-        prepared = PrepareDescriptor(text, false, "fuzz.ini");
-    } catch (const CPackFailure&) {
-        FUZZ_CHECK(!"a descriptor the review passed could not be prepared");
-    }
-    ScrambleBytes(prepared);
+    // The system-library flag the builder writes is the one the installer reads.
     const std::string path = FuzzFolder() + "install.tmd";
-    FUZZ_CHECK(WriteFuzzFile(path, prepared));
+    for (bool withSystemDll : {true, false}) {
+        std::string prepared;
+        try {
+            prepared = PrepareDescriptor(text, withSystemDll, "fuzz.ini");
+        } catch (const CPackFailure&) {
+            FUZZ_CHECK(!"a descriptor the review passed could not be prepared");
+        }
+        ScrambleBytes(prepared);
+        FUZZ_CHECK(WriteFuzzFile(path, prepared));
+        CSetupInfo flagged;
+        FUZZ_CHECK(flagged.LoadDescriptorFrom(path));
+        FUZZ_CHECK(flagged.m_bSystemDll == (withSystemDll ? 1 : 0));
+    }
     CSetupInfo info;
     FUZZ_CHECK(info.LoadDescriptorFrom(path));
     CIniFile plain;
@@ -48,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(static_cast<int>(info.m_arrStartLinks.size()) == startCount);
     FUZZ_CHECK(static_cast<int>(info.m_arrDesktopLinks.size()) == desktopCount);
     for (const std::string& link : info.m_arrDesktopLinks)
+        FUZZ_CHECK(!link.empty() && link[0] == '\\');
+    // Start-menu links too: a group folder of two levels has no backslash of its own.
+    for (const std::string& link : info.m_arrStartLinks)
         FUZZ_CHECK(!link.empty() && link[0] == '\\');
     return 0;
 }

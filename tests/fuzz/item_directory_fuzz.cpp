@@ -1,4 +1,5 @@
 // The appended item directory, read backwards from the end of the input.
+#include "common/path_rules.h"
 #include "fuzz_support.h"
 #include "installer/core/item_directory.h"
 
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(directory.start <= size - 4);
     uint64_t contents = 0;
     for (const CPackEntry& entry : directory.entries) {
-        FUZZ_CHECK(IsPlainFileName(entry.m_strName));
+        FUZZ_CHECK(IsSafeName(entry.m_strName));
         contents += entry.m_nSize;
     }
     FUZZ_CHECK(contents <= directory.start);

@@ -1,26 +1,25 @@
 // The uninstall record: any text, scrambled as it lies on disk, through the
 // uninstaller's loader and the checks the removal puts on its paths.
+#include "common/path_rules.h"
 #include "common/scramble.h"
 #include "framework/strings.h"
 #include "fuzz_support.h"
-#include "uninstaller/record_paths.h"
 #include "uninstaller/uninstall_info.h"
 
 namespace {
-// What no contained path may hold, checked character by character (a GBK
-// trail byte belongs to its character): a colon, a wildcard or a component
-// of dots only.
+// What no path the removal accepts may hold, checked character by
+// character (a GBK trail byte belongs to its character): a colon, a
+// wildcard, a lead byte without its trail byte, or a component of dots only.
 bool MayBeContained(const std::string& path)
 {
-    for (char c : std::string(":*?\"<>|"))
+    if (!IsWellFormedGbk(path))
+        return false;
+    for (char c : std::string(":*?\"<>|/"))
         if (MbFind(path, c) != npos)
             return false;
     size_t start = 0;
     for (;;) {
-        size_t slash = MbFind(path, '\\', start);
-        const size_t forward = MbFind(path, '/', start);
-        if (forward < slash)
-            slash = forward;
+        const size_t slash = MbFind(path, '\\', start);
         const std::string part = path.substr(start, slash == npos ? npos : slash - start);
         if (!part.empty() && part.find_first_not_of('.') == std::string::npos)
             return false;
@@ -63,21 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The removal's path checks over what the record gives it.
     for (const std::string& file : info.m_arrInstalledFiles)
-        if (IsContainedPath(file))
+        if (IsSafeRelativePath(file))
             FUZZ_CHECK(MayBeContained(file));
     for (const std::string& link : info.m_arrDesktopLinks)
-        if (IsContainedPath(link))
-            FUZZ_CHECK(MayBeContained(link));
+        if (IsSafeLinkName(link, true))
+            FUZZ_CHECK(MayBeContained(link) && MbFind(link, '\\', 1) == npos);
     if (IsLocalFolder(info.m_strInstallDir)) {
         FUZZ_CHECK(info.m_strInstallDir.size() >= 3 && info.m_strInstallDir[1] == ':' &&
                    info.m_strInstallDir.back() == '\\');
         FUZZ_CHECK(MayBeContained(info.m_strInstallDir.substr(3)));
-        const std::string protectedFolders[] = {info.m_strInstallDir};
-        FUZZ_CHECK(!IsSweepableFolder(info.m_strInstallDir, protectedFolders, 1));
+        FUZZ_CHECK(IsSameOrAncestor(info.m_strInstallDir, info.m_strInstallDir));
     }
-    // A record name never carries a folder.
+    // A record name never carries a folder, a drive or a stream.
     const std::string name = info.m_strProductName;
-    if (IsRecordName(name))
-        FUZZ_CHECK(name.find_first_of("\\/:") == std::string::npos);
+    if (IsRecordName(name)) {
+        FUZZ_CHECK(MayBeContained(name));
+        FUZZ_CHECK(MbFind(name, '\\') == npos);
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "framework/file.h"
 #include "framework/strings.h"
+#include "common/path_rules.h"
 #include "installer/core/archive_reader.h"
 #include "installer/core/archive_worker.h"
 #include "installer/setup/setup_info.h"

@@ -69,11 +69,17 @@ TEST(SetupDescriptor, DefaultsWhenKeysOrTheFileAreMissing)
     EXPECT_FALSE(broken.LoadDescriptorFrom(empty));
 }
 
-TEST(SetupDescriptor, SizeAboveTheSignedRangeReadsNegative)
+TEST(SetupDescriptor, SizeOfTwoToFourGibibytesReadsBackAsWritten)
 {
+    // The self-extraction writes the size as an unsigned number; a 3 GB
+    // package must not come back negative and show four thousand million KB.
+    const std::string path = Descriptor("[InstallInfo]\r\nfilelen=0\r\n");
+    CSetupInfo extracted;
+    extracted.m_nDataSize = 3000000000LL;
+    ASSERT_TRUE(extracted.UpdateDescriptor(path));
     CSetupInfo info;
-    ASSERT_TRUE(info.LoadDescriptorFrom(Descriptor("[InstallInfo]\r\nfilelen=3000000000\r\n")));
-    EXPECT_EQ(info.m_nDataSize, 3000000000LL - 4294967296LL);
+    ASSERT_TRUE(info.LoadDescriptorFrom(path));
+    EXPECT_EQ(info.m_nDataSize, 3000000000LL);
 }
 
 TEST(SetupDescriptor, IncompleteEntriesAreSkippedInEveryList)

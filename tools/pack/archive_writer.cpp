@@ -1,6 +1,6 @@
 #include "tools/pack/archive_writer.h"
 
-#include "installer/core/archive_reader.h"
+#include "common/path_rules.h"
 #include "installer/core/pack_entry.h"
 #include "tools/pack/gbk.h"
 #include "tools/pack/pack_error.h"

@@ -1,5 +1,6 @@
 #include "tools/pack/descriptor.h"
 
+#include "common/ini_file.h"
 #include "framework/strings.h"
 #include "tools/pack/gbk.h"
 #include "tools/pack/pack_error.h"
@@ -20,21 +21,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-bool IsSection(const std::string& line, std::string* name = nullptr)
-{
-    std::string t = Trim(line);
-    if (t.size() < 2 || t.front() != '[' || t.back() != ']')
-        return false;
-    if (name)
-        *name = Trim(t.substr(1, t.size() - 2));
-    return true;
-}
-
-bool IsKey(const std::string& line, const std::string& key)
-{
-    size_t eq = line.find('=');
-    return eq != std::string::npos && Trim(line.substr(0, eq)) == key;
-}
 }  // namespace
 
 std::string PrepareDescriptor(const std::string& utf8Text, bool withSystemDll, const std::string& fileName)
@@ -42,44 +28,22 @@ std::string PrepareDescriptor(const std::string& utf8Text, bool withSystemDll, c
     std::string text = utf8Text;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text.erase(0, 3);
-    std::vector<std::string> lines = Lines(text);
-
+    std::string gbk;
+    unsigned number = 0;
+    for (const std::string& line : Lines(text)) {
+        std::string converted;
+        ++number;
+        if (!Utf8ToGbk(line, converted))
+            throw CPackFailure(Format("%s:%u: characters that GBK cannot hold", fileName.c_str(), number));
+        gbk += converted + "\r\n";
+    }
     // The installer takes the flag from the descriptor, so it must agree
-    // with whether "dll.rar" is in the package.
-    const std::string flag = withSystemDll ? "ckdll=1" : "ckdll=0";
-    bool inSection = false, done = false;
-    size_t insertAt = lines.size();
-    for (size_t i = 0; i < lines.size() && !done; ++i) {
-        std::string name;
-        if (IsSection(lines[i], &name)) {
-            if (inSection)
-                break;
-            inSection = name == "SystemDll";
-            if (inSection)
-                insertAt = i + 1;
-        } else if (inSection && IsKey(lines[i], "ckdll")) {
-            lines[i] = flag;
-            done = true;
-        } else if (inSection && !Trim(lines[i]).empty()) {
-            insertAt = i + 1;
-        }
-    }
-    if (!done) {
-        if (insertAt == lines.size() && !inSection) {
-            lines.push_back("[SystemDll]");
-            insertAt = lines.size();
-        }
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), flag);
-    }
-
-    std::string out;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string gbk;
-        if (!Utf8ToGbk(lines[i], gbk))
-            throw CPackFailure(Format("%s:%u: characters that GBK cannot hold", fileName.c_str(), static_cast<unsigned>(i + 1)));
-        out += gbk + "\r\n";
-    }
-    return out;
+    // with whether "dll.rar" is in the package: set with the installer's own
+    // document, which finds the section and the key the installer will read.
+    CIniFile ini;
+    ini.SetText(gbk);
+    ini.SetInt("SystemDll", "ckdll", withSystemDll ? 1 : 0);
+    return ini.Text();
 }
 
 std::string DescriptorToUtf8(const std::string& gbkText)

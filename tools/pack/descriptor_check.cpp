@@ -2,8 +2,7 @@
 
 #include "common/ini_file.h"
 #include "framework/strings.h"
-#include "installer/core/archive_reader.h"
-#include "installer/core/item_directory.h"
+#include "common/path_rules.h"
 #include "installer/setup/split_string.h"
 #include "tools/pack/gbk.h"
 
@@ -80,10 +79,6 @@ bool SplitNumbered(const std::string& key, std::string& prefix, long& index)
     prefix = key.substr(0, underscore + 1);
     return true;
 }
-
-// A path relative to the install folder naming a file inside it (the
-// installer's own rule: folder and name are simply joined).
-bool IsSafeRelative(const std::string& path) { return IsSafeRelativePath("", path); }
 
 struct SectionRules {
     const char* name;
@@ -299,7 +294,7 @@ private:
                                                           "install folder, which ends with one");
             return;
         }
-        if (!IsSafeRelative(k.value)) {
+        if (!IsSafeRelativePath(k.value)) {
             Error(k.line, k.key + std::string(" ") + Quote(k.value) + " is not a path inside the install folder");
             return;
         }
@@ -328,7 +323,7 @@ private:
                 Error(folder->line, std::string("folder ") + Quote(v) + " must end with a backslash: the installer joins the "
                                                            "program paths to it directly (write " +
                                         Show(v) + "\\)");
-            else if (v[0] == '\\' || !IsSafeRelative(v.substr(0, v.size() - 1)))
+            else if (!IsSafeRelativeFolder(v))
                 Error(folder->line, std::string("folder ") + Quote(v) + " must be a path below the Program Files folder "
                                                            "(no drive, no leading backslash, no \"..\")");
         }
@@ -366,24 +361,27 @@ private:
             const std::string name = fields.GetField(i);
             if (i == 1 && name.empty())
                 continue;  // "A||": the same as "A|"
-            if (!IsSafeRelative(name) || MbFind(name, '\\') != npos)
+            if (!IsSafeName(name))
                 Error(k.line, k.key + std::string(" ") + Quote(k.value) + ": " + (name.empty() ? "an empty group name" : Quote(name) + " is no folder name"));
         }
     }
 
     void ReviewLink(const KeyLine& k, bool desktop)
     {
-        std::string name = k.value;
-        if (!name.empty() && name[0] == '\\')
-            name.erase(0, 1);
-        else if (desktop)
-            Error(k.line, k.key + std::string(" ") + Quote(k.value) + " must begin with a backslash: it is joined to the desktop "
-                                                          "folder, which has none at its end (write \\" +
-                              Show(k.value) + ")");
-        if (!IsPlainFileName(name) || !IsSafeRelative(name)) {
-            Error(k.line, k.key + std::string(" ") + Quote(k.value) + " is not a file name (one name, no \\ / : * ? \" < > |)");
+        // The installer joins a link name directly onto its folder. A
+        // program group's folder ends with a backslash only for a group of
+        // one level, so a name without its own would make a misnamed
+        // shortcut beside a two-level group; the desktop folder has none.
+        if (k.value.empty() || k.value[0] != '\\')
+            Error(k.line, k.key + std::string(" ") + Quote(k.value) + " must begin with a backslash: it is joined to the " +
+                              (desktop ? "desktop folder" : "program group's folder") +
+                              " without a separator (write \\" + Show(k.value) + ")");
+        if (!IsSafeLinkName(k.value, false)) {
+            Error(k.line, k.key + std::string(" ") + Quote(k.value) +
+                              " is not a file name (one name, no \\ / : * ? \" < > |, no device name, not ending in a dot or blank)");
             return;
         }
+        const std::string name = k.value[0] == '\\' ? k.value.substr(1) : k.value;
         if (name.size() < 4 || MbLowerAscii(name.substr(name.size() - 4)) != ".lnk")
             Warn(k.line, k.key + std::string(" ") + Quote(k.value) + " does not end with .lnk: Windows would not treat it as a shortcut");
     }
