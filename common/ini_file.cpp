@@ -177,7 +177,13 @@ bool CIniFile::Load(const std::string& path, bool scrambled)
     file.Close();
     if (scrambled)
         ScrambleBytes(text);
+    SetText(text);
+    return true;
+}
 
+void CIniFile::SetText(const std::string& text)
+{
+    m_bExists = true;
     std::vector<std::string> lines;
     size_t begin = 0;
     while (begin < text.size()) {
@@ -190,10 +196,9 @@ bool CIniFile::Load(const std::string& path, bool scrambled)
         begin = lf == std::string::npos ? text.size() : lf + 1;
     }
     Rebuild(lines);
-    return true;
 }
 
-bool CIniFile::Save()
+std::string CIniFile::Text() const
 {
     std::string text;
     for (const Block& block : m_blocks) {
@@ -202,14 +207,31 @@ bool CIniFile::Save()
         for (const std::string& line : block.body)
             text.append(line).append("\r\n");
     }
+    return text;
+}
+
+bool CIniFile::Save()
+{
+    std::string text = Text();
     if (m_bScrambled)
         ScrambleBytes(text);
-    // Written in one piece, already scrambled: no plain text on disk between
-    // writing and scrambling.
-    CFile file;
-    if (text.size() > 0x7FFFFFFFu || !file.Open(m_strPath, CFile::modeCreate | CFile::modeWrite))
+    if (text.size() > 0x7FFFFFFFu)
         return false;
-    return file.Write(text.data(), static_cast<uint32_t>(text.size()));
+    // Written in one piece, already scrambled, to a file beside the old one
+    // that then takes its place: no plain text on disk, and a failed write
+    // leaves the old file as it was instead of a file cut short, whose
+    // length would no longer even unscramble it.
+    const std::string fresh = m_strPath + ".new";
+    CFile file;
+    if (!file.Open(fresh, CFile::modeCreate | CFile::modeWrite))
+        return false;
+    const bool written = file.Write(text.data(), static_cast<uint32_t>(text.size())) && file.Flush();
+    file.Close();
+    if (!written || !ReplaceFileWith(fresh, m_strPath)) {
+        RemoveFile(fresh);
+        return false;
+    }
+    return true;
 }
 
 const CIniFile::Block* CIniFile::FindSection(const std::string& section) const

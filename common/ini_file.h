@@ -21,8 +21,12 @@ public:
     // the file cannot be read (a scrambled one: cannot be opened for reading
     // and writing, or is empty).
     bool Load(const std::string& path, bool scrambled);
-    // Writes every line followed by CR LF to the loaded path.
+    // Writes every line followed by CR LF to the loaded path, whole or not
+    // at all: a failed save leaves the file as it was.
     bool Save();
+    // The document from text, as Load reads a file; and back as Save writes it.
+    void SetText(const std::string& text);
+    std::string Text() const;
 
     std::string GetValue(const std::string& section, const std::string& key, const std::string& def) const;
     int GetInt(const std::string& section, const std::string& key, int def) const;

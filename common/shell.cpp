@@ -1,8 +1,13 @@
 // The shell functions that need nothing beyond the file layer.
 #include "common/shell.h"
 
+#include "common/path_rules.h"
 #include "framework/file.h"
 #include "framework/strings.h"
+
+#include <algorithm>
+#include <functional>
+#include <set>
 
 const char* const kShortcutDescription = "该程序由Tessaramond安装。";
 
@@ -33,9 +38,10 @@ bool FileExists(const std::string& path)
 
 bool DeleteFolderTree(const std::string& folder)
 {
-    // An empty folder goes at once, and so does a junction or folder link:
-    // removing one takes only the link, while walking it would delete the
-    // contents of a folder somewhere else.
+    // A junction or folder link goes as a link: walking it would delete the
+    // contents of a folder somewhere else. An empty folder goes at once.
+    if (IsLink(folder))
+        return RemoveFolder(folder) || RemoveFile(folder);
     if (RemoveFolder(folder))
         return true;
     {
@@ -43,8 +49,10 @@ bool DeleteFolderTree(const std::string& folder)
         bool more = finder.FindFile(folder + "\\*.*");
         while (more) {
             if (!finder.IsDots()) {
-                std::string child = folder + "\\" + finder.GetFileName();
-                if (finder.IsDirectory())
+                const std::string child = folder + "\\" + finder.GetFileName();
+                if (finder.IsReparsePoint())
+                    finder.IsDirectory() ? RemoveFolder(child) : RemoveFile(child);
+                else if (finder.IsDirectory())
                     DeleteFolderTree(child);
                 else
                     RemoveFile(child);
@@ -53,6 +61,47 @@ bool DeleteFolderTree(const std::string& folder)
         }
     }  // the search is closed before the folder itself goes
     return RemoveFolder(folder);
+}
+
+bool IsFolderEmpty(const std::string& folder)
+{
+    CFileFind finder;
+    for (bool more = finder.FindFile(folder + "*.*"); more; more = finder.FindNext()) {
+        if (!finder.IsDots())
+            return false;
+    }
+    return true;
+}
+
+void RemoveEmptyFolders(const std::string& base, const std::vector<std::string>& relativeFiles, bool includeBase)
+{
+    RemoveEmptyFolders(base, relativeFiles, includeBase, GetShellFolders());
+}
+
+void RemoveEmptyFolders(const std::string& base, const std::vector<std::string>& relativeFiles, bool includeBase,
+                        const std::vector<std::string>& keep)
+{
+    // Every folder prefix of every file, deepest first; a folder shared by
+    // many files is tried once.
+    std::set<std::string, std::greater<>> folders;
+    for (const std::string& file : relativeFiles) {
+        for (size_t at = MbFind(file, '\\'); at != npos; at = MbFind(file, '\\', at + 1))
+            folders.insert(file.substr(0, at));
+    }
+    // An empty folder of the shell stays wherever it is found.
+    auto removable = [&](const std::string& folder) {
+        return IsFolderEmpty(folder + "\\") &&
+               std::none_of(keep.begin(), keep.end(), [&](const std::string& k) { return IsSameOrAncestor(folder, k); });
+    };
+    // Longer prefixes of one path sort after shorter ones; walking the set
+    // in descending order takes every folder before its parent.
+    for (const std::string& folder : folders) {
+        if (removable(base + folder))
+            RemoveFolder(base + folder);
+    }
+    const std::string self = base.substr(0, base.size() - 1);
+    if (includeBase && !self.empty() && removable(self))
+        RemoveFolder(self);
 }
 
 uint32_t GetFileLength(const std::string& path)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Folder of the running program with a trailing backslash; "" on failure.
 std::string GetModuleFolder();
@@ -44,8 +45,32 @@ void LaunchProgram(const std::string& programPath, const std::string* parameters
 bool SplitProgramPath(const std::string& programPath, std::string& folder, std::string& file);
 
 // Removes a folder with everything below it; files that cannot be deleted
-// stay. True when the folder itself was removed.
+// stay. A junction or symbolic link, the folder itself or one inside it, is
+// removed as a link and never walked into. True when the folder itself was
+// removed.
 bool DeleteFolderTree(const std::string& folder);
+// True when the folder (ending with "\") holds nothing, or cannot be listed.
+bool IsFolderEmpty(const std::string& folder);
+// Removes, deepest first, every folder on the way from base (ending with
+// "\") to each of the relative files that is empty now, and then base
+// itself if includeBase and it is empty. Nothing that holds an entry goes.
+// No folder that is or holds one of keep goes (GetShellFolders by default).
+void RemoveEmptyFolders(const std::string& base, const std::vector<std::string>& relativeFiles, bool includeBase);
+void RemoveEmptyFolders(const std::string& base, const std::vector<std::string>& relativeFiles, bool includeBase,
+                        const std::vector<std::string>& keep);
+
+// The folder as the file system names it: full path, long names, the case
+// and separators stored on the disk, with a trailing backslash. False when
+// it does not exist or is no folder. viaLink is true when a junction or
+// symbolic link lies on the way, so the folder is somewhere else than its
+// path says.
+bool CanonicalFolder(const std::string& folder, std::string& canonical, bool& viaLink);
+// The shell's own folders, each with a trailing backslash, that no product's
+// removal may empty or remove: both Program Files views and their Common
+// Files, Windows and its system folders, the profiles and the user's known
+// folders, both desktops and Start menus, ProgramData and the temporary
+// folders. Each canonical where it exists.
+std::vector<std::string> GetShellFolders();
 
 // The file version's four parts written one after another in decimal
 // ("1001" for 1.0.0.1); "0000" when the file has no version resource.

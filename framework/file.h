@@ -34,6 +34,8 @@ public:
     int64_t Seek(int64_t offset, SeekPosition from);
     uint64_t GetLength() const;
     bool SetLength(uint64_t length);
+    // Waits until what was written is on the disk.
+    bool Flush();
     virtual void Close();
 
 private:
@@ -70,6 +72,8 @@ public:
     bool FindNext();
     const std::string& GetFileName() const { return m_name; }
     bool IsDirectory() const { return m_isDirectory; }
+    // A junction or symbolic link: removed as a link, never walked into.
+    bool IsReparsePoint() const { return m_isLink; }
     bool IsDots() const { return m_name == "." || m_name == ".."; }
     void Close();
 
@@ -77,12 +81,14 @@ private:
     struct Entry {
         std::string name;
         bool isDirectory;
+        bool isLink;
     };
     intptr_t m_hFind;
     std::vector<Entry> m_entries;  // the POSIX implementation lists the folder at once
     size_t m_next = 0;
     std::string m_name;
     bool m_isDirectory = false;
+    bool m_isLink = false;
 };
 
 // Reads exactly count bytes; false when the file ends or fails first.
@@ -94,6 +100,15 @@ bool RemoveFolder(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists);
 bool MoveFileTo(const std::string& from, const std::string& to);
+// Renames from over to, replacing a file of that name, and waits until the
+// rename is on the disk: the reader sees the old file or the new one whole.
+bool ReplaceFileWith(const std::string& from, const std::string& to);
+// Clears the read-only attribute of a file.
+bool MakeWritable(const std::string& path);
+// True when the path is a junction or symbolic link (to a file or a folder).
+bool IsLink(const std::string& path);
+// True when the path names a folder (a trailing backslash is allowed).
+bool IsFolder(const std::string& path);
 
 // Full path of the running program, or "" when it cannot be found.
 std::string GetModulePath();

@@ -1,12 +1,11 @@
 #include "uninstaller/removal.h"
 
+#include "common/path_rules.h"
 #include "common/shell.h"
 #include "framework/file.h"
 #include "framework/strings.h"
-#include "uninstaller/record_paths.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 // The path without its trailing backslashes.
@@ -17,18 +16,77 @@ std::string WithoutTrailingSeparators(std::string path)
     return path;
 }
 
-// Folders the sweep of an install folder must never reach: the shared folder
-// with the uninstaller and the other products' records, and the shell's own.
-bool MaySweep(const std::string& installDir)
+// The identifier a record is named after ("12345.tmd").
+bool RecordId(const std::string& recordPath, uint32_t& id)
 {
-    const std::string protectedFolders[] = {
-        GetModuleFolder(),
-        GetProgramFilesFolder(),
-        GetCommonFilesFolder(),
-        GetCommonProgramsFolder() + "\\",
-        GetDesktopFolder() + "\\",
-    };
-    return IsSweepableFolder(installDir, protectedFolders, std::size(protectedFolders));
+    const size_t cut = MbReverseFind(recordPath, '\\');
+    const std::string name = cut == npos ? recordPath : recordPath.substr(cut + 1);
+    const size_t digits = name.size() - 4;
+    if (name.size() <= 4 || digits > 10 || name.find_first_not_of("0123456789") != digits)
+        return false;
+    const unsigned long long value = std::stoull(name.substr(0, digits));
+    id = static_cast<uint32_t>(value);
+    return value <= UINT32_MAX;
+}
+
+// The launcher the record lists still lies in the folder, stamped with this
+// record's identifier: the folder holds this installation, not merely a
+// path a record names.
+bool HoldsStampedLauncher(const CUninstallInfo& info)
+{
+    uint32_t id = 0;
+    if (!RecordId(info.m_strRecordPath, id))
+        return false;
+    for (auto entry = info.m_arrInstalledFiles.rbegin(); entry != info.m_arrInstalledFiles.rend(); ++entry) {
+        const size_t cut = MbReverseFind(*entry, '\\');
+        if (MbLowerAscii(cut == npos ? *entry : entry->substr(cut + 1)) != "uninstall.exe" || !IsSafeRelativePath(*entry))
+            continue;
+        CFile launcher;
+        uint8_t stamp[4];
+        if (!launcher.Open(info.m_strInstallDir + *entry, CFile::modeRead | CFile::shareDenyNone) ||
+            launcher.GetLength() < 4 || launcher.Seek(-4, CFile::end) < 0 || !ReadFully(launcher, stamp, 4))
+            return false;
+        return (stamp[0] | stamp[1] << 8 | stamp[2] << 16 | static_cast<uint32_t>(stamp[3]) << 24) == id;
+    }
+    return false;
+}
+
+// What the folder steps may do with the install folder.
+struct InstallFolder {
+    std::vector<std::string> shielded;  // folders that neither go nor are emptied
+    std::string path;        // as the file system names it; empty: leave every folder alone
+    bool removable = false;  // may go itself once it is empty
+    bool sweepable = false;  // may be emptied whole
+};
+
+// The record names the folder as text, and may be damaged, forged or
+// written for a folder the user picked that holds other things: only the
+// folder the file system finds there is judged, never through a link, and
+// never one that is or holds a folder of the shell or the shared folder of
+// the uninstaller and the records.
+InstallFolder JudgeInstallFolder(const CUninstallInfo& info)
+{
+    InstallFolder folder;
+    std::string canonical;
+    bool viaLink = false;
+    if (!CanonicalFolder(info.m_strInstallDir, canonical, viaLink) || viaLink || !IsLocalFolder(canonical))
+        return folder;
+    folder.path = canonical;
+    folder.shielded = GetShellFolders();
+    folder.shielded.push_back(GetModuleFolder());
+    folder.shielded.push_back(GetCommonFilesFolder() + "Tessaramond\\");
+    if (canonical.size() <= 3)
+        return folder;  // a drive root
+    for (const std::string& shell : folder.shielded) {
+        if (!shell.empty() && IsSameOrAncestor(canonical, shell))
+            return folder;
+    }
+    folder.removable = true;
+    // Emptied whole only when this installation made the folder: anything
+    // found in it later is the product's. A folder that held other things
+    // before loses only the product's own files.
+    folder.sweepable = info.m_bInstallDirCreated && HoldsStampedLauncher(info);
+    return folder;
 }
 }  // namespace
 
@@ -43,12 +101,15 @@ void RemoveInstallation(const CUninstallInfo& info)
     // install folder that is no absolute folder would make them relative to
     // wherever the uninstaller runs.
     if (IsLocalFolder(info.m_strInstallDir)) {
+        const InstallFolder folder = JudgeInstallFolder(info);  // before the launcher is deleted
         for (const std::string& entry : info.m_arrInstalledFiles) {
-            if (IsContainedPath(entry))
+            if (IsSafeRelativePath(entry))
                 RemoveFile(info.m_strInstallDir + entry);
         }
-        if (MaySweep(info.m_strInstallDir))
-            ClearInstallFolder(info.m_strInstallDir);
+        if (folder.sweepable)
+            ClearInstallFolder(folder.path);
+        else if (!folder.path.empty())
+            RemoveEmptyFolders(folder.path, info.m_arrInstalledFiles, folder.removable, folder.shielded);
     }
 
     for (const std::string& link : info.m_arrDesktopLinks)
@@ -79,21 +140,11 @@ bool ClearInstallFolder(const std::string& path)
     return RemoveFolder(folder);
 }
 
-bool IsFolderEmpty(const std::string& folder)
-{
-    CFileFind finder;
-    for (bool more = finder.FindFile(folder + "*.*"); more; more = finder.FindNext()) {
-        if (!finder.IsDots())
-            return false;
-    }
-    return true;
-}
-
 void DeleteDesktopLink(const std::string& name)
 {
     // Joined without a separator, so a name must bring its own: "Demo.lnk"
     // would name a file beside the desktop folder.
-    if (name.empty() || name[0] != '\\' || !IsContainedPath(name))
+    if (!IsSafeLinkName(name, true))
         return;
     const std::string desktop = GetDesktopFolder();
     if (!desktop.empty())
@@ -103,7 +154,7 @@ void DeleteDesktopLink(const std::string& name)
 void DeleteProgramLink(const std::string& group, const std::string& name)
 {
     const std::string programs = GetCommonProgramsFolder();
-    if (programs.empty() || !IsContainedPath(name))
+    if (programs.empty() || !IsSafeLinkName(name, false))
         return;
 
     // The installer read a group value as "outer|inner|" and ignored further
@@ -118,7 +169,7 @@ void DeleteProgramLink(const std::string& group, const std::string& name)
     const size_t second = MbFind(group, '\\', first + 1);
     const std::string inner = group.substr(first + 1, second == npos ? npos : second - first - 1);
     for (const std::string& part : {outer, inner}) {
-        if (!part.empty() && !IsContainedPath(part))
+        if (!part.empty() && !IsSafeName(part))
             return;
     }
     if (!RemoveFile(programs + "\\" + outer + "\\" + inner + name))
@@ -136,7 +187,7 @@ void DeleteProgramLink(const std::string& group, const std::string& name)
 void RemoveProgramGroup(const std::string& group)
 {
     const std::string programs = GetCommonProgramsFolder();
-    if (programs.empty() || group.empty() || group[0] == '\\' || !IsContainedPath(WithoutTrailingSeparators(group)))
+    if (programs.empty() || !IsSafeRelativeFolder(group))
         return;
     // Innermost first; each folder only while it is empty, so a shortcut of
     // another product keeps its group, and the walk ends below the Programs
@@ -149,8 +200,6 @@ void RemoveProgramGroup(const std::string& group)
         const size_t cut = MbReverseFind(rel, '\\');
         if (cut == npos)
             return;
-        rel = WithoutTrailingSeparators(rel.substr(0, cut));
-        if (rel.empty())
-            return;
+        rel = rel.substr(0, cut);
     }
 }

@@ -9,15 +9,16 @@
 
 // In this order: the record file, the installed files, the subfolders and
 // then the install folder, the desktop shortcuts, the Start-menu shortcuts
-// with the program groups they leave empty.
+// with the program groups they leave empty. The install folder is emptied
+// whole only when the installation made it; otherwise only the folders its
+// removal left empty go. Neither ever happens to a folder that is or holds a
+// folder of the shell, nor through a junction or link.
 void RemoveInstallation(const CUninstallInfo& info);
 
 // Deletes every subfolder tree of the folder, keeps its loose files, then
 // removes the folder if it is empty. Refuses an empty path and a drive root.
 // True when the folder itself was removed.
 bool ClearInstallFolder(const std::string& path);
-// True when the folder (ending with "\") holds nothing, or cannot be listed.
-bool IsFolderEmpty(const std::string& folder);
 // Deletes the desktop folder + name; the name starts with its separator.
 void DeleteDesktopLink(const std::string& name);
 // Deletes the shortcut where the installer placed it for this group value and

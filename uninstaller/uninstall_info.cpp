@@ -1,9 +1,9 @@
 #include "uninstaller/uninstall_info.h"
 
 #include "common/ini_file.h"
+#include "common/path_rules.h"
 #include "common/shell.h"
 #include "framework/strings.h"
-#include "uninstaller/record_paths.h"
 
 #include <algorithm>
 
@@ -47,6 +47,9 @@ bool CUninstallInfo::LoadFrom(const std::string& folder)
         return false;
     m_strProductName = record.GetValue("SoftInfo", "productname", std::string());
     m_strInstallDir = record.GetValue("InstallInfo", "InstallDir", std::string());
+    // Records of earlier installers lack the key: their folder counts as
+    // one the installation did not make.
+    m_bInstallDirCreated = record.GetInt("InstallInfo", "DirCreated", 0) == 1;
 
     // Groups and Start-menu links are read in one pass, each list compacted
     // on its own, as every deployed uninstaller has paired them.

@@ -24,6 +24,8 @@ public:
     // Relative to m_strInstallDir.
     std::vector<std::string> m_arrInstalledFiles;
     std::string m_strInstallDir;
+    // The installation made the install folder (it was missing or empty).
+    bool m_bInstallDirCreated = false;
     std::string m_strRecordPath;
 };
 

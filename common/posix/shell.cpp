@@ -3,14 +3,18 @@
 // started programs are only recorded.
 #include "common/shell.h"
 
+#include "common/path_rules.h"
 #include "framework/fault.h"
 #include "framework/file.h"
 #include "framework/posix/host_path.h"
 #include "framework/strings.h"
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -133,4 +137,93 @@ std::string MakeTempFileName(const std::string& prefix)
         }
     }
     return std::string();
+}
+
+namespace {
+std::string RealHostPath(const std::string& host)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(host.c_str(), resolved) == nullptr ? std::string() : std::string(resolved);
+}
+
+// The Windows form of a resolved host path: drive C: is the sandbox, as
+// resolved itself, drive Z: the rest.
+std::string WindowsFormOfReal(const std::string& real)
+{
+    const std::string root = RealHostPath(SandboxRoot());
+    std::string out;
+    if (!root.empty() && real.compare(0, root.size(), root) == 0 &&
+        (real.size() == root.size() || real[root.size()] == '/'))
+        out = "C:" + real.substr(root.size());
+    else
+        out = "Z:" + real;
+    for (char& c : out)
+        if (c == '/')
+            c = '\\';
+    if (out.back() != '\\')
+        out += '\\';
+    return out;
+}
+}  // namespace
+
+bool CanonicalFolder(const std::string& folder, std::string& canonical, bool& viaLink)
+{
+    viaLink = false;
+    std::string host = HostPath(folder);
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    struct stat st;
+    if (host.empty() || ::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    const std::string real = RealHostPath(host);
+    if (real.empty())
+        return false;
+    // The path as written, its "." and ".." and doubled separators taken out,
+    // against where it really leads.
+    std::string written;
+    size_t start = 0;
+    std::vector<std::string> parts;
+    while (start <= host.size()) {
+        const size_t slash = host.find('/', start);
+        const std::string part = host.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+    }
+    for (const std::string& part : parts)
+        written += "/" + part;
+    canonical = WindowsFormOfReal(real);
+    viaLink = WindowsFormOfReal(written.empty() ? "/" : written) != canonical;
+    return true;
+}
+
+std::vector<std::string> GetShellFolders()
+{
+    const char* const kFolders[] = {
+        "C:\\Program Files\\", "C:\\Program Files (x86)\\", "C:\\Program Files\\Common Files\\",
+        "C:\\Program Files (x86)\\Common Files\\", "C:\\windows\\", "C:\\windows\\system32\\",
+        "C:\\windows\\syswow64\\", "C:\\windows\\temp\\", "C:\\users\\", "C:\\users\\Public\\",
+        "C:\\users\\user\\", "C:\\users\\user\\Desktop\\", "C:\\users\\user\\Documents\\",
+        "C:\\users\\user\\Downloads\\", "C:\\users\\user\\Music\\", "C:\\users\\user\\Pictures\\",
+        "C:\\users\\user\\Videos\\", "C:\\users\\user\\AppData\\Roaming\\",
+        "C:\\users\\user\\AppData\\Local\\",
+        "C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\",
+        "C:\\ProgramData\\", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\"};
+    std::vector<std::string> folders(std::begin(kFolders), std::end(kFolders));
+    folders.push_back(GetCommonProgramsFolder() + "\\");
+    folders.push_back(GetTempFolder());
+    const size_t given = folders.size();
+    for (size_t i = 0; i < given; ++i) {
+        std::string canonical;
+        bool viaLink = false;
+        if (CanonicalFolder(folders[i], canonical, viaLink) && FoldPath(canonical) != FoldPath(folders[i]))
+            folders.push_back(canonical);
+    }
+    return folders;
 }

@@ -2,14 +2,17 @@
 // shell, program start through ShellExecuteExA, versions from the resource.
 #include "common/shell.h"
 
+#include "common/path_rules.h"
 #include "common/win32/com_ptr.h"
 #include "framework/fault.h"
+#include "framework/file.h"
 #include "framework/strings.h"
 
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <knownfolders.h>
 
 #include <memory>
 #include <vector>
@@ -200,4 +203,111 @@ std::string MakeTempFileName(const std::string& prefix)
     if (FaultInjected() || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
         return std::string();
     return name;
+}
+
+bool CanonicalFolder(const std::string& folder, std::string& canonical, bool& viaLink)
+{
+    viaLink = false;
+    std::vector<char> full(32768), longer(32768), final(32768);
+    DWORD n = GetFullPathNameA(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return false;
+    n = GetLongPathNameA(full.data(), longer.data(), static_cast<DWORD>(longer.size()));
+    if (n == 0 || n >= longer.size())
+        return false;
+    const DWORD attributes = GetFileAttributesA(longer.data());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return false;
+    // The handle names the folder the path ends in, wherever the links on
+    // the way lead.
+    HANDLE handle = CreateFileA(longer.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    n = GetFinalPathNameByHandleA(handle, final.data(), static_cast<DWORD>(final.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(handle);
+    if (n == 0 || n >= final.size())
+        return false;
+    std::string path(final.data(), n);
+    if (path.compare(0, 8, "\\\\?\\UNC\\") == 0)
+        path.replace(0, 8, "\\\\");
+    else if (path.compare(0, 4, "\\\\?\\") == 0)
+        path.erase(0, 4);
+    if (MbReverseFind(path, '\\') + 1 != path.size())
+        path += '\\';
+    std::string through(longer.data());
+    if (MbReverseFind(through, '\\') + 1 != through.size())
+        through += '\\';
+    viaLink = FoldPath(path) != FoldPath(through) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    canonical = path;
+    return true;
+}
+
+namespace {
+std::string FolderOf(int csidl)
+{
+    char path[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
+        return std::string();
+    return path;
+}
+
+std::string KnownFolder(REFKNOWNFOLDERID id)
+{
+    wchar_t* raw = nullptr;
+    std::string path;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &raw)) && raw != nullptr) {
+        char buffer[MAX_PATH];
+        if (WideCharToMultiByte(CP_ACP, 0, raw, -1, buffer, MAX_PATH, nullptr, nullptr) > 0)
+            path = buffer;
+    }
+    CoTaskMemFree(raw);
+    return path;
+}
+
+std::string Variable(const char* name)
+{
+    char value[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return n == 0 || n >= MAX_PATH ? std::string() : std::string(value, n);
+}
+}  // namespace
+
+std::vector<std::string> GetShellFolders()
+{
+    static const int kFolders[] = {
+        CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
+        CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86, CSIDL_FONTS, CSIDL_PROFILE, CSIDL_PERSONAL, CSIDL_MYMUSIC,
+        CSIDL_MYPICTURES, CSIDL_MYVIDEO, CSIDL_FAVORITES, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY,
+        CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_STARTUP,
+        CSIDL_COMMON_STARTUP, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_COMMON_DOCUMENTS,
+        CSIDL_COMMON_MUSIC, CSIDL_COMMON_PICTURES, CSIDL_COMMON_VIDEO, CSIDL_TEMPLATES, CSIDL_COMMON_TEMPLATES,
+        CSIDL_SENDTO, CSIDL_RECENT, CSIDL_ADMINTOOLS, CSIDL_COMMON_ADMINTOOLS};
+    std::vector<std::string> found;
+    for (int csidl : kFolders)
+        found.push_back(FolderOf(csidl));
+    for (REFKNOWNFOLDERID id : {FOLDERID_Downloads, FOLDERID_SavedGames, FOLDERID_Links, FOLDERID_Public,
+                                FOLDERID_UserProfiles})
+        found.push_back(KnownFolder(id));
+    // A 32-bit program on 64-bit Windows sees "Program Files (x86)" under
+    // both names; the 64-bit view is named only by these variables.
+    for (const char* name : {"ProgramW6432", "CommonProgramW6432", "ProgramFiles", "CommonProgramFiles"})
+        found.push_back(Variable(name));
+    found.push_back(GetTempFolder());
+    found.push_back(FolderOf(CSIDL_WINDOWS) + "\\Temp");
+
+    std::vector<std::string> folders;
+    for (std::string& path : found) {
+        if (path.empty())
+            continue;
+        if (MbReverseFind(path, '\\') + 1 != path.size())
+            path += '\\';
+        folders.push_back(path);
+        std::string canonical;
+        bool viaLink = false;
+        if (CanonicalFolder(path, canonical, viaLink) && FoldPath(canonical) != FoldPath(path))
+            folders.push_back(canonical);
+    }
+    return folders;
 }

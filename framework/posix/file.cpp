@@ -96,6 +96,8 @@ bool CFile::SetLength(uint64_t length)
            ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(length), SEEK_SET) >= 0;
 }
 
+bool CFile::Flush() { return IsOpen() && !FaultInjected() && ::fsync(static_cast<int>(m_hFile)) == 0; }
+
 void CFile::Close()
 {
     if (IsOpen())
@@ -111,6 +113,13 @@ bool IsHostFolder(const std::string& host)
 {
     struct stat st;
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A symbolic link stands for a junction or a Windows symbolic link.
+bool IsHostLink(const std::string& host)
+{
+    struct stat st;
+    return lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 }  // namespace
 
@@ -132,7 +141,8 @@ bool CFileFind::FindFile(const std::string& pattern)
         return false;
     while (struct dirent* e = ::readdir(dir)) {
         if (::fnmatch(mask.c_str(), e->d_name, FNM_NOESCAPE | FNM_CASEFOLD) == 0)
-            m_entries.push_back({e->d_name, IsHostFolder(hostFolder + "/" + e->d_name)});
+            m_entries.push_back({e->d_name, IsHostFolder(hostFolder + "/" + e->d_name),
+                                 IsHostLink(hostFolder + "/" + e->d_name)});
     }
     ::closedir(dir);
     std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
@@ -148,6 +158,7 @@ bool CFileFind::FindNext()
         return false;
     m_name = m_entries[m_next].name;
     m_isDirectory = m_entries[m_next].isDirectory;
+    m_isLink = m_entries[m_next].isLink;
     ++m_next;
     return true;
 }
@@ -221,6 +232,44 @@ bool MoveFileTo(const std::string& from, const std::string& to)
     if (a.empty() || b.empty() || FaultInjected() || ::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
         return false;
     return ::rename(a.c_str(), b.c_str()) == 0;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to)
+{
+    std::string a = HostPath(from), b = HostPath(to);
+    if (a.empty() || b.empty() || FaultInjected() || IsHostFolder(b) || ::rename(a.c_str(), b.c_str()) != 0)
+        return false;
+    // The rename is on the disk once the folder that holds it is.
+    const std::string folder = b.substr(0, b.find_last_of('/') + 1);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+
+bool MakeWritable(const std::string& path)
+{
+    std::string host = HostPath(path);
+    struct stat st;
+    if (host.empty() || FaultInjected() || stat(host.c_str(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) != 0 || ::chmod(host.c_str(), st.st_mode | S_IWUSR) == 0;
+}
+
+bool IsLink(const std::string& path)
+{
+    std::string host = HostPath(path);
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    return !host.empty() && IsHostLink(host);
+}
+
+bool IsFolder(const std::string& path)
+{
+    const std::string host = HostPath(path);
+    return !host.empty() && IsHostFolder(host);
 }
 
 std::string GetModulePath()

@@ -69,6 +69,8 @@ bool CFile::SetLength(uint64_t length)
     return IsOpen() && !FaultInjected() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) && SetEndOfFile(H(m_hFile));
 }
 
+bool CFile::Flush() { return IsOpen() && !FaultInjected() && FlushFileBuffers(H(m_hFile)); }
+
 void CFile::Close()
 {
     if (IsOpen())
@@ -80,10 +82,11 @@ CFileFind::CFileFind() : m_hFind(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE
 CFileFind::~CFileFind() { Close(); }
 
 namespace {
-void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir)
+void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir, bool& isLink)
 {
     name = data.cFileName;
     isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 }  // namespace
 
@@ -97,7 +100,7 @@ bool CFileFind::FindFile(const std::string& pattern)
     if (h == INVALID_HANDLE_VALUE)
         return false;
     m_hFind = reinterpret_cast<intptr_t>(h);
-    Take(data, m_name, m_isDirectory);
+    Take(data, m_name, m_isDirectory, m_isLink);
     return true;
 }
 
@@ -106,7 +109,7 @@ bool CFileFind::FindNext()
     WIN32_FIND_DATAA data;
     if (H(m_hFind) == INVALID_HANDLE_VALUE || FaultInjected() || !FindNextFileA(H(m_hFind), &data))
         return false;
-    Take(data, m_name, m_isDirectory);
+    Take(data, m_name, m_isDirectory, m_isLink);
     return true;
 }
 
@@ -129,6 +132,33 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExist
 bool MoveFileTo(const std::string& from, const std::string& to)
 {
     return !FaultInjected() && MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to)
+{
+    return !FaultInjected() &&
+           MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool MakeWritable(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (FaultInjected() || attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    return (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+           SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0;
+}
+
+bool IsLink(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::string GetModulePath()

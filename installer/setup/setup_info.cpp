@@ -1,5 +1,9 @@
 #include "installer/setup/setup_info.h"
 
+#include "common/path_rules.h"
+#include "common/shell.h"
+#include "framework/file.h"
+#include "framework/strings.h"
 #include "installer/setup/split_string.h"
 
 CSetupInfo theSetupInfo;
@@ -15,4 +19,21 @@ void CSetupInfo::ParseCommandLine(const std::string& text)
         m_strInstallDir = fields.GetField(4);
         m_strRunProgram = fields.GetField(5);
     }
+}
+
+CSetupInfo::FolderCommit CSetupInfo::CommitInstallFolder(const std::string& shown)
+{
+    // Every path of the installation is joined onto this folder, and the
+    // uninstaller takes only an absolute local folder below a drive root:
+    // anything else could be installed into but never removed again.
+    const std::string folder = TidyFolder(shown);
+    if (!IsLocalFolder(folder) || folder.size() <= 3)
+        return FolderCommit::Unusable;
+    m_bInstallDirCreated = !IsFolder(folder) || IsFolderEmpty(folder);
+    for (size_t at = MbFind(folder, '\\', 3); at != npos; at = MbFind(folder, '\\', at + 1))
+        CreateFolder(folder.substr(0, at));
+    if (!IsFolder(folder))
+        return FolderCommit::NotCreated;
+    m_strInstallDir = folder;
+    return FolderCommit::Committed;
 }

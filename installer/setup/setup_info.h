@@ -30,6 +30,11 @@ public:
     bool WriteUninstallRecordFrom(const std::string& sourceFolder);
     // Creates every level of the descriptor's folder under Program Files.
     void CreateDefaultFolders();
+    // Takes the folder the folder page shows as the install folder: tidied,
+    // with its trailing backslash, checked and created with every missing
+    // level. Whether it was missing or empty before is kept for the record.
+    enum class FolderCommit { Committed, Unusable, NotCreated };
+    FolderCommit CommitInstallFolder(const std::string& shown);
 
     std::string m_strCompanyName;
     std::string m_strProductName;
@@ -45,6 +50,9 @@ public:
     std::vector<std::string> m_arrInstalledFiles;
     std::string m_strProgramFilesDir;
     std::string m_strInstallDir;
+    // The install folder was missing or empty when the folder page took it:
+    // the removal may then empty it whole.
+    bool m_bInstallDirCreated = false;
     std::string m_strSharedDir;
     std::string m_strRecordPath;
     std::string m_strSourceExe;

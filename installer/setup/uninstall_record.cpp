@@ -60,6 +60,7 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
     record.Load(m_strRecordPath, true);
     record.SetValue("SoftInfo", "productname", m_strProductName);
     record.SetValue("InstallInfo", "InstallDir", m_strInstallDir);
+    record.SetInt("InstallInfo", "DirCreated", m_bInstallDirCreated ? 1 : 0);
     record.SetInt("StartMenu", "linknum", static_cast<int>(m_arrStartLinks.size()));
     for (size_t i = 0; i < m_arrStartLinks.size(); ++i) {
         // The descriptor loader keeps the lists side by side; should one be

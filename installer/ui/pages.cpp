@@ -118,12 +118,26 @@ void CPage2::OnBrowse()
     SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir.c_str());
 }
 
-void CPage2::CommitFolder()
+bool CPage2::CommitFolder()
 {
     char text[4096] = "";
     GetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, text, sizeof text);
-    theSetupInfo.m_strInstallDir = text;
-    CreateFolder(theSetupInfo.m_strInstallDir);
+    const char* problem = nullptr;
+    switch (theSetupInfo.CommitInstallFolder(text)) {
+    case CSetupInfo::FolderCommit::Committed:
+        SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir.c_str());
+        return true;
+    case CSetupInfo::FolderCommit::Unusable:
+        problem = "无法安装到该目录：%s\n请选择一个本地磁盘上的目录（不能是磁盘的根目录），"
+                  "目录名中不能含有 \\ / : * ? \" < > | 等字符。";
+        break;
+    case CSetupInfo::FolderCommit::NotCreated:
+        problem = "无法创建安装目录：%s\n请选择其他目录。";
+        break;
+    }
+    MessageBoxA(GetAncestor(m_hWnd, GA_ROOT), Format(problem, text).c_str(),
+                Format("%s 安装", Product()).c_str(), MB_OK | MB_ICONWARNING);
+    return false;
 }
 
 std::vector<CWizardPage::Line> CPage2::Lines(int H) const

@@ -33,8 +33,10 @@ protected:
 class CPage2 : public CWizardPage {
 public:
     CPage2();
-    // The shown folder becomes the install folder, which is created.
-    void CommitFolder();
+    // The shown folder becomes the install folder (with its trailing
+    // backslash), which is created. False, after a message, for a folder
+    // that cannot be used; the page then stays.
+    bool CommitFolder();
     CHllEdit m_editFolder;
 
 protected:

@@ -104,7 +104,8 @@ void CInstallDlg::OnNext()
         SetNextLabel("下一步");
         break;
     case kFolder:
-        m_page2.CommitFolder();
+        if (!m_page2.CommitFolder())
+            break;
         SetNextLabel("安装");
         m_tabPages.SelectPage(kOptions);
         break;

@@ -59,6 +59,23 @@ HWND WalkToOptions(const std::string& shipped, const std::string& product)
     return WaitForLabel(wizard, "安装") ? wizard : nullptr;
 }
 
+// On the folder page: a folder the installer cannot use is named in a
+// message and the page stays.
+bool RefusesFolder(HWND wizard, const std::string& product, const std::string& folder)
+{
+    SetWindowTextA(PageControl(wizard, 1014, "Edit"), folder.c_str());
+    ClickButton(wizard, kNext);
+    HWND message = WaitForCaption(Caption(product), 10000, IDOK, "确定");
+    if (message == nullptr)
+        return false;
+    const std::vector<std::string> texts = StaticTexts(message);
+    const bool named = std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(folder) != std::string::npos; });
+    ClickButton(message, IDOK);
+    WaitUntilGone(message, 10000);
+    Sleep(300);
+    return named && ItemText(wizard, kNext) == "下一步";
+}
+
 // Presses "安装" and then "结束" on the finish page that follows.
 bool InstallAndFinish(HWND wizard, const std::string& product, const std::string& screenshot = "")
 {
@@ -85,9 +102,22 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
     const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
 
-    // Alpha with every option unchecked: no shortcuts, nothing started.
-    HWND alpha = WalkToOptions(BuildProduct("TmdAlpha"), "TmdAlpha");
+    // Alpha with every option unchecked: no shortcuts, nothing started. Its
+    // folder is typed without the trailing backslash, after two the folder
+    // page refuses.
+    Process run(BuildProduct("TmdAlpha"), "");
+    HWND alpha = WaitForCaption(Caption("TmdAlpha"), 60000, kNext, "下一步");
     ASSERT_NE(alpha, nullptr);
+    ClickButton(alpha, kNext);
+    ASSERT_TRUE(WaitForLabel(alpha, "同意"));
+    ClickButton(alpha, kNext);
+    ASSERT_TRUE(WaitForLabel(alpha, "下一步"));
+    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", "C:\\"));
+    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", "TmdSide\\relative"));
+    const std::string typed = InstallDir("TmdAlpha").substr(0, InstallDir("TmdAlpha").size() - 1);
+    SetWindowTextA(PageControl(alpha, 1014, "Edit"), typed.c_str());
+    ClickButton(alpha, kNext);
+    ASSERT_TRUE(WaitForLabel(alpha, "安装"));
     HWND boxes[3];
     for (int i = 0; i < 3; ++i)
         boxes[i] = PageControl(alpha, 1016 + i, "Button");
@@ -104,7 +134,19 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     Sleep(500);
     EXPECT_FALSE(Exists(InstallDir("TmdAlpha") + "bin\\demo_app.started"));
 
-    // Beta beside it, with its shortcuts.
+    // Alpha makes a folder of its own at run time; beside it lies a file of
+    // the user's.
+    CreateDirectoryA((InstallDir("TmdAlpha") + "saves").c_str(), nullptr);
+    WriteFileBytes(InstallDir("TmdAlpha") + "saves\\slot1.sav", "made by the product");
+    const std::string side = SpecialFolder(CSIDL_PROGRAM_FILES) + "TmdSide\\";
+    WriteFileBytes(side + "beside.txt", "the user's");
+
+    // Beta beside it, with its shortcuts, into a folder that already holds
+    // another program of the user's.
+    CreateDirectoryA(InstallDir("TmdBeta").c_str(), nullptr);
+    CreateDirectoryA((InstallDir("TmdBeta") + "Other").c_str(), nullptr);
+    WriteFileBytes(InstallDir("TmdBeta") + "Other\\other.exe", "another program");
+    WriteFileBytes(InstallDir("TmdBeta") + "inside.txt", "the user's");
     HWND beta = WalkToOptions(BuildProduct("TmdBeta"), "TmdBeta");
     ASSERT_NE(beta, nullptr);
     ASSERT_TRUE(InstallAndFinish(beta, "TmdBeta"));
@@ -122,7 +164,8 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     ASSERT_TRUE(WaitForLabel(remover, "完成"));
     ClickButton(remover, kNext);
     ASSERT_TRUE(WaitUntilGone(remover, 30000));
-    EXPECT_FALSE(Exists(InstallDir("TmdAlpha")));
+    EXPECT_FALSE(Exists(InstallDir("TmdAlpha"))) << "the product's own folder goes with what it made";
+    EXPECT_EQ(ReadFileBytes(side + "beside.txt"), "the user's");
 
     // Beta and the shared uninstaller stay, and so does the group Beta uses.
     EXPECT_EQ(ReadFileBytes(InstallDir("TmdBeta") + "doc\\notes.txt"), "TmdBeta");
@@ -130,6 +173,22 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     EXPECT_TRUE(Exists(programs + "TmdSide\\TmdBeta\\TmdBeta.lnk"));
     EXPECT_TRUE(Exists(desktop + "TmdBeta.lnk"));
     EXPECT_TRUE(Exists(CommonFilesFolder() + "Tessaramond\\untessaramond.exe"));
+
+    // Beta's removal takes only Beta's own files from the folder it shared.
+    remover = StartRemoval("TmdBeta");
+    ASSERT_NE(remover, nullptr);
+    ClickButton(remover, kNext);
+    ASSERT_TRUE(WaitForLabel(remover, "完成"));
+    ClickButton(remover, kNext);
+    ASSERT_TRUE(WaitUntilGone(remover, 30000));
+    // What the product made at run time in a folder it shares stays with it.
+    EXPECT_FALSE(Exists(InstallDir("TmdBeta") + "bin\\app.exe"));
+    EXPECT_FALSE(Exists(InstallDir("TmdBeta") + "bin\\uninstall.exe"));
+    EXPECT_FALSE(Exists(InstallDir("TmdBeta") + "doc"));
+    EXPECT_EQ(ReadFileBytes(InstallDir("TmdBeta") + "Other\\other.exe"), "another program");
+    EXPECT_EQ(ReadFileBytes(InstallDir("TmdBeta") + "inside.txt"), "the user's");
+    EXPECT_EQ(ReadFileBytes(side + "beside.txt"), "the user's");
+    EXPECT_FALSE(Exists(programs + "TmdSide\\TmdBeta"));
 }
 
 TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)

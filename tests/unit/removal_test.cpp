@@ -39,6 +39,7 @@ struct Product {
         setup.m_strInstallDir = inst;
         setup.m_strProductName = "\xB2\xE2\xCA\xD4";  // GBK
         setup.m_strRunProgram = "bin\\app.exe";
+        setup.m_bInstallDirCreated = true;  // the folder is new, as the folder page finds it
     }
 
     void Install(const std::string& relative)
@@ -162,7 +163,7 @@ TEST(Removal, GroupFolderStaysWhileAnotherProductsShortcutIsInIt)
 TEST(Removal, UserFilesAndReadOnlyFilesDecideWhichFoldersStay)
 {
     Product p;
-    p.Install("app.exe");
+    p.Install("bin\\app.exe");
     p.Install("locked\\settings.ini");
     p.Install("plugins\\a.dll");
     const CUninstallInfo info = p.Record();
@@ -177,7 +178,7 @@ TEST(Removal, UserFilesAndReadOnlyFilesDecideWhichFoldersStay)
     SetReadOnly(p.inst + "locked\\settings.ini", false);
     EXPECT_FALSE(Exists(p.inst + "saves"));
     EXPECT_FALSE(Exists(p.inst + "plugins"));
-    EXPECT_FALSE(Exists(p.inst + "app.exe"));
+    EXPECT_FALSE(Exists(p.inst + "bin"));
     EXPECT_TRUE(Exists(p.inst + "notes.txt"));
     EXPECT_TRUE(Exists(p.inst + "locked\\settings.ini"));
     EXPECT_TRUE(Exists(p.root + "inst"));
@@ -371,4 +372,186 @@ TEST(Removal, RecordThatCannotBeReadIsNeitherTakenAsEmptyNorDeleted)
     EXPECT_FALSE(info.LoadFrom(p.shared));
     EXPECT_TRUE(FileExists(p.shared + "12.tmd"));
     EXPECT_TRUE(FileExists(p.inst + "app.exe"));
+}
+
+namespace {
+// One install folder, as the folder page commits it or as a forged record
+// names it, with files around it that are none of the product's.
+struct Shape {
+    std::string folder;  // as the record gives it
+    bool forged;         // a record written by hand that claims the folder was made for the product
+    std::string real;    // the folder Windows takes it for, where it is spelt otherwise
+    // The record's stamped launcher lies in the folder, as a thorough forger
+    // leaves it. One who can put it into a folder that holds other things
+    // could as well delete them himself.
+    bool launcher = true;
+};
+
+// The folder that holds folder (ending with a backslash), or "" for a drive root.
+std::string Parent(const std::string& folder)
+{
+    const std::string trimmed = folder.substr(0, folder.size() - 1);
+    const size_t cut = MbReverseFind(trimmed, '\\');
+    return cut == npos || folder.size() <= 3 ? std::string() : trimmed.substr(0, cut + 1);
+}
+}  // namespace
+
+TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
+{
+    const std::string tag = UniqueTag();
+    const std::string scratch = NewScratchFolder();
+    const std::string games = scratch + "Games\\";
+    CreateFolder(scratch + "Games");
+    CreateFolder(games + "Other");
+    WriteWholeFile(games + "Other\\other.exe", "another game");
+    const std::string programFiles = GetProgramFilesFolder();
+    const std::string common = GetCommonFilesFolder();
+    const std::string desktop = GetDesktopFolder();
+    const std::string documents = desktop.substr(0, MbReverseFind(desktop, '\\') + 1) + "Documents\\";
+    CreateFolder(documents);
+    for (const char* folder : {"C:\\Program Files (x86)", "C:\\windows"})
+        CreateFolder(folder);  // where the stand-in of the machine lacks them
+    // Other spellings of Program Files (case, separators, the trailing dot
+    // or blank Windows drops) and of Common Files.
+    const std::vector<Shape> shapes = {
+        {programFiles, false, ""},
+        {games, false, ""},
+        {documents, false, ""},
+        {"C:\\windows\\", false, ""},
+        {programFiles, true, ""},
+        {games, true, "", false},
+        {documents, true, ""},
+        {"C:\\", true, ""},
+        {"C:\\windows\\", true, ""},
+        {"C:\\Program Files (x86)\\", true, ""},
+        {common, true, ""},
+        {MbLowerAscii(programFiles), true, programFiles},
+        {programFiles + "../" + programFiles.substr(3), true, programFiles},
+        {"C:\\Program Files/Common Files\\", true, common},
+        {"C:\\Program Files.\\", true, programFiles},
+        {"C:\\Program Files \\", true, programFiles},
+    };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.folder + (shape.forged ? " (forged)" : ""));
+        const std::string real = shape.real.empty() ? shape.folder : shape.real;
+        // Beside, above and inside the folder: none of them the product's.
+        const std::string parent = Parent(real);
+        std::vector<std::string> kept = {real + tag + "-inside\\kept.txt", real + tag + "-kept.txt"};
+        if (!parent.empty())
+            kept.insert(kept.end(), {parent + tag + "-beside\\kept.txt", parent + tag + "-above.txt"});
+        for (const std::string& file : kept) {
+            CreateFolder(file.substr(0, MbReverseFind(file, '\\')));
+            ASSERT_TRUE(WriteWholeFile(file, "keep")) << file;
+        }
+
+        Product p;
+        const std::string bin = tag + "bin";
+        p.setup.m_strRunProgram = bin + "\\app.exe";
+        if (!shape.forged) {
+            ASSERT_EQ(p.setup.CommitInstallFolder(shape.folder), CSetupInfo::FolderCommit::Committed);
+            EXPECT_FALSE(p.setup.m_bInstallDirCreated) << "the folder held other things";
+        }
+        p.setup.m_strInstallDir = shape.folder;
+        p.setup.m_bInstallDirCreated = shape.forged;
+        CreateFolder(real + bin);
+        ASSERT_TRUE(WriteWholeFile(real + bin + "\\app.exe", "product"));
+        p.setup.m_arrInstalledFiles = {bin + "\\app.exe"};
+        // The record's launcher lands beside the program, stamped: a forger
+        // who claims the folder leaves nothing out.
+        const CUninstallInfo info = p.Record();
+        ASSERT_EQ(info.m_bInstallDirCreated, shape.forged);
+        if (!shape.launcher) {
+            ASSERT_TRUE(RemoveFile(real + bin + "\\uninstall.exe"));
+        }
+
+        RemoveInstallation(info);
+        for (const std::string& file : kept)
+            EXPECT_TRUE(Exists(file)) << file;
+        std::string canonical;
+        bool viaLink = false;
+        if (shape.real.empty() && CanonicalFolder(real, canonical, viaLink) && !viaLink) {
+            EXPECT_FALSE(Exists(real + bin)) << "the product's own folder inside goes";
+        }
+        EXPECT_TRUE(IsFolder(real));
+        for (const std::string& file : kept)
+            RemoveFile(file);
+        DeleteFolderTree(real + bin);
+        DeleteFolderTree(real + tag + "-inside");
+        if (!parent.empty())
+            DeleteFolderTree(parent + tag + "-beside");
+    }
+}
+TEST(Removal, OwnFolderGoesWholeButNeverThroughALink)
+{
+    // The product's own new folder, with a folder the product made at run
+    // time, goes without a trace; a link inside it goes as a link.
+    Product p;
+    p.Install("bin\\app.exe");
+    CreateFolder(p.inst + "cache");
+    WriteWholeFile(p.inst + "cache\\made-at-run-time.dat", "x");
+    const std::string elsewhere = NewScratchFolder();
+    WriteWholeFile(elsewhere + "precious.txt", "keep");
+    const bool linked = MakeFolderLink(p.inst + "cache\\link", elsewhere);
+    const CUninstallInfo info = p.Record();
+    RemoveInstallation(info);
+    EXPECT_TRUE(Exists(elsewhere + "precious.txt"));
+    // Wine shows a host link as one but cannot remove it: it then stays,
+    // and so does the folder that holds it.
+    if (!IsLink(p.inst + "cache\\link")) {
+        EXPECT_FALSE(Exists(p.root + "inst"));
+    }
+
+    // The same folder recorded without the key (an earlier installer), or
+    // reached through a link: only the product's files go.
+    for (bool throughLink : {false, true}) {
+        if (throughLink && !linked)
+            continue;  // no links on this machine
+        Product q;
+        q.Install("bin\\app.exe");
+        WriteWholeFile(q.inst + "made-at-run-time.dat", "x");
+        CreateFolder(q.inst + "cache");
+        WriteWholeFile(q.inst + "cache\\kept.dat", "x");
+        const std::string link = q.root + "via";
+        if (throughLink) {
+            ASSERT_TRUE(MakeFolderLink(link, q.inst));
+            q.inst = link + "\\";
+            q.setup.m_strInstallDir = q.inst;
+        }
+        q.setup.m_bInstallDirCreated = throughLink;
+        RemoveInstallation(q.Record());
+        EXPECT_FALSE(Exists(q.root + "inst\\bin\\app.exe"));
+        EXPECT_TRUE(Exists(q.root + "inst\\cache\\kept.dat"));
+        EXPECT_TRUE(Exists(q.root + "inst\\made-at-run-time.dat"));
+        if (throughLink)
+            RemoveFolder(link);
+    }
+    if (!linked)
+        GTEST_SKIP() << "no folder links here";
+}
+
+TEST(Removal, FolderTypedWithoutItsBackslashIsInstalledAndRemovedWhole)
+{
+    Product p;
+    const std::string typed = p.root + "typed/Acme  ";  // a slash and blanks, no trailing backslash
+    ASSERT_EQ(p.setup.CommitInstallFolder(typed), CSetupInfo::FolderCommit::Committed);
+    EXPECT_EQ(p.setup.m_strInstallDir, p.root + "typed\\Acme\\");
+    EXPECT_TRUE(p.setup.m_bInstallDirCreated);
+    EXPECT_TRUE(IsFolder(p.setup.m_strInstallDir));
+    // Committed again after going back: the folder it made is still its own.
+    ASSERT_EQ(p.setup.CommitInstallFolder(p.setup.m_strInstallDir), CSetupInfo::FolderCommit::Committed);
+    EXPECT_TRUE(p.setup.m_bInstallDirCreated);
+    p.inst = p.setup.m_strInstallDir;
+    p.Install("bin\\app.exe");
+    RemoveInstallation(p.Record());
+    EXPECT_FALSE(Exists(p.root + "typed\\Acme"));
+
+    // Folders it cannot use are refused before anything is made.
+    CSetupInfo other;
+    other.m_strInstallDir = "kept";
+    for (const std::string& bad : {std::string(), std::string("C:\\"), std::string("Acme\\"), std::string("\\\\server\\share\\"),
+                                   p.root + "a:b", p.root + "CON", p.root + "dot.\\x", p.root + "\xA3:x"})
+        EXPECT_EQ(other.CommitInstallFolder(bad), CSetupInfo::FolderCommit::Unusable) << bad;
+    WriteWholeFile(p.root + "file", "a file, no folder");
+    EXPECT_EQ(other.CommitInstallFolder(p.root + "file\\sub"), CSetupInfo::FolderCommit::NotCreated);
+    EXPECT_EQ(other.m_strInstallDir, "kept");
 }

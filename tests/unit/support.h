@@ -34,6 +34,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
 // Makes a file read-only (true) or writable again (false).
 void SetReadOnly(const std::string& path, bool readOnly);
+// A folder link (symbolic link) at link to the folder target; false where
+// the machine cannot make one.
+bool MakeFolderLink(const std::string& link, const std::string& target);
 
 // A receiver of worker progress messages owned by the test's thread: a
 // CNotifyQueue on POSIX, a message-only window on Windows.

@@ -73,7 +73,7 @@ TEST(UninstallRecord, ExactLinesStampAndLauncherBesideTheMainProgram)
     ASSERT_EQ(name, Format("%lu.tmd", static_cast<unsigned long>(f.IdInName())));
     EXPECT_EQ(f.RecordLines(), (std::vector<std::string>{
                                    "[SoftInfo]", "productname=\xB2\xE2\xCA\xD4", "",
-                                   "[InstallInfo]", "InstallDir=" + f.root + "inst\\", "",
+                                   "[InstallInfo]", "InstallDir=" + f.root + "inst\\", "DirCreated=0", "",
                                    "[StartMenu]", "linknum=2", "group_0=Acme|Demo|", "linkname_0=\\Demo.lnk",
                                    "group_1=Acme|", "linkname_1=\\Readme.lnk", "",
                                    "[Desktop]", "linknum=1", "linkname_0=\\Demo.lnk", "",

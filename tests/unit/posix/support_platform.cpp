@@ -41,6 +41,14 @@ void SetReadOnly(const std::string& path, bool readOnly)
     ::chmod(HostPath(path).c_str(), readOnly ? 0444 : 0644);
 }
 
+bool MakeFolderLink(const std::string& link, const std::string& target)
+{
+    std::string host = HostPath(target);
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    return ::symlink(host.c_str(), HostPath(link).c_str()) == 0;
+}
+
 struct CMessageSink::Impl {
     CNotifyQueue queue;
 };

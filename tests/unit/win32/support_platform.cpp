@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include "framework/file.h"
+
 #include <windows.h>
 
 unsigned ScratchSeed() { return static_cast<unsigned>(GetCurrentProcessId()); }
@@ -20,6 +22,48 @@ std::string FromHostPath(const std::string& hostPath)
 void SetReadOnly(const std::string& path, bool readOnly)
 {
     SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+namespace {
+std::string UnixName(const std::string& path)
+{
+    using Fn = char*(CDECL*)(const wchar_t*);
+    const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH];
+    if (fn == nullptr || MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0)
+        return std::string();
+    char* name = fn(wide);
+    if (name == nullptr)
+        return std::string();
+    std::string out(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return out;
+}
+}  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& target)
+{
+    // Allowed without elevation where developer mode is on.
+    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2) != 0 && IsLink(link))
+        return true;
+    // Wine makes no Windows links, but shows a symbolic link of the host as
+    // one, and starts host programs: ln makes it.
+    std::string from = UnixName(target), to = UnixName(link);
+    while (from.size() > 1 && from.back() == '/')
+        from.pop_back();
+    if (from.empty() || to.empty())
+        return false;
+    std::string command = "Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return IsLink(link);
 }
 
 struct CMessageSink::Impl {
