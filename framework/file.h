@@ -16,6 +16,9 @@ public:
         shareDenyNone = 0x0040,
         modeCreate = 0x1000,
         typeBinary = 0x8000,
+        // Creates the file only when there is none yet: the open fails on an
+        // existing one, which tells a new file from a replaced one.
+        modeCreateNew = 0x100000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 
@@ -94,6 +97,8 @@ bool RemoveFolder(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists);
 bool MoveFileTo(const std::string& from, const std::string& to);
+// Clears the read-only attribute of a file.
+bool MakeWritable(const std::string& path);
 
 // Full path of the running program, or "" when it cannot be found.
 std::string GetModulePath();
