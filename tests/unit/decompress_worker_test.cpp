@@ -121,7 +121,7 @@ TEST(DecompressWorker, DamagedSourcesReportAnErrorAndLeaveNoDestination)
     }
     EXPECT_EQ(GetCompressErrorText(kCompressDamaged), "解压时，压缩文件已损坏！");
     EXPECT_EQ(GetCompressErrorText(kCompressOpenSource), "解压时，打开压缩文件错误！");
-    EXPECT_EQ(GetCompressErrorText(8), "");
+    EXPECT_EQ(GetCompressErrorText(9), "");
 }
 
 TEST(DecompressWorker, CancelStopsAfterOneBlockWithoutFinalMessage)

@@ -35,6 +35,23 @@ std::string ReadWholeFile(const std::string& path);
 // Makes a file read-only (true) or writable again (false).
 void SetReadOnly(const std::string& path, bool readOnly);
 
+// Holds a file open against deletion for the object's life, as another
+// program may: on Windows a handle without delete sharing, in the POSIX
+// stand-in the mark it takes for one.
+class CHeldOpen {
+public:
+    explicit CHeldOpen(const std::string& path);
+    ~CHeldOpen();
+    CHeldOpen(const CHeldOpen&) = delete;
+    CHeldOpen& operator=(const CHeldOpen&) = delete;
+    bool Holding() const { return m_holding; }
+
+private:
+    std::string m_path;
+    intptr_t m_handle = 0;
+    bool m_holding = false;
+};
+
 // A receiver of worker progress messages owned by the test's thread: a
 // CNotifyQueue on POSIX, a message-only window on Windows.
 struct PostedMessage {
