@@ -91,7 +91,7 @@ intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* b
         result = kPackWriteFile;
     outFile.Close();
     if (result != 0)
-        RemoveFile(path);
+        DiscardFile(path);
     return result;
 }
 
@@ -160,8 +160,13 @@ unsigned ArchiveThreadProc(void* param)
     }
     const intptr_t result = InstallAll(task, archive, total);
     archive.Close();
-    if (result == kWorkerCancelled)
+    if (result == kWorkerCancelled) {
+        // A cancelled installation has no use for the decoded archive, a
+        // temporary file that may be as large as the product: removing it
+        // here keeps the dialog's thread free while the dialog closes.
+        DiscardFile(task.m_strArchive);
         return 0;
+    }
     if (result != 0) {
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, result);
         return 0;

@@ -73,8 +73,12 @@ unsigned DecompressThreadProc(void* param)
     const intptr_t result = DecodeAll(task, source, dest, total);
     dest.Close();
     source.Close();
-    if (result == kWorkerCancelled)
+    if (result == kWorkerCancelled) {
+        // Nobody will read the half-decoded archive, which may be as large as
+        // the product: it goes here, not on the dialog's thread.
+        DiscardFile(task.m_strDest);
         return 0;
+    }
     if (result != 0) {
         // A half-decoded archive is of no use and must not be taken for a whole one.
         RemoveFile(task.m_strDest);

@@ -171,8 +171,9 @@ void CUpdatedlg::FinishCancel()
     KillTimer(m_hWnd, kStopTimer);
     m_decompressTask.ReleaseThread();
     m_archiveTask.ReleaseThread();
-    // Neither the package nor a decoded archive is of use any more; the
-    // files already installed are taken back by the install sequence.
+    // Neither the package nor a decoded archive is of use any more (a
+    // stopped worker has removed the archive already); the files already
+    // installed are taken back by the install sequence.
     RemoveFile(m_strPackagePath);
     if (!m_decompressTask.m_strDest.empty())
         RemoveFile(m_decompressTask.m_strDest);

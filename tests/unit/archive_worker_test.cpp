@@ -175,6 +175,8 @@ TEST(ArchiveWorker, CancelStopsInsideALargeFileAndRemovesWhatIsNotWhole)
     EXPECT_EQ(x.sink.Drain(), std::vector<PostedMessage>{});
     EXPECT_LE(calls, 8u) << "the worker went on through the file before it looked for the cancel";
     EXPECT_FALSE(CFile().Open(x.base + "big\\big.bin", CFile::modeRead));
+    // The decoded archive is of no use after a cancel either.
+    EXPECT_FALSE(CFile().Open(x.task.m_strArchive, CFile::modeRead));
     EXPECT_TRUE(theSetupInfo.m_arrInstalledFiles.empty());
     EXPECT_TRUE(theSetupInfo.m_arrCreatedFiles.empty());
     // The folder it made is named for the take-back.
