@@ -122,9 +122,13 @@ bool RemoveTemporaryFolder(const std::string& folder)
         return false;
     // The working copy that ran from this folder may take a moment to end
     // after it started the finish run; its program file cannot go before.
+    // Anything else that stays is held by another program (a leftover the
+    // self-extraction let stay), and waiting would not free it.
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (DeleteFolderTree(folder))
             return true;
+        if (!FileExists(folder + "setup.exe"))
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;

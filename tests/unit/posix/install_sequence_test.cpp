@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace {
 struct Sequence {
     std::string temp = NewScratchFolder();
@@ -170,4 +172,27 @@ TEST(InstallSequence, CancelTakesBackWhatTheInstallationMadeAndAnErrorDoesNot)
         // installation too.
         EXPECT_EQ(FileExists(defaults.substr(0, defaults.size() - 5)), !cancel);
     }
+}
+
+TEST(InstallSequence, FinishRunRemovesItsTemporaryFolderAndWaitsOnlyForTheWorkingCopy)
+{
+    const std::string temp = GetTempFolder() + "Tessaramond\\";
+    DeleteFolderTree(temp.substr(0, temp.size() - 1));
+    for (size_t at = temp.find('\\', 3); at != std::string::npos; at = temp.find('\\', at + 1))
+        CreateFolder(temp.substr(0, at));
+    WriteWholeFile(temp + "setup.exe", "MZ");
+    WriteWholeFile(temp + "notes.log", "another program's");
+    EXPECT_FALSE(RemoveTemporaryFolder("C:\\elsewhere\\"));
+    const auto start = std::chrono::steady_clock::now();
+    {
+        // A leftover another program holds stays, and is not waited for.
+        CHeldOpen held(temp + "notes.log");
+        ASSERT_TRUE(held.Holding());
+        EXPECT_FALSE(RemoveTemporaryFolder(temp));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(FileExists(temp + "setup.exe"));
+    EXPECT_TRUE(FileExists(temp + "notes.log"));
+    EXPECT_TRUE(RemoveTemporaryFolder(temp));
+    EXPECT_FALSE(FileExists(temp.substr(0, temp.size() - 1)));
 }
