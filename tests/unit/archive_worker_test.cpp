@@ -160,7 +160,9 @@ TEST(ArchiveWorker, CancelStopsInsideALargeFileAndRemovesWhatIsNotWhole)
     // Asked to stop before it starts, the worker sees the request at the
     // first piece of a 16 MiB file: it reads no further than its first
     // buffer, writes nothing of the file out and removes it again. Counting
-    // the file calls shows how far it went.
+    // the file calls shows how far it went: a handful for opening, the first
+    // buffer and the clean-up, against some 130 for going through the file
+    // in buffers of 256 KiB.
     Install x;
     x.task.m_evCancel.SetEvent();
     uint64_t calls = 0;
@@ -173,7 +175,7 @@ TEST(ArchiveWorker, CancelStopsInsideALargeFileAndRemovesWhatIsNotWhole)
     }
     EXPECT_EQ(x.result, 0u);
     EXPECT_EQ(x.sink.Drain(), std::vector<PostedMessage>{});
-    EXPECT_LE(calls, 8u) << "the worker went on through the file before it looked for the cancel";
+    EXPECT_LE(calls, 20u) << "the worker went on through the file before it looked for the cancel";
     EXPECT_FALSE(CFile().Open(x.base + "big\\big.bin", CFile::modeRead));
     // The decoded archive is of no use after a cancel either.
     EXPECT_FALSE(CFile().Open(x.task.m_strArchive, CFile::modeRead));
