@@ -105,13 +105,19 @@ unsigned SplitThreadProc(void* param)
     CreateFolder(task.m_strTargetFolder);
     const std::string copy = task.m_strTargetFolder + "setup.exe";
     // A working copy of an earlier start may still be ending and hold its
-    // file for a moment; a read-only one is made writable. A copy that
+    // file for a moment; a read-only one is made writable, and a folder of
+    // its name, from which no working copy can run, is removed. A copy that
     // cannot be made is an error: going on would extract the stale copy of
     // another installer.
     bool copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
     for (int attempt = 0; !copied && attempt < 30; ++attempt) {
-        if (attempt == 0)
-            MakeWritable(copy);
+        if (attempt == 0) {
+            CFileFind found;
+            if (found.FindFile(copy) && found.IsDirectory())
+                RemoveLeftover(copy, true);
+            else
+                MakeWritable(copy);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
     }

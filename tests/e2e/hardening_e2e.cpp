@@ -173,7 +173,9 @@ TEST(TemporaryFolder, WhatCannotBeRemovedStopsWithItsNameUnlessNothingReadsIt)
              CreateDirectoryA(TempTarget().c_str(), nullptr);
              CreateDirectoryA((TempTarget() + "\\setup.exe").c_str(), nullptr);
          },
-         "", "解压时，无法删除旧文件：setup.exe！"},
+         "", nullptr},
+        {"a held old working copy", [&] { plant("setup.exe", foreign, false); }, "setup.exe",
+         "解压时，无法删除旧文件：setup.exe！"},
         // Read-only leftovers are made writable and go.
         {"a read-only foreign setup.exe", [&] { plant("setup.exe", foreign, true); }, "", nullptr},
         {"a read-only stale dll.rar", [&] { plant("dll.rar", "foreign", true); }, "", nullptr},
@@ -187,7 +189,7 @@ TEST(TemporaryFolder, WhatCannotBeRemovedStopsWithItsNameUnlessNothingReadsIt)
         c.prepare();
         HANDLE held = INVALID_HANDLE_VALUE;
         if (!c.held.empty()) {
-            held = CreateFileA((TempTarget() + "\\" + c.held).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            held = CreateFileA((TempTarget() + "\\" + c.held).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_NE(held, INVALID_HANDLE_VALUE) << c.name;
         }
