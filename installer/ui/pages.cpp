@@ -123,7 +123,9 @@ void CPage2::CommitFolder()
     char text[4096] = "";
     GetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, text, sizeof text);
     theSetupInfo.m_strInstallDir = text;
-    CreateFolder(theSetupInfo.m_strInstallDir);
+    // Made by this installation: an abandoned one removes it again.
+    if (CreateFolder(theSetupInfo.m_strInstallDir))
+        theSetupInfo.m_arrCreatedFolders.push_back(theSetupInfo.m_strInstallDir);
 }
 
 std::vector<CWizardPage::Line> CPage2::Lines(int H) const
