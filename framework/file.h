@@ -16,6 +16,9 @@ public:
         shareDenyNone = 0x0040,
         modeCreate = 0x1000,
         typeBinary = 0x8000,
+        // Creates the file only when there is none yet: the open fails on an
+        // existing one, which tells a new file from a replaced one.
+        modeCreateNew = 0x100000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 

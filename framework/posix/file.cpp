@@ -26,7 +26,9 @@ bool CFile::Open(const std::string& path, unsigned flags)
         oflags = O_WRONLY;
     if (flags & modeReadWrite)
         oflags = O_RDWR;
-    if (flags & modeCreate)
+    if (flags & modeCreateNew)
+        oflags |= O_CREAT | O_EXCL;
+    else if (flags & modeCreate)
         oflags |= O_CREAT | O_TRUNC;
     int fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -199,14 +201,31 @@ bool IsReadOnly(const std::string& host)
     struct stat st;
     return stat(host.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
 }
+
+// A file with the sticky bit stands for one that another process holds open
+// without delete sharing: DeleteFileA fails on it whatever its attributes.
+bool IsHeldOpen(const std::string& host)
+{
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_ISVTX) != 0;
+}
 }  // namespace
 
 bool RemoveFile(const std::string& path)
 {
     std::string host = HostPath(path);
-    if (host.empty() || FaultInjected() || IsHostFolder(host) || IsReadOnly(host))
+    if (host.empty() || FaultInjected() || IsHostFolder(host) || IsReadOnly(host) || IsHeldOpen(host))
         return false;
     return ::unlink(host.c_str()) == 0;
+}
+
+bool MakeWritable(const std::string& path)
+{
+    const std::string host = HostPath(path);
+    struct stat st;
+    if (host.empty() || FaultInjected() || ::stat(host.c_str(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) != 0 || ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
@@ -247,15 +266,6 @@ bool ReplaceFileWith(const std::string& from, const std::string& to)
         ::close(fd);
     }
     return true;
-}
-
-bool MakeWritable(const std::string& path)
-{
-    std::string host = HostPath(path);
-    struct stat st;
-    if (host.empty() || FaultInjected() || stat(host.c_str(), &st) != 0)
-        return false;
-    return (st.st_mode & S_IWUSR) != 0 || ::chmod(host.c_str(), st.st_mode | S_IWUSR) == 0;
 }
 
 bool IsLink(const std::string& path)

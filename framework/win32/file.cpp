@@ -22,7 +22,7 @@ bool CFile::Open(const std::string& path, unsigned flags)
     if (flags & modeReadWrite)
         access = GENERIC_READ | GENERIC_WRITE;
     DWORD share = (flags & shareDenyNone) ? (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) : 0;
-    DWORD create = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD create = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -124,6 +124,15 @@ bool CreateFolder(const std::string& path) { return !FaultInjected() && CreateDi
 bool RemoveFolder(const std::string& path) { return !FaultInjected() && RemoveDirectoryA(path.c_str()) != 0; }
 bool RemoveFile(const std::string& path) { return !FaultInjected() && DeleteFileA(path.c_str()) != 0; }
 
+bool MakeWritable(const std::string& path)
+{
+    const DWORD attributes = FaultInjected() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    return (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+           SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0;
+}
+
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
     return !FaultInjected() && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
@@ -138,15 +147,6 @@ bool ReplaceFileWith(const std::string& from, const std::string& to)
 {
     return !FaultInjected() &&
            MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool MakeWritable(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (FaultInjected() || attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    return (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-           SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0;
 }
 
 bool IsLink(const std::string& path)

@@ -18,17 +18,18 @@ constexpr size_t kFileBuffer = 256 * 1024;
 // writes the files of a folder together, so the folder of the entry before
 // is remembered: of a new folder only the components beyond the part it
 // shares with that one are created. Failures (mostly: it exists) show when
-// the file is created, which ends the run.
+// the file is created, which ends the run. Every folder it did make is
+// added to made, so that an abandoned installation removes only those.
 class CFolderMaker {
 public:
-    explicit CFolderMaker(const std::string& base) : m_base(base) {}
+    CFolderMaker(const std::string& base, std::vector<std::string>& made) : m_base(base), m_made(made) {}
 
     // Creates base + every folder prefix that ends at a backslash.
     void Make(const std::string& folder)
     {
         if (folder.empty()) {
             if (!m_baseMade)
-                CreateFolder(m_base);
+                Create(m_base);
             m_baseMade = true;
             return;
         }
@@ -40,25 +41,36 @@ public:
             if (m_madeAny && slash < m_last.size() && m_last[slash] == '\\' &&
                 m_last.compare(0, slash, folder, 0, slash) == 0)
                 continue;
-            CreateFolder(m_base + folder.substr(0, slash));
+            Create(m_base + folder.substr(0, slash));
         }
         m_last = folder;
         m_madeAny = true;
     }
 
 private:
+    void Create(const std::string& path)
+    {
+        if (CreateFolder(path))
+            m_made.push_back(path);
+    }
+
     const std::string& m_base;
+    std::vector<std::string>& m_made;
     std::string m_last;
     bool m_madeAny = false;
     bool m_baseMade = false;
 };
 
-// Copies size bytes of the archive into a new file. 0, or an error code; a
-// file that was not written completely is removed again.
-intptr_t WriteEntryFile(CBufferedReader& archive, uint8_t* buffer, const std::string& path, uint32_t size)
+// Copies size bytes of the archive into a new file. 0, kWorkerCancelled, or
+// an error code; a file that was not written completely is removed again.
+// created tells whether the file is new rather than one that was replaced.
+intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* buffer, const std::string& path,
+                        uint32_t size, bool& created)
 {
+    constexpr unsigned kWriteFlags = CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary;
     CFile outFile;
-    if (!outFile.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary))
+    created = outFile.Open(path, CFile::modeCreateNew | kWriteFlags);
+    if (!created && !outFile.Open(path, CFile::modeCreate | kWriteFlags))
         return kPackCreateFile;
     CBufferedWriter out(outFile, buffer, kFileBuffer);
     uint8_t piece[kCopyPiece];
@@ -69,13 +81,17 @@ intptr_t WriteEntryFile(CBufferedReader& archive, uint8_t* buffer, const std::st
             result = kPackDamaged;
         else if (!out.Write(piece, n))
             result = kPackWriteFile;
+        // Looked for with every piece, so that a cancel does not wait for
+        // the rest of a large file.
+        else if (task.CancelRequested())
+            result = kWorkerCancelled;
         left -= n;
     }
     if (result == 0 && !out.Flush())
         result = kPackWriteFile;
     outFile.Close();
     if (result != 0)
-        RemoveFile(path);
+        DiscardFile(path);
     return result;
 }
 
@@ -84,7 +100,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
     CSetupInfo& setup = theSetupInfo;
     std::vector<uint8_t> buffers(2 * kFileBuffer);
     CBufferedReader archive(archiveFile, buffers.data(), kFileBuffer);
-    CFolderMaker folders(setup.m_strInstallDir);
+    CFolderMaker folders(setup.m_strInstallDir, setup.m_arrCreatedFolders);
     uint8_t header[kMaxRecordSize];
     uint64_t consumed = 0;
     unsigned last = 0;
@@ -108,14 +124,20 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
             return kPackDamaged;
 
         folders.Make(entry.m_strFolder);
-        if (intptr_t error = WriteEntryFile(archive, buffers.data() + kFileBuffer,
-                                            setup.m_strInstallDir + entry.m_strFolder + entry.m_strName, entry.m_nSize))
+        bool created = false;
+        if (intptr_t error = WriteEntryFile(task, archive, buffers.data() + kFileBuffer,
+                                            setup.m_strInstallDir + entry.m_strFolder + entry.m_strName, entry.m_nSize,
+                                            created))
             return error;
+        // A whole file is listed even when the cancel comes right after it:
+        // what is listed is what an abandoned installation takes back.
+        setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
+        if (created)
+            setup.m_arrCreatedFiles.push_back(setup.m_arrInstalledFiles.back());
         consumed += entry.m_nSize;
         task.PostPercent(WM_ARCHIVE_PROGRESS, consumed, total, last);
         if (task.CancelRequested())
             return kWorkerCancelled;
-        setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
     }
     return 0;
 }
@@ -138,8 +160,13 @@ unsigned ArchiveThreadProc(void* param)
     }
     const intptr_t result = InstallAll(task, archive, total);
     archive.Close();
-    if (result == kWorkerCancelled)
+    if (result == kWorkerCancelled) {
+        // A cancelled installation has no use for the decoded archive, a
+        // temporary file that may be as large as the product: removing it
+        // here keeps the dialog's thread free while the dialog closes.
+        DiscardFile(task.m_strArchive);
         return 0;
+    }
     if (result != 0) {
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, result);
         return 0;

@@ -2,6 +2,7 @@
 
 #include "framework/buffered_file.h"
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "installer/core/block_decoder.h"
 
 #include <vector>
@@ -72,8 +73,12 @@ unsigned DecompressThreadProc(void* param)
     const intptr_t result = DecodeAll(task, source, dest, total);
     dest.Close();
     source.Close();
-    if (result == kWorkerCancelled)
+    if (result == kWorkerCancelled) {
+        // Nobody will read the half-decoded archive, which may be as large as
+        // the product: it goes here, not on the dialog's thread.
+        DiscardFile(task.m_strDest);
         return 0;
+    }
     if (result != 0) {
         // A half-decoded archive is of no use and must not be taken for a whole one.
         RemoveFile(task.m_strDest);
@@ -95,6 +100,23 @@ std::string GetCompressErrorText(intptr_t code)
     case 5: return "压缩时，打开压缩文件错误！";
     case 6: return "解压时，压缩文件已损坏！";
     case 7: return "解压时，写入目标文件错误！";
+    case 8: return "解压时，无法删除旧文件！";
     default: return "";
     }
+}
+
+std::string GetLeftoverText(const std::string& name, size_t maxChars)
+{
+    // Cut between whole characters of the code page: the starts of the kept
+    // head and tail characters.
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < name.size(); i += IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size() ? 2 : 1)
+        starts.push_back(i);
+    std::string shown = name;
+    if (starts.size() > maxChars) {
+        const size_t keep = maxChars > 3 ? maxChars - 3 : 0;
+        const size_t head = (keep + 1) / 2, tail = keep - head;
+        shown = name.substr(0, starts[head]) + "..." + name.substr(tail == 0 ? name.size() : starts[starts.size() - tail]);
+    }
+    return "解压时，无法删除旧文件：" + shown + "！";
 }

@@ -14,6 +14,7 @@ enum CompressError : intptr_t {
     // 3 to 5 name failures of the compressing side; no worker posts them.
     kCompressDamaged = 6,     // a block that does not decode, is too long, or is cut off
     kCompressWriteDest = 7,   // the decoded bytes could not be written
+    kCompressLeftover = 8,    // the self-extraction met a leftover it cannot remove
 };
 
 class CDecompressTask : public CWorkerTask {
@@ -27,3 +28,6 @@ CWinThread* StartDecompressThread(CDecompressTask& task);
 // param is a CDecompressTask*. 1 after success, 0 after a failure or a cancel.
 unsigned DecompressThreadProc(void* param);
 std::string GetCompressErrorText(intptr_t code);
+// The text of kCompressLeftover naming what is in the way; a name of more
+// than maxChars characters keeps its beginning and its end around "...".
+std::string GetLeftoverText(const std::string& name, size_t maxChars);

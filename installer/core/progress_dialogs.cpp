@@ -2,6 +2,7 @@
 
 #include "common/shell.h"
 #include "framework/file.h"
+#include "framework/ui/subclass.h"
 #include "installer/setup/setup_info.h"
 #include "resources/resource.h"
 
@@ -9,6 +10,32 @@
 
 namespace {
 constexpr UINT_PTR kStartTimer = 10001;
+// Polls for the end of a worker that was asked to stop.
+constexpr UINT_PTR kStopTimer = 10002;
+constexpr UINT kStopPollMs = 20;
+
+// The text naming a leftover, its name shortened until the text fits on the
+// one line of the message control in the control's font.
+std::string FittedLeftoverText(HWND control, const std::string& name)
+{
+    RECT box{};
+    GetClientRect(control, &box);
+    std::string text = GetLeftoverText(name, name.size());
+    HDC dc = GetDC(control);
+    if (dc == nullptr)
+        return text;
+    {
+        CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        for (size_t chars = name.size(); chars > 0; --chars) {
+            text = GetLeftoverText(name, chars);
+            SIZE size{};
+            if (GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx <= box.right)
+                break;
+        }
+    }
+    ReleaseDC(control, dc);
+    return text;
+}
 }
 
 CProgressDialog::CProgressDialog() : CDialog(IDD_PROGRESS) {}
@@ -91,7 +118,9 @@ void CSplitdlg::OnSplitProgress(WPARAM wParam, LPARAM lParam)
     case kProgressError:
         m_bWorking = false;
         m_task.ReleaseThread();
-        ShowError(GetCompressErrorText(lParam), "初始化向导错误");
+        ShowError(lParam == kCompressLeftover ? FittedLeftoverText(Item(IDC_PROGRESS_MESSAGE), m_task.m_strLeftover)
+                                              : GetCompressErrorText(lParam),
+                  "初始化向导错误");
         break;
     case kProgressPosition:
         SetProgress(lParam);
@@ -111,28 +140,57 @@ CUpdatedlg::CUpdatedlg(const std::string& path) : m_strPackagePath(path) {}
 
 void CUpdatedlg::OnCancel()
 {
-    // Escape while a worker runs stops it through its cancel event and waits
-    // for it, so no task is freed under a running worker; the files written
-    // so far stay, as after an error.
-    const bool decompressing = m_decompressTask.m_pThread && m_decompressTask.m_pThread->IsRunning();
-    const bool installing = m_archiveTask.m_pThread && m_archiveTask.m_pThread->IsRunning();
-    if (decompressing)
-        m_decompressTask.m_evCancel.SetEvent();
-    if (installing)
-        m_archiveTask.m_evCancel.SetEvent();
+    // After an error the work has ended and Close only closes.
+    if (m_bFailed) {
+        CDialog::OnCancel();
+        return;
+    }
+    if (m_bCancelled)
+        return;
+    // The running worker is asked to stop and the dialog waits for its end
+    // from a timer, not by blocking: the window keeps answering meanwhile.
+    // A stopped worker posts nothing more.
+    m_bCancelled = true;
+    KillTimer(m_hWnd, kStartTimer);
+    m_decompressTask.m_evCancel.SetEvent();
+    m_archiveTask.m_evCancel.SetEvent();
+    SetTimer(m_hWnd, kStopTimer, kStopPollMs, nullptr);
+    FinishCancel();
+}
+
+bool CUpdatedlg::WorkerRunning() const
+{
+    return (m_decompressTask.m_pThread && m_decompressTask.m_pThread->IsRunning()) ||
+           (m_archiveTask.m_pThread && m_archiveTask.m_pThread->IsRunning());
+}
+
+void CUpdatedlg::FinishCancel()
+{
+    if (WorkerRunning())
+        return;
+    KillTimer(m_hWnd, kStopTimer);
     m_decompressTask.ReleaseThread();
     m_archiveTask.ReleaseThread();
-    if (decompressing) {
-        RemoveFile(m_strPackagePath);
+    // Neither the package nor a decoded archive is of use any more (a
+    // stopped worker has removed the archive already); the files already
+    // installed are taken back by the install sequence.
+    RemoveFile(m_strPackagePath);
+    if (!m_decompressTask.m_strDest.empty())
         RemoveFile(m_decompressTask.m_strDest);
-    }
-    if (installing)
-        RemoveFile(m_archiveTask.m_strArchive);
     CDialog::OnCancel();
 }
 
 bool CUpdatedlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (m_bCancelled) {
+        // What a worker posted before it saw the request is of no matter now.
+        if (message == WM_TIMER && wParam == kStopTimer)
+            FinishCancel();
+        if (message != WM_TIMER && message != WM_DECOMPRESS_PROGRESS && message != WM_ARCHIVE_PROGRESS)
+            return false;
+        result = 0;
+        return true;
+    }
     if (IsStartTimer(message, wParam)) {
         SetCaption("正在解压文件,请等待...");
         SetProgress(0);
@@ -159,6 +217,7 @@ void CUpdatedlg::OnDecompressProgress(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
     case kProgressError:
+        m_bFailed = true;
         m_decompressTask.ReleaseThread();
         ShowError(GetCompressErrorText(lParam), "解压文件错误");
         RemoveFile(m_strPackagePath);
@@ -184,6 +243,7 @@ void CUpdatedlg::OnArchiveProgress(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
     case kProgressError:
+        m_bFailed = true;
         m_archiveTask.ReleaseThread();
         ShowError(GetPackErrorText(lParam), "安装文件错误");
         RemoveFile(m_archiveTask.m_strArchive);

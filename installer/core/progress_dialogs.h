@@ -44,6 +44,9 @@ private:
 class CUpdatedlg : public CProgressDialog {
 public:
     explicit CUpdatedlg(const std::string& path);
+    // True when the dialog ended because the user cancelled the work, not
+    // because an error was shown and closed.
+    bool Cancelled() const { return m_bCancelled; }
 
 protected:
     void OnCancel() override;
@@ -52,8 +55,13 @@ protected:
 private:
     void OnDecompressProgress(WPARAM wParam, LPARAM lParam);
     void OnArchiveProgress(WPARAM wParam, LPARAM lParam);
+    bool WorkerRunning() const;
+    // Ends the dialog once the stopped worker has ended.
+    void FinishCancel();
 
     std::string m_strPackagePath;
     CArchiveTask m_archiveTask;
     CDecompressTask m_decompressTask;
+    bool m_bFailed = false;
+    bool m_bCancelled = false;
 };

@@ -13,27 +13,79 @@
 
 CWinThread* StartSplitThread(CSplitTask& task) { return StartWorker(task, SplitThreadProc); }
 
-bool ClearStaleItems(const std::string& folder, const std::string& keep)
+namespace {
+// What the working run and the finish run open in their folder, whatever the
+// package holds, and the working copy itself.
+const char* const kFixedNames[] = {"setup.exe",   "data.rar",          "dll.rar",      "install.tmd",
+                                   "license.txt", "untessaramond.exe", "uninstall.exe"};
+// Extensions of what the loader takes from a program's own folder by name:
+// DLLs imported or loaded without a path, drivers, controls, IMEs.
+const char* const kModuleExtensions[] = {".dll", ".drv", ".ocx", ".cpl", ".ax", ".acm", ".ime", ".tsp"};
+
+bool EndsWith(const std::string& text, const std::string& end)
 {
-    for (int pass = 0; pass < 2; ++pass) {
-        bool clean = true;
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Removes a file, or a folder with everything below it, taking the read-only
+// attribute off what refuses to go. True when nothing of it is left.
+bool RemoveLeftover(const std::string& path, bool isFolder)
+{
+    if (!isFolder)
+        return RemoveFile(path) || (MakeWritable(path) && RemoveFile(path));
+    // An empty folder goes at once, and so does a junction or folder link,
+    // which is never walked: its contents are somewhere else.
+    if (RemoveFolder(path))
+        return true;
+    {
         CFileFind finder;
-        for (bool more = finder.FindFile(folder + "*.*"); more; more = finder.FindNext()) {
-            if (finder.IsDots() || MbLowerAscii(finder.GetFileName()) == MbLowerAscii(keep))
-                continue;
-            clean = false;
-            if (pass == 0) {
-                const std::string path = folder + finder.GetFileName();
-                if (finder.IsDirectory())
-                    DeleteFolderTree(path);
-                else
-                    RemoveFile(path);
-            }
+        for (bool more = finder.FindFile(path + "\\*.*"); more; more = finder.FindNext()) {
+            if (!finder.IsDots())
+                RemoveLeftover(path + "\\" + finder.GetFileName(), finder.IsDirectory());
         }
-        if (clean)
-            return true;
+    }  // the search is closed before the folder itself goes
+    return RemoveFolder(path) || (MakeWritable(path) && RemoveFolder(path));
+}
+}  // namespace
+
+bool IsHarmlessLeftover(const std::string& name, const std::vector<std::string>& itemNames)
+{
+    const std::string lower = MbLowerAscii(name);
+    for (const char* fixed : kFixedNames) {
+        if (lower == fixed)
+            return false;
     }
-    return false;
+    for (const std::string& item : itemNames) {
+        if (lower == MbLowerAscii(item))
+            return false;
+    }
+    // "setup.exe.local" and "setup.exe.manifest" tell the loader where the
+    // working copy's DLLs come from.
+    if (lower.compare(0, 10, "setup.exe.") == 0)
+        return false;
+    for (const char* extension : kModuleExtensions) {
+        if (EndsWith(lower, extension))
+            return false;
+    }
+    return true;
+}
+
+std::string ClearStaleItems(const std::string& folder, const std::string& keep,
+                            const std::vector<std::string>& itemNames)
+{
+    std::string blocking;
+    CFileFind finder;
+    for (bool more = finder.FindFile(folder + "*.*"); more; more = finder.FindNext()) {
+        const std::string name = finder.GetFileName();
+        if (finder.IsDots() || MbLowerAscii(name) == MbLowerAscii(keep))
+            continue;
+        // One that another program holds open cannot go; it may stay when
+        // nothing of this package would read it.
+        if (!RemoveLeftover(folder + name, finder.IsDirectory()) && blocking.empty() &&
+            !IsHarmlessLeftover(name, itemNames))
+            blocking = name;
+    }
+    return blocking;
 }
 
 unsigned SplitThreadProc(void* param)
@@ -45,25 +97,33 @@ unsigned SplitThreadProc(void* param)
     };
     auto progress = [&](int position) { task.Post(WM_SPLIT_PROGRESS, kProgressPosition, position); };
 
+    auto leftover = [&](const std::string& name) {
+        task.m_strLeftover = name;
+        return error(kCompressLeftover);
+    };
+
     CreateFolder(task.m_strTargetFolder);
     const std::string copy = task.m_strTargetFolder + "setup.exe";
     // A working copy of an earlier start may still be ending and hold its
-    // file for a moment. A copy that cannot be made is an error: going on
-    // would extract the stale copy of another installer.
+    // file for a moment; a read-only one is made writable, and a folder of
+    // its name, from which no working copy can run, is removed. A copy that
+    // cannot be made is an error: going on would extract the stale copy of
+    // another installer.
     bool copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
     for (int attempt = 0; !copied && attempt < 30; ++attempt) {
+        if (attempt == 0) {
+            CFileFind found;
+            if (found.FindFile(copy) && found.IsDirectory())
+                RemoveLeftover(copy, true);
+            else
+                MakeWritable(copy);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
     }
     if (!copied)
-        return error(kCompressOpenSource);
-    // The folder's name is fixed, so it may hold items of an earlier run,
-    // perhaps of another product: a "dll.rar" or an uninstaller this package
-    // does not carry would be taken for its own. The fresh copy shows that no
-    // working copy runs from here any more; everything else goes, and what
-    // cannot go stops the extraction.
-    if (!ClearStaleItems(task.m_strTargetFolder, "setup.exe"))
-        return error(kCompressCreateDest);
+        return FileExists(copy) && FileExists(task.m_strSourceInstaller) ? leftover("setup.exe")
+                                                                          : error(kCompressOpenSource);
 
     ItemDirectory directory;
     {
@@ -94,6 +154,18 @@ unsigned SplitThreadProc(void* param)
         if (imageEnd != 0 && (exact ? imageEnd != room : imageEnd > room))
             return error(kCompressDamaged);
     }
+    // The folder's name is fixed, so it may hold items of an earlier run,
+    // perhaps of another product: a "dll.rar" or an uninstaller this package
+    // does not carry would be taken for its own. The fresh copy shows that no
+    // working copy runs from here any more; everything else goes, and what
+    // cannot go and would be read stops the extraction with its name.
+    std::vector<std::string> itemNames;
+    for (const CPackEntry& entry : directory.entries)
+        itemNames.push_back(entry.m_strName);
+    const std::string blocking = ClearStaleItems(task.m_strTargetFolder, "setup.exe", itemNames);
+    if (!blocking.empty())
+        return leftover(blocking);
+
     int position = 10;
     progress(position);
     for (size_t i = 0; i < directory.entries.size(); ++i) {

@@ -7,17 +7,28 @@
 
 #include <string>
 
+#include <vector>
+
 class CSplitTask : public CWorkerTask {
 public:
     std::string m_strSourceInstaller;
     std::string m_strTargetFolder;  // with trailing backslash
+    // With the error kCompressLeftover: the name of what is in the way.
+    std::string m_strLeftover;
 };
 
 CWinThread* StartSplitThread(CSplitTask& task);
 // Removes every file and folder of the folder (trailing backslash) except the
-// one named keep (compared without regard to ASCII case). False when
-// anything else is left, read-only files among them.
-bool ClearStaleItems(const std::string& folder, const std::string& keep);
+// one named keep (names compare without regard to ASCII case), read-only ones
+// too. Returns the name of the first leftover that stayed although this
+// package would read or write it (itemNames: the items it extracts); "" when
+// nothing stayed or only harmless leftovers did.
+std::string ClearStaleItems(const std::string& folder, const std::string& keep,
+                            const std::vector<std::string>& itemNames);
+// True when a leftover of this name, beside a working copy that extracts
+// itemNames, is never read: no item, no file the installer's runs open in
+// their folder, nothing the loader takes from a program's folder.
+bool IsHarmlessLeftover(const std::string& name, const std::vector<std::string>& itemNames);
 // param is a CSplitTask*. 1 after success, 0 after a failure. Errors carry
 // the codes of GetCompressErrorText.
 unsigned SplitThreadProc(void* param);

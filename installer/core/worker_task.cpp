@@ -1,5 +1,7 @@
 #include "installer/core/worker_task.h"
 
+#include "framework/file.h"
+
 void CWorkerTask::Reset()
 {
     m_hNotifyWnd = nullptr;
@@ -16,4 +18,20 @@ void CWorkerTask::PostPercent(unsigned message, uint64_t done, uint64_t total, u
         Post(message, kProgressPosition, percent);
         last = percent;
     }
+}
+
+void DiscardFile(const std::string& path)
+{
+    constexpr uint64_t kStep = 16u << 20;
+    {
+        CFile file;
+        if (file.Open(path, CFile::modeReadWrite | CFile::shareDenyNone)) {
+            for (uint64_t length = file.GetLength(); length > 0;) {
+                length = length > kStep ? length - kStep : 0;
+                if (!file.SetLength(length))
+                    break;
+            }
+        }
+    }
+    RemoveFile(path);
 }

@@ -5,6 +5,7 @@
 #include "framework/thread.h"
 
 #include <memory>
+#include <string>
 
 // wParam of a progress message: lParam is an error code, a new 0-100
 // position, or 0 when the work is done.
@@ -36,6 +37,13 @@ public:
 
 // What a worker's inner loop returns when it stopped on the cancel event.
 constexpr intptr_t kWorkerCancelled = -1;
+
+// Removes a file a worker made and nobody will read, emptying it from its
+// end in steps first. Under Wine the one server process that every
+// program's windows wait on cuts a file's length and removes files; a file
+// of gigabytes cut or removed at once stalls every window for as long,
+// while between the steps they get their turn.
+void DiscardFile(const std::string& path);
 
 // Starts proc on the task (passed as its own type) and keeps the thread in it.
 template <class Task>

@@ -13,8 +13,11 @@ void CSetupInfo::CreateDefaultFolders()
 {
     // Always under Program Files from the descriptor's folder, whatever the
     // user chose: each level up to the last backslash.
-    for (size_t at = MbFind(m_strFolder, '\\'); at != npos; at = MbFind(m_strFolder, '\\', at + 1))
-        CreateFolder(m_strProgramFilesDir + m_strFolder.substr(0, at));
+    for (size_t at = MbFind(m_strFolder, '\\'); at != npos; at = MbFind(m_strFolder, '\\', at + 1)) {
+        const std::string folder = m_strProgramFilesDir + m_strFolder.substr(0, at);
+        if (CreateFolder(folder))
+            m_arrCreatedFolders.push_back(folder);
+    }
 }
 
 std::string FailedOutcome(const CSetupInfo& setup, const std::string& tempFolder)
@@ -55,8 +58,14 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
                         const PackageInstaller& installPackage)
 {
     setup.CreateDefaultFolders();
-    if (!installPackage(packageFolder + "data.rar") ||
-        (setup.m_bSystemDll != 0 && !installPackage(packageFolder + "dll.rar"))) {
+    PackageResult result = installPackage(packageFolder + "data.rar");
+    if (result == PackageResult::Installed && setup.m_bSystemDll != 0)
+        result = installPackage(packageFolder + "dll.rar");
+    if (result != PackageResult::Installed) {
+        // A user who cancels expects nothing left behind; after an error
+        // the files stay as the message left them.
+        if (result == PackageResult::Cancelled)
+            TakeBackInstallation(setup);
         HandOff(setup, FailedOutcome(setup, packageFolder));
         return false;
     }
@@ -80,6 +89,19 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
     return true;
 }
 
+void TakeBackInstallation(CSetupInfo& setup)
+{
+    for (size_t i = setup.m_arrCreatedFiles.size(); i-- > 0;)
+        RemoveFile(setup.m_strInstallDir + setup.m_arrCreatedFiles[i]);
+    // A folder is made after the one it lies in, so the reverse order empties
+    // the inner ones first; one that still holds anything stays.
+    for (size_t i = setup.m_arrCreatedFolders.size(); i-- > 0;)
+        RemoveFolder(setup.m_arrCreatedFolders[i]);
+    setup.m_arrCreatedFiles.clear();
+    setup.m_arrCreatedFolders.clear();
+    setup.m_arrInstalledFiles.clear();
+}
+
 bool IsOwnTemporaryFolder(const std::string& folder)
 {
     const std::string own = GetTempFolder() + "Tessaramond\\";
@@ -100,9 +122,13 @@ bool RemoveTemporaryFolder(const std::string& folder)
         return false;
     // The working copy that ran from this folder may take a moment to end
     // after it started the finish run; its program file cannot go before.
+    // Anything else that stays is held by another program (a leftover the
+    // self-extraction let stay), and waiting would not free it.
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (DeleteFolderTree(folder))
             return true;
+        if (!FileExists(folder + "setup.exe"))
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;

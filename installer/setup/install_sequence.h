@@ -14,14 +14,22 @@ struct InstallChoices {
     bool runAfter = true;
 };
 
-// Installs one package file; false when it was cancelled or failed.
-using PackageInstaller = std::function<bool(const std::string& packagePath)>;
+// How the installation of one package file ended: every file written, an
+// error the user has seen, or the user's cancel.
+enum class PackageResult { Installed, Failed, Cancelled };
+using PackageInstaller = std::function<PackageResult(const std::string& packagePath)>;
 
 // Runs the sequence with the packages in packageFolder (the working copy's
 // folder, which is also sent as the temporary folder) and starts the shipped
-// installer with the outcome. True when it ran to its end (outcome 2).
+// installer with the outcome. True when it ran to its end (outcome 2). A
+// cancelled package takes the whole installation back before the hand-off.
 bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const std::string& packageFolder,
                         const PackageInstaller& installPackage);
+
+// Removes what the installation made so far where nothing was before: the
+// files it created, then the folders it created that are empty again, the
+// deepest first. Files it replaced and folders that were there stay.
+void TakeBackInstallation(CSetupInfo& setup);
 
 // The outcome command lines of a failed and of a completed installation.
 std::string FailedOutcome(const CSetupInfo& setup, const std::string& tempFolder);

@@ -30,8 +30,12 @@ CSetupInfo::FolderCommit CSetupInfo::CommitInstallFolder(const std::string& show
     if (!IsLocalFolder(folder) || folder.size() <= 3)
         return FolderCommit::Unusable;
     m_bInstallDirCreated = !IsFolder(folder) || IsFolderEmpty(folder);
-    for (size_t at = MbFind(folder, '\\', 3); at != npos; at = MbFind(folder, '\\', at + 1))
-        CreateFolder(folder.substr(0, at));
+    // Each level made here is taken away again by an abandoned installation.
+    for (size_t at = MbFind(folder, '\\', 3); at != npos; at = MbFind(folder, '\\', at + 1)) {
+        const std::string level = folder.substr(0, at);
+        if (!IsFolder(level) && CreateFolder(level))
+            m_arrCreatedFolders.push_back(level);
+    }
     if (!IsFolder(folder))
         return FolderCommit::NotCreated;
     m_strInstallDir = folder;

@@ -48,6 +48,12 @@ public:
     std::vector<std::string> m_arrDesktopPrograms;
     std::vector<std::string> m_arrDesktopLinks;
     std::vector<std::string> m_arrInstalledFiles;
+    // What this installation made where nothing was before, so that an
+    // abandoned installation can be taken back without touching anything
+    // else: files relative to the install folder, and folders (full paths)
+    // in the order they were made.
+    std::vector<std::string> m_arrCreatedFiles;
+    std::vector<std::string> m_arrCreatedFolders;
     std::string m_strProgramFilesDir;
     std::string m_strInstallDir;
     // The install folder was missing or empty when the folder page took it:

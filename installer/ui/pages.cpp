@@ -185,9 +185,13 @@ BOOL CPage3::RunInstall()
 {
     const InstallChoices choices{m_chkStartMenu.m_bChecked != 0, m_chkDesktop.m_bChecked != 0,
                                  m_chkRunAfter.m_bChecked != 0};
-    const bool completed = RunInstallSequence(theSetupInfo, choices, GetModuleFolder(), [](const std::string& package) {
+    // The frame owns the progress dialogs, so it is disabled while they run.
+    HWND frame = GetAncestor(m_hWnd, GA_ROOT);
+    const bool completed = RunInstallSequence(theSetupInfo, choices, GetModuleFolder(), [frame](const std::string& package) {
         CUpdatedlg dialog(package);
-        return dialog.DoModal() != IDCANCEL;
+        if (dialog.DoModal(frame) != IDCANCEL)
+            return PackageResult::Installed;
+        return dialog.Cancelled() ? PackageResult::Cancelled : PackageResult::Failed;
     });
     ShowWindow(m_hWnd, SW_HIDE);
     return completed;

@@ -80,6 +80,12 @@ void CInstallDlg::SetNextLabel(const char* label) const { SetItemText(IDC_FRAME_
 
 void CInstallDlg::OnCommand(int id, int code)
 {
+    // While the installation runs the frame is disabled as the owner of its
+    // progress dialogs, but a click or command can still be sent to it: it
+    // must neither start the sequence again nor, through the cancel
+    // question, start the finish run that removes the running copy's folder.
+    if (m_bInstalling)
+        return;
     if (id == IDC_FRAME_NEXT && code == BN_CLICKED)
         OnNext();
     else if (id == IDC_FRAME_BACK && code == BN_CLICKED)
@@ -110,6 +116,7 @@ void CInstallDlg::OnNext()
         m_tabPages.SelectPage(kOptions);
         break;
     case kOptions:
+        m_bInstalling = true;
         m_page3.RunInstall();
         EndDialog(IDOK);
         break;
@@ -143,6 +150,8 @@ void CInstallDlg::OnBack()
 
 void CInstallDlg::OnCancel()
 {
+    if (m_bInstalling)
+        return;
     COutDlg confirm;
     if (confirm.DoModal(m_hWnd) != 2)
         return;

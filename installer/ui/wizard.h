@@ -42,4 +42,6 @@ private:
     CPage3 m_page3;
     CPage4 m_page4;
     int m_bFinishMode;
+    // From "安装" until the frame ends: every command is ignored.
+    bool m_bInstalling = false;
 };

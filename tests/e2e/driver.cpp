@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <winternl.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -276,6 +278,33 @@ DWORD WindowProcess(HWND window)
     return pid;
 }
 
+std::string ProcessCommandLine(DWORD processId)
+{
+    // Read from the process's own block: its parameters hold the command line.
+    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    std::wstring wide;
+    PROCESS_BASIC_INFORMATION basic{};
+    PEB peb{};
+    RTL_USER_PROCESS_PARAMETERS parameters{};
+    if (query && process && query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) >= 0 &&
+        ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+        ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr)) {
+        wide.resize(parameters.CommandLine.Length / sizeof(wchar_t));
+        if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, wide.data(), wide.size() * sizeof(wchar_t), nullptr))
+            wide.clear();
+    }
+    if (process)
+        CloseHandle(process);
+    const int chars = static_cast<int>(wide.size());
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
 void TerminateOwner(HWND window)
 {
     DWORD pid = 0;
@@ -335,6 +364,22 @@ bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeout
         if (GetTickCount() - start >= timeoutMs)
             return false;
     }
+}
+
+HWND StartInstalling(const std::string& shipped, const std::string& product)
+{
+    constexpr int kNext = 1013;
+    Process run(shipped, "");
+    HWND wizard = WaitForCaption(product + " 安装", 60000, kNext, "下一步");
+    if (!wizard)
+        return nullptr;
+    for (const char* label : {"同意", "下一步", "安装"}) {
+        ClickButton(wizard, kNext);
+        if (!WaitForItemText(wizard, kNext, label, 10000))
+            return nullptr;
+    }
+    ClickButton(wizard, kNext);
+    return wizard;
 }
 
 CHoldStill::CHoldStill(HWND window)

@@ -63,6 +63,9 @@ bool ItemVisible(HWND dialog, int id);
 bool ItemEnabled(HWND dialog, int id);
 // The process that owns a window.
 DWORD WindowProcess(HWND window);
+// The command line a running process was started with, in the code page of
+// the programs; "" when it cannot be read.
+std::string ProcessCommandLine(DWORD processId);
 // Ends the process that owns a window.
 void TerminateOwner(HWND window);
 // Waits until the window is gone.
@@ -76,6 +79,10 @@ void ClickButton(HWND dialog, int id);
 // Waits until the dialog's item shows the text (a wizard's Next button its
 // label); false when it did not within timeoutMs.
 bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs, DWORD pollMs = 50);
+
+// Starts a shipped installer, walks its wizard to the options page and
+// presses "安装"; returns the wizard, or nullptr when a page did not come.
+HWND StartInstalling(const std::string& shipped, const std::string& product);
 
 // Keeps the thread that owns a window suspended for the object's life, so
 // that a window on screen for a moment only (a splash, a progress dialog)

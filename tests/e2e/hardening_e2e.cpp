@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace e2e;
 
@@ -37,7 +38,8 @@ enum class Ending { SetupError, ExtractError, Wizard, Nothing };
 // Starts a shipped installer and sees what it comes to: the setup error box,
 // the extraction error, or the working copy's wizard (which is then ended).
 // The texts of an error are returned in texts.
-Ending StartShipped(const std::string& path, std::vector<std::string>* texts = nullptr, DWORD* exitCode = nullptr)
+Ending StartShipped(const std::string& path, std::vector<std::string>* texts = nullptr, DWORD* exitCode = nullptr,
+                    const char* errorScreenshot = nullptr)
 {
     Process run(path, "");
     if (!run.Started())
@@ -55,6 +57,8 @@ Ending StartShipped(const std::string& path, std::vector<std::string>* texts = n
                 }
                 if (texts)
                     *texts = shown;
+                if (errorScreenshot)
+                    SaveScreenshot(errorScreenshot);
                 ClickButton(box, 1019);
             } else if (std::find(shown.begin(), shown.end(), "Tessaramond:setup Error!") != shown.end()) {
                 ending = Ending::SetupError;
@@ -144,55 +148,77 @@ TEST(DllPlanting, ProgramsBesidePlantedDllsLoadNoneOfThem)
     ClearTempTarget();
 }
 
-TEST(TemporaryFolder, WhatIsInThePlaceOfTheFolderOrTheCopyStopsWithAnError)
+TEST(TemporaryFolder, WhatCannotBeRemovedStopsWithItsNameUnlessNothingReadsIt)
 {
     const std::string shipped = NewFolder() + "TmdHardSetup.exe";
     ASSERT_TRUE(WriteFileBytes(shipped, ShippedBytes()));
     const std::string foreign = ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"));
-    struct Case {
-        const char* name;
-        void (*prepare)(const std::string& foreign);
-        const char* text;
-        bool mayBeReplaced = false;  // Wine copies over a read-only file, Windows refuses
+    auto plant = [](const std::string& name, const std::string& bytes, bool readOnly) {
+        CreateDirectoryA(TempTarget().c_str(), nullptr);
+        WriteFileBytes(TempTarget() + "\\" + name, bytes);
+        if (readOnly)
+            SetFileAttributesA((TempTarget() + "\\" + name).c_str(), FILE_ATTRIBUTE_READONLY);
     };
-    const Case cases[] = {
-        {"a file named Tessaramond", [](const std::string&) { WriteFileBytes(TempTarget(), "not a folder"); },
-         "解压时，打开压缩文件错误！"},
+    const std::string longName = "a-rather-long-name-of-a-leftover-plug-in-module.dll";
+    struct Case {
+        std::string name;
+        std::function<void()> prepare;
+        std::string held;  // a file the test holds open, as another program may
+        const char* text;  // the error shown, or nullptr when the wizard comes
+    };
+    const std::vector<Case> cases = {
+        {"a file named Tessaramond", [] { WriteFileBytes(TempTarget(), "not a folder"); }, "", "解压时，打开压缩文件错误！"},
         {"a folder named setup.exe",
-         [](const std::string&) {
+         [] {
              CreateDirectoryA(TempTarget().c_str(), nullptr);
              CreateDirectoryA((TempTarget() + "\\setup.exe").c_str(), nullptr);
          },
-         "解压时，打开压缩文件错误！"},
-        {"a read-only foreign setup.exe",
-         [](const std::string& program) {
-             CreateDirectoryA(TempTarget().c_str(), nullptr);
-             WriteFileBytes(TempTarget() + "\\setup.exe", program);
-             SetFileAttributesA((TempTarget() + "\\setup.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-         },
-         "解压时，打开压缩文件错误！", true},
-        {"a read-only stale dll.rar",
-         [](const std::string&) {
-             CreateDirectoryA(TempTarget().c_str(), nullptr);
-             WriteFileBytes(TempTarget() + "\\dll.rar", "foreign");
-             SetFileAttributesA((TempTarget() + "\\dll.rar").c_str(), FILE_ATTRIBUTE_READONLY);
-         },
-         "解压时，打开目标文件错误！"},
+         "", nullptr},
+        {"a held old working copy", [&] { plant("setup.exe", foreign, false); }, "setup.exe",
+         "解压时，无法删除旧文件：setup.exe！"},
+        // Read-only leftovers are made writable and go.
+        {"a read-only foreign setup.exe", [&] { plant("setup.exe", foreign, true); }, "", nullptr},
+        {"a read-only stale dll.rar", [&] { plant("dll.rar", "foreign", true); }, "", nullptr},
+        // One held open may stay only under a name nothing of the package opens.
+        {"a held notes.log", [&] { plant("notes.log", "notes", false); }, "notes.log", nullptr},
+        {"a held license.txt", [&] { plant("license.txt", "old", false); }, "license.txt", "解压时，无法删除旧文件：license.txt！"},
+        {"a held DLL of a long name", [&] { plant(longName, "MZ", false); }, longName, ""},
     };
     for (const Case& c : cases) {
         ClearTempTarget();
-        c.prepare(foreign);
+        c.prepare();
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (!c.held.empty()) {
+            held = CreateFileA((TempTarget() + "\\" + c.held).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE) << c.name;
+        }
         std::vector<std::string> texts;
         DWORD code = 0;
-        const Ending ending = StartShipped(shipped, &texts, &code);
-        if (c.mayBeReplaced && ending == Ending::Wizard) {
-            // Replaced: what ran is this installer's own working copy.
+        const Ending ending = StartShipped(shipped, &texts, &code, c.held == longName ? "leftover-held-open" : nullptr);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        if (c.text == nullptr) {
+            EXPECT_EQ(ending, Ending::Wizard) << c.name;
+            // What ran is this installer's own working copy.
             const std::string program = ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE"));
-            EXPECT_EQ(ReadFileBytes(TempTarget() + "\\setup.exe").substr(0, program.size()) == program, true) << c.name;
+            EXPECT_TRUE(ReadFileBytes(TempTarget() + "\\setup.exe").substr(0, program.size()) == program) << c.name;
+            EXPECT_EQ(Exists(TempTarget() + "\\notes.log"), c.held == "notes.log") << c.name;
+            EXPECT_FALSE(Exists(TempTarget() + "\\dll.rar")) << c.name;
         } else {
             EXPECT_EQ(ending, Ending::ExtractError) << c.name;
-            EXPECT_NE(std::find(texts.begin(), texts.end(), c.text), texts.end()) << c.name;
             EXPECT_EQ(code, kExtractFailed) << c.name;
+            if (*c.text) {
+                EXPECT_NE(std::find(texts.begin(), texts.end(), c.text), texts.end()) << c.name;
+            } else {
+                // The long name is cut in its middle to keep the text on its line.
+                const std::string start = "解压时，无法删除旧文件：a-", end = ".dll！";
+                const bool named = std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+                    return t.compare(0, start.size(), start) == 0 && t.find("...") != std::string::npos &&
+                           t.size() > end.size() && t.compare(t.size() - end.size(), end.size(), end) == 0;
+                });
+                EXPECT_TRUE(named) << c.name;
+            }
         }
         // The foreign program never ran.
         EXPECT_FALSE(Exists(TempTarget() + "\\demo_app.started")) << c.name;
@@ -326,25 +352,6 @@ TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
 namespace {
 
 bool WaitForNextLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, 1013, label, 10000); }
-
-// Starts a shipped installer, walks its wizard to the options page and
-// presses "安装"; returns the wizard.
-HWND StartInstalling(const std::string& shipped, const std::string& product)
-{
-    Process run(shipped, "");
-    HWND wizard = WaitForCaption(product + " 安装", 60000, 1013, "下一步");
-    if (!wizard)
-        return nullptr;
-    ClickButton(wizard, 1013);
-    WaitForNextLabel(wizard, "同意");
-    ClickButton(wizard, 1013);
-    WaitForNextLabel(wizard, "下一步");
-    ClickButton(wizard, 1013);
-    if (!WaitForNextLabel(wizard, "安装"))
-        return nullptr;
-    ClickButton(wizard, 1013);
-    return wizard;
-}
 
 std::string ProductPackage(const std::string& data, const std::string& descriptor)
 {

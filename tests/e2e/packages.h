@@ -22,17 +22,31 @@ inline std::string Record(const std::string& name, size_t size)
     return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Size());
 }
 
-// One archive entry: header length, header (size, name, folder), content.
-inline std::string ArchiveEntry(const std::string& folder, const std::string& name, const std::string& content)
+// The start of an archive entry: header length and header (size, name, folder).
+inline std::string ArchiveEntryHeader(const std::string& folder, const std::string& name, uint32_t size)
 {
     CPackEntry entry;
-    entry.m_nSize = static_cast<uint32_t>(content.size());
+    entry.m_nSize = size;
     entry.m_strName = name;
     entry.m_strFolder = folder;
     CPackWriter writer;
     entry.WriteTo(writer);
     std::string header(reinterpret_cast<const char*>(writer.Data()), writer.Size());
-    return U16(static_cast<unsigned>(header.size())) + header + content;
+    return U16(static_cast<unsigned>(header.size())) + header;
+}
+
+// One archive entry: its header, then its content.
+inline std::string ArchiveEntry(const std::string& folder, const std::string& name, const std::string& content)
+{
+    return ArchiveEntryHeader(folder, name, static_cast<uint32_t>(content.size())) + content;
+}
+
+// One block of a block-compressed file: its length, then the compressed bytes.
+inline std::string CompressedBlock(const std::string& plain)
+{
+    const std::string piece =
+        CompressPiece(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), CompressionLevel::Fast);
+    return U16(static_cast<unsigned>(piece.size())) + piece;
 }
 
 // A shipped installer: the program, then the items, the directory, the count and 1978.

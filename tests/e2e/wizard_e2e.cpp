@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 using namespace e2e;
 
 namespace {
@@ -41,17 +44,93 @@ std::string BuildShipped(const std::string& folder, bool folderSel = true)
     return path;
 }
 
-// Ends whatever wizard of the test product is still open when a test ends,
-// so that a failed test leaves no process holding the temporary folder.
+// Ends whatever window of the test product is open when a test begins and
+// ends, so that a failed or killed run leaves no process holding the
+// temporary folder, nor a window the next run would take for its own.
 struct CloseLeftovers {
-    CloseLeftovers() { RemoveTree(TempFolder() + "Tessaramond"); }
-    ~CloseLeftovers()
+    std::string caption;
+    explicit CloseLeftovers(const std::string& product = kCaption) : caption(product)
     {
-        while (HWND window = WaitForCaption(kCaption, 0))
+        CloseAll();
+        RemoveTree(TempFolder() + "Tessaramond");
+    }
+    ~CloseLeftovers() { CloseAll(); }
+    void CloseAll() const
+    {
+        while (HWND window = WaitForCaption(caption, 0))
             TerminateOwner(window);
     }
 };
 
+const char* const kDecompressing = "正在解压文件,请等待...";
+const char* const kInstalling = "正在安装文件,请等待...";
+
+// A product whose one large file keeps the package dialog up for a while:
+// a small file in docs\, then bin\big.bin of pieces × 4 KiB zeros, then
+// one more. The block of 4 KiB zeros is compressed once and repeated, so a
+// file of gigabytes costs the test little memory. It names no main program,
+// so "结束" starts nothing.
+std::string BuildLargeShipped(const std::string& product, uint32_t pieces)
+{
+    std::string data = CompressedBlock(ArchiveEntry("docs\\", "a.txt", "first") +
+                                       ArchiveEntryHeader("bin\\", "big.bin", pieces * 4096u));
+    const std::string zeros = CompressedBlock(std::string(4096, '\0'));
+    data.reserve(data.size() + pieces * zeros.size() + 64);
+    for (uint32_t i = 0; i < pieces; ++i)
+        data += zeros;
+    data += CompressedBlock(ArchiveEntry("bin\\", "after.txt", "last"));
+    const std::string descriptor = Scrambled("[SoftInfo]\r\nproductname=" + product + "\r\n\r\n[InstallInfo]\r\nfolder=" +
+                                             product + "Vendor\\" + product + "\\\r\n");
+    const std::string path = NewFolder() + product + "Setup.exe";
+    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
+                                 {{"data.rar", data},
+                                  {"install.tmd", descriptor},
+                                  {"license.txt", "licence"},
+                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    return path;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+uint64_t FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// The outcome field the finish run was started with ("" when unreadable).
+std::string FinishOutcome(HWND finish)
+{
+    const std::string line = ProcessCommandLine(WindowProcess(finish));
+    const size_t bar = line.find('|');
+    return bar == std::string::npos || bar == 0 ? std::string() : line.substr(bar - 1, 1);
+}
+
+struct CaptionCount {
+    const std::vector<std::string>* captions;
+    size_t n;
+};
+
+BOOL CALLBACK CountCaption(HWND window, LPARAM param)
+{
+    auto* count = reinterpret_cast<CaptionCount*>(param);
+    if (IsWindowVisible(window)) {
+        const std::string text = WindowText(window);
+        count->n += static_cast<size_t>(std::count(count->captions->begin(), count->captions->end(), text));
+    }
+    return TRUE;
+}
+
+// Visible top-level windows with one of the captions.
+size_t CountVisible(const std::vector<std::string>& captions)
+{
+    CaptionCount count{&captions, 0};
+    EnumWindows(CountCaption, reinterpret_cast<LPARAM>(&count));
+    return count.n;
+}
 
 // Waits until the frame's Next button carries the label.
 bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 5000); }
@@ -210,4 +289,119 @@ TEST(Wizard, FinishRunRemovesOnlyItsOwnTemporaryFolder)
     ClickButton(window, kNext);
     EXPECT_EQ(finish.WaitForExit(30000), 22u);
     EXPECT_EQ(ReadFileBytes(victim + "precious.txt"), "keep me");
+}
+
+TEST(Wizard, TheFrameTakesNoSecondInstallOrCancelWhileTheInstallationRuns)
+{
+    const std::string product = "TmdBusy";
+    const std::string caption = product + " 安装";
+    const std::string installDir = SpecialFolder(CSIDL_PROGRAM_FILES) + product + "Vendor\\" + product + "\\";
+    RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + product + "Vendor");
+    CloseLeftovers guard(caption);
+    const uint32_t pieces = 128 * 1024;  // 512 MiB
+    HWND wizard = StartInstalling(BuildLargeShipped(product, pieces), product);
+    ASSERT_NE(wizard, nullptr);
+    const std::vector<std::string> dialogs = {kDecompressing, kInstalling, "解压文件错误", "安装文件错误"};
+    for (int i = 0; i < 600 && CountVisible(dialogs) == 0; ++i)
+        Sleep(50);
+    ASSERT_EQ(CountVisible(dialogs), 1u) << "no progress dialog came";
+    EXPECT_FALSE(IsWindowEnabled(wizard)) << "the frame is not disabled under its progress dialog";
+
+    // What a second click, the Enter key, Esc or the close box send to the
+    // frame while its dialog runs.
+    ClickButton(wizard, kNext);
+    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(kNext, BN_CLICKED), 0);
+    PostMessageA(wizard, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(wizard, WM_CLOSE, 0, 0);
+    size_t most = 0;
+    bool asked = false;
+    HWND finish = nullptr;
+    for (int i = 0; i < 2400 && finish == nullptr && most <= 1 && !asked; ++i, Sleep(50)) {
+        most = std::max(most, CountVisible(dialogs));
+        asked = asked || WaitForCaption(caption, 0, 1004, "继续") != nullptr;
+        finish = WaitForCaption(caption, 0, kNext, "结束");
+    }
+    EXPECT_EQ(most, 1u) << "the install sequence was started again";
+    EXPECT_FALSE(asked) << "the cancel question came up during the installation";
+    ASSERT_NE(finish, nullptr) << "the finish run did not appear";
+    EXPECT_EQ(FinishOutcome(finish), "2");
+    Sleep(500);  // a second finish run would have shown by now
+    EXPECT_EQ(CountVisible({caption}), 1u);
+    ClickButton(finish, kNext);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+
+    EXPECT_EQ(FileSize(installDir + "bin\\big.bin"), pieces * 4096ull);
+    EXPECT_EQ(ReadFileBytes(installDir + "bin\\after.txt"), "last");
+    const std::string launcher = ReadFileBytes(installDir + "uninstall.exe");
+    ASSERT_GT(launcher.size(), 4u);
+    const auto* id = reinterpret_cast<const uint8_t*>(launcher.data() + launcher.size() - 4);
+    const unsigned long recordId = id[0] | id[1] << 8 | id[2] << 16 | static_cast<unsigned long>(id[3]) << 24;
+    DeleteFileA((CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd").c_str());
+    RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + product + "Vendor");
+}
+
+TEST(Wizard, EscapeDuringALargeFileAnswersAtOnceAndTakesTheInstallationBack)
+{
+    const std::string product = "TmdLarge";
+    const std::string caption = product + " 安装";
+    const std::string vendor = SpecialFolder(CSIDL_PROGRAM_FILES) + product + "Vendor\\";
+    const std::string installDir = vendor + product + "\\";
+    RemoveTree(vendor);
+    // The vendor's folder was there before, with a file of its own.
+    CreateDirectoryA(vendor.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(vendor + "keep.txt", "keep"));
+    CloseLeftovers guard(caption);
+    const uint32_t pieces = 512 * 1024;  // 2 GiB
+    HWND wizard = StartInstalling(BuildLargeShipped(product, pieces), product);
+    ASSERT_NE(wizard, nullptr);
+    HWND dialog = WaitForCaption(kInstalling, 120000);
+    ASSERT_NE(dialog, nullptr);
+    const std::string big = installDir + "bin\\big.bin";
+    for (int i = 0; i < 1200 && FileSize(big) == 0; ++i)
+        Sleep(10);
+    const uint64_t written = FileSize(big);
+    ASSERT_GT(written, 0u);
+    ASSERT_LT(written, pieces * 2048ull) << "half the file was written before the test could press Escape";
+    SaveScreenshot("package-installation-large-file");
+
+    // Escape, as the dialog's keyboard handling gets it; until the dialog
+    // goes away a message sent to it must come back at once. (Wine without
+    // a window manager holds the closing thread up to two seconds while it
+    // waits for the X window to be withdrawn: a send that was held while
+    // the window went is the closing, not a lost answer.)
+    const ULONGLONG pressed = GetTickCount64();
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    ULONGLONG slowest = 0, closed = 0;
+    for (;;) {
+        const ULONGLONG sent = GetTickCount64();
+        if (!IsWindow(dialog) || !IsWindowVisible(dialog) || sent - pressed > 60000) {
+            closed = sent - pressed;
+            break;
+        }
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 200, &ignored);
+        if (IsWindow(dialog) && IsWindowVisible(dialog))
+            slowest = std::max(slowest, GetTickCount64() - sent);
+        Sleep(5);
+    }
+    std::printf("Escape at %llu of %llu bytes: closed after %llu ms, slowest answer %llu ms\n",
+                static_cast<unsigned long long>(written), pieces * 4096ull, closed, slowest);
+    // Closing waits for the worker, which empties the decoded archive of
+    // 2 GiB in steps before it ends; answering waits for nothing.
+    EXPECT_LT(closed, 2000u) << "the dialog took " << closed << " ms to close after Escape";
+    EXPECT_LT(slowest, 200u) << "the dialog did not answer for " << slowest << " ms";
+
+    // The abandoned installation shows outcome 1 and leaves nothing of its
+    // own behind; what was there before stays.
+    HWND finish = WaitForCaption(caption, 60000, kNext, "结束");
+    ASSERT_NE(finish, nullptr) << "the finish run did not appear";
+    EXPECT_EQ(FinishOutcome(finish), "1");
+    for (const std::string& gone : {installDir + "docs\\a.txt", installDir + "docs", big, installDir + "bin\\after.txt",
+                                    installDir + "bin", installDir})
+        EXPECT_FALSE(Exists(gone)) << gone;
+    EXPECT_EQ(ReadFileBytes(vendor + "keep.txt"), "keep");
+    ClickButton(finish, kNext);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+    EXPECT_FALSE(Exists(TempFolder() + "Tessaramond"));
+    RemoveTree(vendor);
 }

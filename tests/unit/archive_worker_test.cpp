@@ -1,3 +1,5 @@
+#include "common/shell.h"
+#include "framework/fault.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "common/path_rules.h"
@@ -154,17 +156,58 @@ TEST(ArchiveWorker, EntriesLeavingTheInstallFolderAreRefusedBeforeWriting)
     EXPECT_TRUE(IsSafeRelativePath("console\\", "com10.txt"));
 }
 
-TEST(ArchiveWorker, CancelKeepsTheWrittenFileButDoesNotListIt)
+TEST(ArchiveWorker, CancelStopsInsideALargeFileAndRemovesWhatIsNotWhole)
+{
+    // Asked to stop before it starts, the worker sees the request at the
+    // first piece of a 16 MiB file: it reads no further than its first
+    // buffer, writes nothing of the file out and removes it again. Counting
+    // the file calls shows how far it went: a handful for opening, the first
+    // buffer and the clean-up, against some 130 for going through the file
+    // in buffers of 256 KiB.
+    Install x;
+    x.task.m_evCancel.SetEvent();
+    uint64_t calls = 0;
+    {
+        WriteWholeFile(x.task.m_strArchive, EntryBytes("big\\", "big.bin", std::string(16u << 20, 'b')));
+        x.task.m_nExpectedLength = static_cast<uint32_t>(GetFileLength(x.task.m_strArchive));
+        CFaultScope count(UINT64_MAX);
+        x.result = ArchiveThreadProc(&x.task);
+        calls = FaultCallsCounted();
+    }
+    EXPECT_EQ(x.result, 0u);
+    EXPECT_EQ(x.sink.Drain(), std::vector<PostedMessage>{});
+    EXPECT_LE(calls, 20u) << "the worker went on through the file before it looked for the cancel";
+    EXPECT_FALSE(CFile().Open(x.base + "big\\big.bin", CFile::modeRead));
+    // The decoded archive is of no use after a cancel either.
+    EXPECT_FALSE(CFile().Open(x.task.m_strArchive, CFile::modeRead));
+    EXPECT_TRUE(theSetupInfo.m_arrInstalledFiles.empty());
+    EXPECT_TRUE(theSetupInfo.m_arrCreatedFiles.empty());
+    // The folder it made is named for the take-back.
+    EXPECT_EQ(theSetupInfo.m_arrCreatedFolders, Files{x.base + "big"});
+
+    // A file that is whole when the request is seen is listed; the next
+    // one is never begun.
+    Install after;
+    after.task.m_evCancel.SetEvent();
+    for (const PostedMessage& m : after.Unpack(EntryBytes("", "empty.txt", "") + EntryBytes("", "two.txt", "2222")))
+        EXPECT_EQ(m.wParam, kProgressPosition) << "a stopped worker posts no final message";
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"empty.txt"});
+    EXPECT_EQ(theSetupInfo.m_arrCreatedFiles, Files{"empty.txt"});
+    EXPECT_FALSE(CFile().Open(after.base + "two.txt", CFile::modeRead));
+}
+
+TEST(ArchiveWorker, OnlyFilesAndFoldersThatWereNotThereCountAsCreated)
 {
     Install x;
-    theSetupInfo.m_arrInstalledFiles = {"earlier.txt"};
-    x.task.m_evCancel.SetEvent();
-    const std::string archive = EntryBytes("", "one.txt", "1111") + EntryBytes("", "two.txt", "2222");
-    EXPECT_EQ(x.Unpack(archive), std::vector<PostedMessage>{Progress(50)});
-    EXPECT_EQ(x.result, 0u);
-    EXPECT_EQ(ReadWholeFile(x.base + "one.txt"), "1111");
-    EXPECT_FALSE(CFile().Open(x.base + "two.txt", CFile::modeRead));
-    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"earlier.txt"});
+    CreateFolder(x.base + "old");
+    WriteWholeFile(x.base + "old\\kept.txt", "before");
+    const std::string archive = EntryBytes("old\\", "kept.txt", "replaced") + EntryBytes("old\\new\\", "a.txt", "a") +
+                                EntryBytes("", "b.txt", "b");
+    ASSERT_EQ(x.Unpack(archive).back(), Done());
+    EXPECT_EQ(ReadWholeFile(x.base + "old\\kept.txt"), "replaced");
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, (Files{"old\\kept.txt", "old\\new\\a.txt", "b.txt"}));
+    EXPECT_EQ(theSetupInfo.m_arrCreatedFiles, (Files{"old\\new\\a.txt", "b.txt"}));
+    EXPECT_EQ(theSetupInfo.m_arrCreatedFolders, Files{x.base + "old\\new"});
 }
 
 TEST(ArchiveWorker, UncreatableFileKeepsEarlierFilesListed)

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -229,6 +230,9 @@ TEST(FaultInjection, ArchiveInstallationListsOnlyFilesWrittenWhole)
             if (end.done) {
                 EXPECT_EQ(listed.size(), ProductFiles().size()) << "call " << n;
             }
+            // What a cancel would take back is always a listed, whole file.
+            for (const std::string& path : theSetupInfo.m_arrCreatedFiles)
+                EXPECT_NE(std::find(listed.begin(), listed.end(), path), listed.end()) << path << ", call " << n;
             return failures;
         });
         EXPECT_GT(runs, 10u);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 PostedMessage Progress(intptr_t p) { return {WM_SPLIT_PROGRESS, kProgressPosition, p}; }
 PostedMessage Done() { return {WM_SPLIT_PROGRESS, kProgressDone, 0}; }
@@ -93,22 +95,6 @@ TEST(SplitWorker, UnreadableEmptyOrDamagedInstallersReportAnError)
     EXPECT_EQ(damaged.result, 0u);
 }
 
-TEST(SplitWorker, ItemThatCannotBeWrittenStopsBeforeTheMarker)
-{
-    Extraction x;
-    CreateFolder(x.task.m_strTargetFolder);
-    CreateFolder(x.Target("data.rar"));  // a folder in the item's place
-    // that the clearing of stale items cannot take away
-    WriteWholeFile(x.Target("data.rar\\kept.txt"), "kept");
-    SetReadOnly(x.Target("data.rar\\kept.txt"), true);
-    const std::vector<PostedMessage> posted = x.Run(PackageBytes(kImage, {{"a.txt", "A"}, {"data.rar", "D"}}));
-    SetReadOnly(x.Target("data.rar\\kept.txt"), false);
-    ASSERT_FALSE(posted.empty());
-    EXPECT_EQ(posted.back(), Error(kCompressCreateDest));
-    EXPECT_EQ(x.result, 0u);
-    EXPECT_NE(ReadWholeFile(x.Target("setup.exe")).substr(kImage.size()), U16(2008));
-}
-
 TEST(SplitWorker, ItemsOfAnEarlierRunAreClearedBeforeExtracting)
 {
     // Another product's leftovers must not pass for this package's items.
@@ -124,13 +110,75 @@ TEST(SplitWorker, ItemsOfAnEarlierRunAreClearedBeforeExtracting)
         EXPECT_FALSE(FileExists(x.Target(stale))) << stale;
     EXPECT_EQ(ReadWholeFile(x.Target("data.rar")), "d");
 
-    // A leftover that cannot be removed stops the run before any item is written.
-    Extraction locked;
-    CreateFolder(locked.task.m_strTargetFolder);
-    WriteWholeFile(locked.Target("dll.rar"), "foreign");
-    SetReadOnly(locked.Target("dll.rar"), true);
-    EXPECT_EQ(locked.Run(PackageBytes(kImage, {{"data.rar", "d"}})).back(), Error(kCompressCreateDest));
-    EXPECT_EQ(locked.result, 0u);
-    EXPECT_FALSE(FileExists(locked.Target("data.rar")));
-    SetReadOnly(locked.Target("dll.rar"), false);
+}
+
+TEST(SplitWorker, LeftoversThatCannotGoStopTheRunOnlyWhenThePackageWouldReadThem)
+{
+    // Read-only leftovers are made writable and go; one held open cannot go
+    // and may stay only under a name nothing of the package opens.
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;  // written into the folder; the last one is held open when hold is set
+        bool readOnly;
+        bool hold;
+        const char* blocking;  // the name the error gives, or nullptr when the run goes through
+    };
+    const Case cases[] = {
+        {"read-only stale item", {"dll.rar"}, true, false, nullptr},
+        {"read-only file in a stale folder", {"old\\sub\\x.txt"}, true, false, nullptr},
+        {"read-only old working copy", {"setup.exe"}, true, false, nullptr},
+        {"folder in the working copy's place", {"setup.exe\\inner.txt"}, true, false, nullptr},
+        {"held file of another name", {"notes.log"}, false, true, nullptr},
+        {"held file in a stale folder", {"old\\x.txt"}, false, true, nullptr},
+        {"held fixed name", {"other.txt", "dll.rar"}, false, true, "dll.rar"},
+        {"held item name in other case", {"Data.RAR"}, false, true, "Data.RAR"},
+        {"held item in a folder of its name", {"install.tmd\\kept.txt"}, false, true, "install.tmd"},
+        {"held DLL the loader would take", {"version.dll"}, false, true, "version.dll"},
+        {"held redirection of the working copy", {"setup.exe.local\\comctl32.dll"}, false, true, "setup.exe.local"},
+    };
+    for (const Case& c : cases) {
+        Extraction x;
+        CreateFolder(x.task.m_strTargetFolder);
+        for (const std::string& file : c.files) {
+            for (size_t at = file.find('\\'); at != std::string::npos; at = file.find('\\', at + 1))
+                CreateFolder(x.Target(file.substr(0, at)));
+            WriteWholeFile(x.Target(file), "stale");
+            if (c.readOnly)
+                SetReadOnly(x.Target(file), true);
+        }
+        std::vector<PostedMessage> posted;
+        {
+            const std::unique_ptr<CHeldOpen> held = c.hold ? std::make_unique<CHeldOpen>(x.Target(c.files.back())) : nullptr;
+            ASSERT_TRUE(!held || held->Holding()) << c.what;
+            posted = x.Run(PackageBytes(kImage, {{"data.rar", "d"}, {"install.tmd", "t"}}));
+        }
+        ASSERT_FALSE(posted.empty()) << c.what;
+        if (c.blocking) {
+            EXPECT_EQ(posted.back(), Error(kCompressLeftover)) << c.what;
+            EXPECT_EQ(x.task.m_strLeftover, c.blocking) << c.what;
+            EXPECT_EQ(x.result, 0u) << c.what;
+            EXPECT_FALSE(FileExists(x.Target("data.rar")) && ReadWholeFile(x.Target("data.rar")) == "d") << c.what;
+            EXPECT_NE(ReadWholeFile(x.Target("setup.exe")).substr(kImage.size()), U16(2008)) << c.what;
+        } else {
+            EXPECT_EQ(posted.back(), Done()) << c.what;
+            EXPECT_EQ(ReadWholeFile(x.Target("data.rar")), "d") << c.what;
+            EXPECT_EQ(ReadWholeFile(x.Target("setup.exe")), kImage + U16(2008)) << c.what;
+            // What was held stays; everything else of the earlier run is gone.
+            for (const std::string& file : c.files) {
+                if (file.compare(0, 9, "setup.exe") != 0) {
+                    EXPECT_EQ(FileExists(x.Target(file)), c.hold && file == c.files.back()) << c.what << ": " << file;
+                }
+            }
+        }
+    }
+}
+
+TEST(SplitWorker, LeftoverTextNamesTheFileAndShortensLongNamesBetweenCharacters)
+{
+    EXPECT_EQ(GetLeftoverText("dll.rar", 40), "解压时，无法删除旧文件：dll.rar！");
+    EXPECT_EQ(GetLeftoverText("abcdefghijklmnop.txt", 10), "解压时，无法删除旧文件：abcd...txt！");
+    // Four GBK characters and an ASCII tail: a cut never halves a character.
+    const std::string gbk = "\xD6\xD0\xCE\xC4\xC3\xFB\xD7\xD6-long-name.log";
+    EXPECT_EQ(GetLeftoverText(gbk, 8), "解压时，无法删除旧文件：\xD6\xD0\xCE\xC4\xC3\xFB...og！");
+    EXPECT_EQ(GetCompressErrorText(kCompressLeftover), "解压时，无法删除旧文件！");
 }

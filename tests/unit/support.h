@@ -38,6 +38,23 @@ void SetReadOnly(const std::string& path, bool readOnly);
 // the machine cannot make one.
 bool MakeFolderLink(const std::string& link, const std::string& target);
 
+// Holds a file open against deletion for the object's life, as another
+// program may: on Windows a handle without delete sharing, in the POSIX
+// stand-in the mark it takes for one.
+class CHeldOpen {
+public:
+    explicit CHeldOpen(const std::string& path);
+    ~CHeldOpen();
+    CHeldOpen(const CHeldOpen&) = delete;
+    CHeldOpen& operator=(const CHeldOpen&) = delete;
+    bool Holding() const { return m_holding; }
+
+private:
+    std::string m_path;
+    intptr_t m_handle = 0;
+    bool m_holding = false;
+};
+
 // A receiver of worker progress messages owned by the test's thread: a
 // CNotifyQueue on POSIX, a message-only window on Windows.
 struct PostedMessage {

@@ -2,11 +2,15 @@
 // are recorded in C:\launch.log and shortcuts are small text files.
 #include "common/shell.h"
 #include "framework/file.h"
+#include "installer/core/archive_worker.h"
 #include "installer/setup/install_sequence.h"
 #include "installer/setup/setup_info.h"
+#include "archive_bytes.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace {
 struct Sequence {
@@ -33,7 +37,8 @@ struct Sequence {
     {
         return RunInstallSequence(setup, choices, temp, [this](const std::string& package) {
             packages.push_back(package);
-            return !(failData && package == temp + "data.rar") && !(failDll && package == temp + "dll.rar");
+            const bool failed = (failData && package == temp + "data.rar") || (failDll && package == temp + "dll.rar");
+            return failed ? PackageResult::Failed : PackageResult::Installed;
         });
     }
     std::string Launched() const { return ReadWholeFile("C:\\launch.log"); }
@@ -117,4 +122,77 @@ TEST(InstallSequence, DefaultFoldersFollowTheDescriptorNotTheChoice)
     setup.m_strFolder = "Single";
     setup.CreateDefaultFolders();
     EXPECT_FALSE(FileExists(GetProgramFilesFolder() + "Single"));
+}
+
+TEST(InstallSequence, CancelTakesBackWhatTheInstallationMadeAndAnErrorDoesNot)
+{
+    // The real archive worker installs both packages into an install folder
+    // that was there before, with a file and an empty folder of its own;
+    // the second package is cancelled, or fails.
+    for (const PackageResult ending : {PackageResult::Cancelled, PackageResult::Failed}) {
+        const bool cancel = ending == PackageResult::Cancelled;
+        Sequence s;
+        theSetupInfo = s.setup;
+        CSetupInfo& setup = theSetupInfo;
+        setup.m_bSystemDll = 1;
+        setup.m_strFolder = "Rollback" + std::to_string(ScratchSeed()) + (cancel ? "c" : "f") + "\\Demo\\";
+        const std::string& inst = setup.m_strInstallDir;
+        WriteWholeFile(inst + "bin\\keep.txt", "the user's");
+        WriteWholeFile(inst + "bin\\old.dll", "old version");
+        CreateFolder(inst + "empty");
+        WriteWholeFile(s.temp + "data.rar", EntryBytes("bin\\", "demo.exe", "MZ") + EntryBytes("bin\\", "old.dll", "new") +
+                                                EntryBytes("docs\\deep\\", "a.txt", "a") + EntryBytes("empty\\", "b.txt", "b"));
+        WriteWholeFile(s.temp + "dll.rar", EntryBytes("sys\\", "x.dll", std::string(20000, 'x')) +
+                                               (cancel ? std::string() : std::string("\x05")));
+        const bool completed = RunInstallSequence(setup, {true, true, true}, s.temp, [&](const std::string& package) {
+            CMessageSink sink;
+            CArchiveTask task;
+            task.m_hNotifyWnd = sink.Target();
+            task.m_strArchive = package;
+            task.m_nExpectedLength = GetFileLength(package);
+            const bool second = package == s.temp + "dll.rar";
+            if (cancel && second)
+                task.m_evCancel.SetEvent();
+            if (ArchiveThreadProc(&task) == 1)
+                return PackageResult::Installed;
+            return second ? ending : PackageResult::Failed;
+        });
+        EXPECT_FALSE(completed);
+        EXPECT_NE(s.Launched().find("\t1|" + s.temp + "|Demo|"), std::string::npos) << s.Launched();
+        EXPECT_TRUE(setup.m_strRecordPath.empty());
+        // What was there before stays, the replaced file with its new bytes.
+        EXPECT_EQ(ReadWholeFile(inst + "bin\\keep.txt"), "the user's");
+        EXPECT_EQ(ReadWholeFile(inst + "bin\\old.dll"), "new");
+        EXPECT_TRUE(FileExists(inst + "empty"));
+        const std::string defaults = setup.m_strProgramFilesDir + setup.m_strFolder.substr(0, setup.m_strFolder.size() - 1);
+        for (const std::string& made : {inst + "bin\\demo.exe", inst + "docs\\deep\\a.txt", inst + "docs",
+                                        inst + "empty\\b.txt", inst + "sys", defaults})
+            EXPECT_EQ(FileExists(made), !cancel) << made;
+        // The Program Files level above the default folder was made by this
+        // installation too.
+        EXPECT_EQ(FileExists(defaults.substr(0, defaults.size() - 5)), !cancel);
+    }
+}
+
+TEST(InstallSequence, FinishRunRemovesItsTemporaryFolderAndWaitsOnlyForTheWorkingCopy)
+{
+    const std::string temp = GetTempFolder() + "Tessaramond\\";
+    DeleteFolderTree(temp.substr(0, temp.size() - 1));
+    for (size_t at = temp.find('\\', 3); at != std::string::npos; at = temp.find('\\', at + 1))
+        CreateFolder(temp.substr(0, at));
+    WriteWholeFile(temp + "setup.exe", "MZ");
+    WriteWholeFile(temp + "notes.log", "another program's");
+    EXPECT_FALSE(RemoveTemporaryFolder("C:\\elsewhere\\"));
+    const auto start = std::chrono::steady_clock::now();
+    {
+        // A leftover another program holds stays, and is not waited for.
+        CHeldOpen held(temp + "notes.log");
+        ASSERT_TRUE(held.Holding());
+        EXPECT_FALSE(RemoveTemporaryFolder(temp));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(FileExists(temp + "setup.exe"));
+    EXPECT_TRUE(FileExists(temp + "notes.log"));
+    EXPECT_TRUE(RemoveTemporaryFolder(temp));
+    EXPECT_FALSE(FileExists(temp.substr(0, temp.size() - 1)));
 }

@@ -49,6 +49,21 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
     return ::symlink(host.c_str(), HostPath(link).c_str()) == 0;
 }
 
+CHeldOpen::CHeldOpen(const std::string& path) : m_path(path)
+{
+    struct stat st;
+    const std::string host = HostPath(path);
+    m_holding = ::stat(host.c_str(), &st) == 0 && ::chmod(host.c_str(), (st.st_mode & 07777) | S_ISVTX) == 0;
+}
+
+CHeldOpen::~CHeldOpen()
+{
+    struct stat st;
+    const std::string host = HostPath(m_path);
+    if (m_holding && ::stat(host.c_str(), &st) == 0)
+        ::chmod(host.c_str(), (st.st_mode & 07777) & ~S_ISVTX);
+}
+
 struct CMessageSink::Impl {
     CNotifyQueue queue;
 };

@@ -66,6 +66,20 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
     return IsLink(link);
 }
 
+CHeldOpen::CHeldOpen(const std::string& path) : m_path(path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_holding = file != INVALID_HANDLE_VALUE;
+    m_handle = reinterpret_cast<intptr_t>(file);
+}
+
+CHeldOpen::~CHeldOpen()
+{
+    if (m_holding)
+        CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+}
+
 struct CMessageSink::Impl {
     HWND window = nullptr;
 };
