@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -335,6 +337,14 @@ bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeout
         if (GetTickCount() - start >= timeoutMs)
             return false;
     }
+}
+
+int ProgressPosition(HWND bar)
+{
+    DWORD_PTR position = 0;
+    if (!bar || !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position))
+        return -1;
+    return static_cast<int>(position);
 }
 
 CHoldStill::CHoldStill(HWND window)

@@ -77,6 +77,9 @@ void ClickButton(HWND dialog, int id);
 // label); false when it did not within timeoutMs.
 bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs, DWORD pollMs = 50);
 
+// A progress bar's position, or -1 when it does not answer.
+int ProgressPosition(HWND bar);
+
 // Keeps the thread that owns a window suspended for the object's life, so
 // that a window on screen for a moment only (a splash, a progress dialog)
 // stays to be looked at.
