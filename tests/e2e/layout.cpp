@@ -22,6 +22,14 @@ std::string ClassOf(HWND window)
     return name;
 }
 
+// The window's own text, read without a message to its (perhaps held) thread.
+std::string TitleOf(HWND window)
+{
+    char text[512] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 bool Intersect(const RECT& a, const RECT& b)
@@ -98,7 +106,7 @@ Box ChildBox(HWND parent, HWND child)
     char label[96];
     std::snprintf(label, sizeof label, "%s %d", cls.c_str(), static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
     std::string what = label;
-    const std::string text = WindowText(child);
+    const std::string text = TitleOf(child);
     if (!text.empty() && cls != "Edit")
         what += " \"" + text.substr(0, 40) + "\"";
     Kind kind = Kind::Control;
@@ -149,7 +157,7 @@ void AtSimSunUnits(HWND child, const DialogTemplate& dialog, Box& box)
 void CheckWindow(HWND window, const std::vector<WindowContent>& contents, Metrics metrics,
                  std::vector<std::string>& faults)
 {
-    const std::string name = "in " + ClassOf(window) + " \"" + WindowText(window) + "\"";
+    const std::string name = "in " + ClassOf(window) + " \"" + TitleOf(window) + "\"";
     const WindowContent* content = ContentOf(window, contents);
     const bool simsun = metrics == Metrics::SimSun && content && content->dialog;
     RECT area;
@@ -284,7 +292,8 @@ void CollectTexts(HWND window, std::vector<ShownText>& texts)
             continue;
         const std::string cls = ClassOf(child);
         const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
-        const std::string text = WindowText(child);
+        // An edit box keeps its text itself; other controls' is their title.
+        const std::string text = _stricmp(cls.c_str(), "Edit") == 0 ? WindowText(child) : TitleOf(child);
         const bool label = (_stricmp(cls.c_str(), "Button") == 0 && (style & BS_TYPEMASK) != BS_OWNERDRAW &&
                             (style & BS_TYPEMASK) != BS_GROUPBOX) ||
                            (_stricmp(cls.c_str(), "Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT);
@@ -328,7 +337,7 @@ void CollectTexts(HWND window, std::vector<ShownText>& texts)
 std::vector<ShownText> ControlTexts(HWND top)
 {
     std::vector<ShownText> texts;
-    const std::string caption = WindowText(top);
+    const std::string caption = TitleOf(top);
     POINT client = {0, 0};
     ClientToScreen(top, &client);
     RECT frame = ScreenRect(top);
