@@ -64,39 +64,44 @@ def tesseract(image, psm):
 
 
 def read_picture(picture, rect, boxes, workdir):
-    """The window cut out of the picture read three ways, and each box (in
-    screen coordinates, None for none) read four: (texts of the whole
+    """The window cut out of the picture read four ways, and each box (in
+    screen coordinates, None for none) read eight: (texts of the whole
     window, [texts of each box])."""
     base = os.path.join(workdir, os.path.basename(picture)[:-4])
     # One convert for every cut: the window and each box, grey, three times
-    # as large, and each inverted too.
+    # as large; each inverted too, and each made black and white, for dark
+    # text (below 40% grey) and for light text (above 60%). A caption's
+    # black text on a mid-blue bar is lost in grey and found in black and
+    # white; a disabled label's light grey the other way round.
     cuts = [("window", rect)] + [("box%d" % i, (b[0] - 3, b[1] - 3, b[2] + 3, b[3] + 3))
                                  for i, b in enumerate(boxes) if b]
     command = ["convert", picture, "-colorspace", "Gray"]
     for name, (l, t, r, b) in cuts:
         out = "%s-%s" % (base, name)
         command += ["(", "+clone", "-crop", "%dx%d+%d+%d" % (r - l, b - t, max(l, 0), max(t, 0)), "+repage",
-                    "-resize", "300%", "-write", out + ".png", "-negate", "-write", out + "-inverted.png",
-                    "+delete", ")"]
+                    "-resize", "300%", "-write", out + ".png",
+                    "(", "+clone", "-threshold", "40%", "-write", out + "-dark.png", "+delete", ")",
+                    "-negate", "-write", out + "-inverted.png",
+                    "-threshold", "40%", "-write", out + "-light.png", "+delete", ")"]
     subprocess.run(command + ["null:"], check=True)
     whole = base + "-window.png"
     texts = [normalise(tesseract(whole, "6")), normalise(tesseract(whole, "11")),
-             normalise(tesseract(base + "-window-inverted.png", "6"))]
+             normalise(tesseract(base + "-window-inverted.png", "6")),
+             normalise(tesseract(base + "-window-dark.png", "6"))]
     placed = [i for i, box in enumerate(boxes) if box]
-    lists = {"plain": ["%s-box%d.png" % (base, i) for i in placed],
-             "inverted": ["%s-box%d-inverted.png" % (base, i) for i in placed]}
     per_box = [[] for _ in boxes]
     if placed:
-        for kind, images in lists.items():
-            listing = "%s-%s.list" % (base, kind)
+        for kind in ("", "-inverted", "-dark", "-light"):
+            listing = "%s-boxes%s.list" % (base, kind)
             with open(listing, "w") as f:
-                f.write("\n".join(images) + "\n")
+                f.write("\n".join("%s-box%d%s.png" % (base, i, kind) for i in placed) + "\n")
             # As a line, and as a raw line (no search for the line in the image).
             for psm in ("7", "13"):
                 pages = tesseract(listing, psm).split("\f")
                 for i, page in zip(placed, pages):
                     per_box[i].append(normalise(page))
     return texts, per_box
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
