@@ -15,26 +15,15 @@ times="$out/times.tsv"
 memory="$out/memory.tsv"
 : >"$memory"
 
-export WINEPREFIX="$work/wine/prefix" TMD_WINE_HOME="$work/wine/home"
 wine() { "$root/scripts/wine-run" "$@"; }
 winpath() { echo "Z:$1" | tr / '\\'; }
 note() { echo "bench: $*" >&2; }
 
-mkdir -p "$TMD_WINE_HOME" "$WINEPREFIX"
-display=
-for n in $(seq 140 180); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-cleanup() {
-  wine --wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-wine --wineserver -p </dev/null >/dev/null 2>&1 || true
-wine wineboot -i </dev/null >/dev/null 2>&1
+# The same display and prefix set-up as the tests and the demo.
+# shellcheck source=../scripts/wine-session
+. "$root/scripts/wine-session"
+trap wine_session_stop EXIT
+wine_session_start "$work/wine" "$out/logs"
 
 drive_c="$WINEPREFIX/drive_c"
 installed="$drive_c/Program Files/TmdBench"

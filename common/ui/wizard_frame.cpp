@@ -36,15 +36,22 @@ void CWizardFrame::InitFrame(const std::string& productName, const WizardControl
     m_tabPages.ClipTabStrip();
 }
 
-bool CWizardFrame::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+bool CWizardFrame::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
     if (message == WM_QUERYDRAGICON) {
         result = reinterpret_cast<LRESULT>(m_hIcon);
         return true;
     }
-    if (message != WM_PAINT)
+    const std::string welcome = Format("欢迎进入 %s 安装程序", m_strProductName.c_str());
+    if (message == WM_PRINTCLIENT) {
+        RECT client;
+        GetClientRect(m_hWnd, &client);
+        PaintWizardHeader(reinterpret_cast<HDC>(wParam), client, welcome, m_strDate);
+    } else if (message == WM_PAINT) {
+        PaintWizardFrame(m_hWnd, m_hIcon, welcome, m_strDate);
+    } else {
         return false;
-    PaintWizardFrame(m_hWnd, m_hIcon, Format("欢迎进入 %s 安装程序", m_strProductName.c_str()), m_strDate);
+    }
     result = 0;
     return true;
 }

@@ -9,29 +9,41 @@ HWND Frame(HWND page)
 }
 }  // namespace
 
-void PaintPageLines(HWND window, int x, const std::function<std::vector<PageLine>(int height)>& lines)
+void PaintPageLines(HDC dc, const RECT& client, int x, const std::vector<PageLine>& lines)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    {
-        CGdiObject font(CreateTextFont(12, 100));
-        CSelectObject selected(dc, font.Get());
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(0, 0, 0));
-        for (const PageLine& line : lines(client.bottom))
-            DrawTextLine(dc, x, line.y, line.text.c_str());
-    }
-    EndPaint(window, &paint);
+    CGdiObject font(CreateTextFont(12, 100));
+    CSelectObject selected(dc, font.Get());
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = SetTextColor(dc, RGB(0, 0, 0));
+    for (const PageLine& line : lines)
+        DrawTextLine(dc, x, line.y, line.text.c_str());
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
 }
 
-bool CWizardPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+bool PaintPageMessage(HWND window, UINT message, WPARAM wParam, int x,
+                      const std::function<std::vector<PageLine>(int height)>& lines)
 {
-    if (message != WM_PAINT)
+    if (message != WM_PAINT && message != WM_PRINTCLIENT)
         return false;
-    PaintPageLines(m_hWnd, 20, [this](int height) { return Lines(height); });
+    RECT client;
+    GetClientRect(window, &client);
+    if (message == WM_PRINTCLIENT) {
+        PaintPageLines(reinterpret_cast<HDC>(wParam), client, x, lines(client.bottom));
+        return true;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    PaintPageLines(dc, client, x, lines(client.bottom));
+    EndPaint(window, &paint);
+    return true;
+}
+
+bool CWizardPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    if (!PaintPageMessage(m_hWnd, message, wParam, 20, [this](int height) { return Lines(height); }))
+        return false;
     result = 0;
     return true;
 }

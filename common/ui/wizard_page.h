@@ -14,7 +14,12 @@ struct PageLine {
 };
 
 // Paints a white client area with black thin "宋体" lines of 12 pixels at x.
-void PaintPageLines(HWND window, int x, const std::function<std::vector<PageLine>(int height)>& lines);
+void PaintPageLines(HDC dc, const RECT& client, int x, const std::vector<PageLine>& lines);
+// WM_PAINT, and WM_PRINTCLIENT into the device context it brings (a picture
+// of the window taken by another program or a test): paints the lines for
+// the client height. False for any other message.
+bool PaintPageMessage(HWND window, UINT message, WPARAM wParam, int x,
+                      const std::function<std::vector<PageLine>(int height)>& lines);
 
 class CWizardPage : public CDialog {
 public:

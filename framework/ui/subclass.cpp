@@ -39,7 +39,10 @@ LRESULT CALLBACK CSubclassedWindow::Proc(HWND window, UINT message, WPARAM wPara
 
 HFONT CreateTextFont(int height, int weight)
 {
-    return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    // A negative height asks for the character height (the em), as the
+    // texts are specified; a positive one would be the cell height, which
+    // only SimSun, whose cell is exactly its em, makes the same.
+    return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体");
 }
 

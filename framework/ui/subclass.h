@@ -56,7 +56,8 @@ private:
     HGDIOBJ m_old;
 };
 
-// The thin "宋体" font the painted texts use, at a character height in pixels.
+// The "宋体" font the painted texts use, of the default character set, at a
+// character height in pixels (the em, not the cell).
 HFONT CreateTextFont(int height, int weight);
 
 // Draws one line of text at (x, y) in the selected font and colour.

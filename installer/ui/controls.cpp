@@ -3,7 +3,8 @@
 #include <commctrl.h>
 
 CCheckBox::CCheckBox()
-    : m_hFont(CreateFontA(12, 6, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+    // Character height 12 (negative: the em, not the cell), average width 6.
+    : m_hFont(CreateFontA(-12, 6, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, "宋体"))
 {
 }
@@ -100,6 +101,16 @@ HBRUSH CHllEdit::CtlColor(HDC dc) const
 
 LRESULT CHllEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_GETDLGCODE) {
+        // A multi-line edit asks the dialog manager for every key, Enter too,
+        // and then looks for a default button in its own parent: a page,
+        // which has none. Enter belongs to the frame's default button.
+        LRESULT code = Default(message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
+        return code;
+    }
     if (message != WM_NCPAINT)
         return Default(message, wParam, lParam);
     const LRESULT result = Default(message, wParam, lParam);

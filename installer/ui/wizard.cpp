@@ -38,18 +38,17 @@ void COutDlg::OnCommand(int id, int code)
         CDialog::OnCommand(id, code);
 }
 
-bool COutDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+bool COutDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
-    if (message != WM_PAINT)
-        return false;
     // Two of the breaks fall inside a word; the lines are drawn as they stand.
-    PaintPageLines(m_hWnd, 35, [](int) {
-        return std::vector<PageLine>{{10, "安装还没有完成。如果您现在关闭安装"},
-                                     {25, "程序，软件将不会安装到你的计算机内。"},
-                                     {50, "您也可以选择稍后安装。"},
-                                     {75, "要继续安装，请单击“继续”按钮。要退"},
-                                     {90, "出安装程序，请单击“退出安装”按钮。"}};
-    });
+    if (!PaintPageMessage(m_hWnd, message, wParam, 35, [](int) {
+            return std::vector<PageLine>{{10, "安装还没有完成。如果您现在关闭安装"},
+                                         {25, "程序，软件将不会安装到你的计算机内。"},
+                                         {50, "您也可以选择稍后安装。"},
+                                         {75, "要继续安装，请单击“继续”按钮。要退"},
+                                         {90, "出安装程序，请单击“退出安装”按钮。"}};
+        }))
+        return false;
     result = 0;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <winternl.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -380,6 +381,14 @@ HWND StartInstalling(const std::string& shipped, const std::string& product)
     }
     ClickButton(wizard, kNext);
     return wizard;
+}
+
+int ProgressPosition(HWND bar)
+{
+    DWORD_PTR position = 0;
+    if (!bar || !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position))
+        return -1;
+    return static_cast<int>(position);
 }
 
 CHoldStill::CHoldStill(HWND window)

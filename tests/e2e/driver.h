@@ -83,6 +83,8 @@ bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeout
 // Starts a shipped installer, walks its wizard to the options page and
 // presses "安装"; returns the wizard, or nullptr when a page did not come.
 HWND StartInstalling(const std::string& shipped, const std::string& product);
+// A progress bar's position, or -1 when it does not answer.
+int ProgressPosition(HWND bar);
 
 // Keeps the thread that owns a window suspended for the object's life, so
 // that a window on screen for a moment only (a splash, a progress dialog)

@@ -1,6 +1,7 @@
 // The two progress dialogs in real windows: the self-extraction of a shipped
 // installer, and the installation of one package.
 #include "driver.h"
+#include "layout.h"
 #include "packages.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +97,15 @@ TEST(ProgressDialogs, UpdateDialogInstallsAPackageAndCleansUp)
 
     Process run(BuiltProgram("TMD_UPDATE_DRIVER_EXE"), "\"" + package + "\" \"" + folder + "Program\"");
     ASSERT_TRUE(run.Started());
-    if (run.WaitForDialog(10000))
+    if (HWND dialog = run.WaitForDialog(10000)) {
+        // The bar and its group box, at this machine's dialog units and SimSun's.
+        CHoldStill hold(dialog);
+        const auto layout = LoadDialogTemplate(BuiltProgram("TMD_UPDATE_DRIVER_EXE"), 101);
+        ASSERT_TRUE(layout.has_value());
+        for (Metrics metrics : {Metrics::Measured, Metrics::SimSun})
+            EXPECT_TRUE(LayoutFaults(dialog, {{dialog, {}, layout}}, metrics).empty());
         SaveScreenshot("package-installation");
+    }
     EXPECT_EQ(run.WaitForExit(60000), static_cast<DWORD>(IDOK));
     EXPECT_EQ(ReadFileBytes(install + "a.txt"), "alpha");
     EXPECT_TRUE(ReadFileBytes(install + "bin\\tool.dll") == big) << "bin\\tool.dll differs";
@@ -119,6 +127,11 @@ TEST(ProgressDialogs, UpdateDialogShowsWhyAMissingPackageFailed)
             Sleep(100);
     }
     ASSERT_NE(dialog, nullptr);
+    // The error text and the Close button in place of the bar.
+    const auto layout = LoadDialogTemplate(BuiltProgram("TMD_UPDATE_DRIVER_EXE"), 101);
+    ASSERT_TRUE(layout.has_value());
+    for (Metrics metrics : {Metrics::Measured, Metrics::SimSun})
+        EXPECT_TRUE(LayoutFaults(dialog, {{dialog, {}, layout}}, metrics).empty());
     const std::vector<std::string> texts = StaticTexts(dialog);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，打开压缩文件错误！"), texts.end());
     SaveScreenshot("package-installation-error");

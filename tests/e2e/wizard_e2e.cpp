@@ -2,7 +2,9 @@
 // is walked page by page, the finish run shows the outcome.
 #include "common/shell.h"
 #include "driver.h"
+#include "layout.h"
 #include "packages.h"
+#include "page_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +137,36 @@ size_t CountVisible(const std::vector<std::string>& captions)
 // Waits until the frame's Next button carries the label.
 bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 5000); }
 
+std::string Lines(const std::vector<std::string>& faults)
+{
+    std::string text;
+    for (const std::string& fault : faults)
+        text += "\n  " + fault;
+    return text;
+}
+
+// No control or painted line of the frame and its shown page overlaps
+// another or reaches past what shows of its window, at this machine's
+// dialog units and at SimSun's.
+void ExpectLayoutHolds(HWND frame, int page, int templateId, const InstallerValues& values, bool uninstaller = false)
+{
+    HWND shown = ShownPage(frame);
+    ASSERT_NE(shown, nullptr);
+    const std::vector<PaintedText> lines = uninstaller ? UninstallerPageTexts(page, values.product)
+                                                       : InstallerPageTexts(page, values, ClientHeight(shown));
+    const auto dialog = LoadDialogTemplate(WindowProgram(frame), templateId);
+    ASSERT_TRUE(dialog.has_value()) << "template " << templateId;
+    for (Metrics metrics : {Metrics::Measured, Metrics::SimSun})
+        EXPECT_EQ(Lines(LayoutFaults(frame, {{frame, HeaderTexts(values.product), {}}, {shown, lines, dialog}}, metrics)), "")
+            << "page " << page << (metrics == Metrics::SimSun ? " at SimSun's units" : "");
+}
+
+// The sunken 3-D edge an edit box of a dialog template has by default.
+bool HasSunkenEdge(HWND edit)
+{
+    return (GetWindowLongPtrA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+}
+
 std::string ShortcutTarget(const std::string& link)
 {
     std::string target, description;
@@ -159,6 +191,8 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     EXPECT_FALSE(ItemVisible(wizard, kBack));
     EXPECT_EQ(ItemText(wizard, kNext), "下一步");
     EXPECT_TRUE(ItemEnabled(wizard, kCancel));
+    const InstallerValues values{"TmdDemo", installDir, "", 2};
+    ExpectLayoutHolds(wizard, 0, 131, values);
     SaveScreenshot("wizard-0-welcome");
 
     ClickButton(wizard, kNext);
@@ -169,11 +203,15 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     for (int i = 0; i < 50 && licence.empty(); ++i, Sleep(100))
         licence = WindowText(PageControl(wizard, 1012, "Edit"));
     EXPECT_EQ(licence, "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9 license text");
+    EXPECT_TRUE(HasSunkenEdge(PageControl(wizard, 1012, "Edit")));
+    ExpectLayoutHolds(wizard, 1, 132, values);
     SaveScreenshot("wizard-1-licence");
 
     ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "下一步"));
     EXPECT_EQ(WindowText(PageControl(wizard, 1014, "Edit")), installDir);
+    EXPECT_TRUE(HasSunkenEdge(PageControl(wizard, 1014, "Edit")));
+    ExpectLayoutHolds(wizard, 2, 133, values);
     SaveScreenshot("wizard-2-folder");
 
     // Back and forth restores the labels.
@@ -184,6 +222,7 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
 
     ClickButton(wizard, kNext);
     ASSERT_TRUE(WaitForLabel(wizard, "安装"));
+    ExpectLayoutHolds(wizard, 3, 134, values);
     SaveScreenshot("wizard-3-options");
 
     ClickButton(wizard, kNext);
@@ -191,6 +230,7 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     ASSERT_NE(finish, nullptr) << "the finish run did not appear";
     EXPECT_FALSE(ItemVisible(finish, kBack));
     EXPECT_FALSE(ItemEnabled(finish, kCancel));
+    ExpectLayoutHolds(finish, 4, 131, values);
     SaveScreenshot("wizard-4-finish");
 
     ClickButton(finish, kNext);
@@ -226,10 +266,13 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     ASSERT_NE(remover, nullptr) << "the uninstaller did not appear";
     EXPECT_EQ(WindowText(PageControl(remover, 1014, "Edit")), installDir);
     EXPECT_TRUE(ItemEnabled(remover, kCancel));
+    EXPECT_TRUE(HasSunkenEdge(PageControl(remover, 1014, "Edit")));
+    ExpectLayoutHolds(remover, 0, 133, values, true);
     SaveScreenshot("uninstaller-0-welcome");
     ClickButton(remover, kNext);
     ASSERT_TRUE(WaitForLabel(remover, "完成"));
     EXPECT_FALSE(ItemEnabled(remover, kCancel));
+    ExpectLayoutHolds(remover, 1, 136, values, true);
     SaveScreenshot("uninstaller-1-finish");
     ClickButton(remover, kNext);
     EXPECT_TRUE(WaitUntilGone(remover, 30000));
@@ -260,6 +303,10 @@ TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
     ClickButton(wizard, kCancel);
     HWND confirm = WaitForCaption(kCaption, 10000, 1004, "继续");
     ASSERT_NE(confirm, nullptr);
+    const auto question = LoadDialogTemplate(WindowProgram(confirm), 129);
+    ASSERT_TRUE(question.has_value());
+    for (Metrics metrics : {Metrics::Measured, Metrics::SimSun})
+        EXPECT_EQ(Lines(LayoutFaults(confirm, {{confirm, CancelQuestionTexts(), question}}, metrics)), "");
     SaveScreenshot("wizard-cancel-confirmation");
     ClickButton(confirm, 1004);
     ASSERT_TRUE(WaitUntilGone(confirm, 10000));
@@ -277,6 +324,25 @@ TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
     ClickButton(finish, kNext);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
     EXPECT_EQ(GetFileAttributesA((TempFolder() + "Tessaramond\\").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Wizard, EnterInTheLicenceBoxPressesTheFramesDefaultButton)
+{
+    CloseLeftovers guard;
+    Process shipped(BuildShipped(NewFolder()), "");
+    HWND wizard = WaitForCaption(kCaption, 60000);
+    ASSERT_NE(wizard, nullptr);
+    ClickButton(wizard, kNext);
+    ASSERT_TRUE(WaitForLabel(wizard, "同意"));
+    HWND licence = PageControl(wizard, 1012, "Edit");
+    ASSERT_NE(licence, nullptr);
+    // A multi-line edit takes Enter itself unless it is left to the dialog.
+    PostMessageA(licence, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(licence, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageA(licence, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageA(licence, WM_KEYUP, VK_RETURN, 0xC0000001);
+    EXPECT_TRUE(WaitForLabel(wizard, "下一步")) << "Enter did not press \"同意\"";
+    EXPECT_TRUE(IsWindowVisible(wizard));
 }
 
 TEST(Wizard, FinishRunRemovesOnlyItsOwnTemporaryFolder)

@@ -2,13 +2,21 @@
 // starts the shipped installer, goes through the wizard page by page (and
 // once into the cancel question and back), installs, lets the finish page
 // start the product, then removes it again through "uninstall.exe". Prints
-// each step, keeps a screenshot of every window, and checks what each step
-// left on disk. Exit code 0 when every check held.
+// each step, keeps a screenshot of every window, judges each window's layout
+// (at this machine's dialog units and at SimSun's), and checks what each step
+// left on disk. Beside each picture NAME.png it writes NAME.txt: the window's
+// place on the screen and the texts a person must be able to read there,
+// which scripts/demo reads back from the picture. Exit code 0 when every
+// check held.
 #include "common/shell.h"
 #include "driver.h"
+#include "layout.h"
+#include "page_texts.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,9 +24,23 @@ using namespace e2e;
 
 namespace {
 constexpr int kNext = 1013, kCancel = 1009;
-constexpr int kFolderEdit = 1014, kContinue = 1004;
+constexpr int kFolderEdit = 1014, kContinue = 1004, kProgressBar = 202;
+// Templates of the installer's and the uninstaller's windows.
+constexpr int kProgressDialog = 101, kCancelQuestion = 129;
+constexpr int kInstallerPages[] = {131, 132, 133, 134, 131};
+constexpr int kUninstallerPages[] = {133, 136};
 const std::string kProduct = "星图演示";
 const std::string kCaption = kProduct + " 安装";
+
+std::string Utf8(const std::string& gbk)
+{
+    wchar_t wide[4096];
+    const int n = MultiByteToWideChar(936, 0, gbk.c_str(), -1, wide, 4096);
+    char utf8[12288];
+    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
+        return gbk;
+    return utf8;
+}
 
 // Prints a line of GBK text (this program's strings) as UTF-8, which is what
 // the terminal of the machine running Wine reads.
@@ -51,14 +73,94 @@ struct Tally {
         if (!ok)
             ++failures;
     }
-    void Shot(const std::string& name)
+    // A picture of the screen, and beside it what must be read in the window
+    // and where: "window L T R B", then "L T R B<tab>text" for each text
+    // ("- - - -" where the place is the artwork's own).
+    void Shot(const std::string& name, HWND window = nullptr, const std::vector<ShownText>& texts = {})
     {
         const bool saved = SaveScreenshot(name);
         Out("   screenshot %s.png%s\n", name.c_str(), saved ? "" : " could not be taken");
         if (!saved)
             ++failures;
+        const char* folder = std::getenv("TMD_ARTIFACTS");
+        RECT r;
+        if (!saved || folder == nullptr || window == nullptr || !GetWindowRect(window, &r))
+            return;
+        std::ofstream expected(std::string(folder) + "/" + name + ".txt", std::ios::binary | std::ios::trunc);
+        expected << "window " << r.left << " " << r.top << " " << r.right << " " << r.bottom << "\n";
+        for (const ShownText& text : texts) {
+            if (IsRectEmpty(&text.screen))
+                expected << "- - - -";
+            else
+                expected << text.screen.left << " " << text.screen.top << " " << text.screen.right << " "
+                         << text.screen.bottom;
+            expected << "\t" << Utf8(text.text) << "\n";
+        }
+    }
+    // No control or painted line of the window overlaps another or reaches
+    // past what shows of its window, at this machine's dialog units and at
+    // SimSun's.
+    void Layout(const std::string& what, HWND window, const std::vector<WindowContent>& contents)
+    {
+        for (Metrics metrics : {Metrics::Measured, Metrics::SimSun}) {
+            const std::vector<std::string> faults = LayoutFaults(window, contents, metrics);
+            Check(faults.empty(), what + (metrics == Metrics::Measured ? ": layout holds" : ": layout holds at SimSun's units"));
+            for (const std::string& fault : faults)
+                Out("          %s\n", fault.c_str());
+        }
     }
 };
+
+std::vector<ShownText> Joined(std::vector<ShownText> texts, HWND window, const std::vector<PaintedText>& lines)
+{
+    for (const PaintedText& line : lines)
+        texts.push_back(PaintedOnScreen(window, line));
+    return texts;
+}
+
+// The needed space page 2 prints, as scripts/demo found it in the package.
+std::string NeededKB()
+{
+    const char* kb = std::getenv("TMD_DEMO_NEEDED_KB");
+    return kb ? kb : "";
+}
+
+// A wizard page: its layout judged, its picture taken with its texts.
+void ShootPage(Tally& t, const std::string& name, HWND frame, int page, bool uninstaller = false)
+{
+    HWND shown = ShownPage(frame);
+    t.Check(shown != nullptr, "a page is shown");
+    const std::string program = WindowProgram(frame);
+    const InstallerValues values{kProduct, SpecialFolder(CSIDL_PROGRAM_FILES) + "星辰软件\\星图演示\\", NeededKB(), 2};
+    const std::vector<PaintedText> lines = uninstaller ? UninstallerPageTexts(page, kProduct)
+                                                       : InstallerPageTexts(page, values, ClientHeight(shown));
+    const int templateId = uninstaller ? kUninstallerPages[page] : kInstallerPages[page];
+    t.Layout(name, frame,
+             {{frame, HeaderTexts(kProduct), std::nullopt}, {shown, lines, LoadDialogTemplate(program, templateId)}});
+    std::vector<ShownText> texts = Joined(ControlTexts(frame), frame, HeaderTexts(kProduct));
+    texts = Joined(texts, shown, lines);
+    // The boxes draw their labels themselves: from x = 15, centred.
+    const int boxes[] = {1016, 1017, 1018};
+    if (!uninstaller && page == 3)
+        for (size_t i = 0; i < OptionLabels().size(); ++i) {
+            RECT r = {};
+            GetWindowRect(PageControl(frame, boxes[i], "Button"), &r);
+            r.left += 15;
+            texts.push_back(ShownText{OptionLabels()[i], r});
+        }
+    // The needed space is known only to the package; the rest of the line is read.
+    if (!uninstaller && page == 2 && NeededKB().empty())
+        texts.back().text = "程序需要的空间：";
+    t.Shot(name, frame, texts);
+}
+
+// The cancel question over the frame: its layout and its picture.
+void ShootQuestion(Tally& t, const std::string& name, HWND confirm)
+{
+    t.Layout(name, confirm,
+             {{confirm, CancelQuestionTexts(), LoadDialogTemplate(WindowProgram(confirm), kCancelQuestion)}});
+    t.Shot(name, confirm, Joined(ControlTexts(confirm), confirm, CancelQuestionTexts()));
+}
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -77,18 +179,36 @@ HWND Glimpse(const char* className, const char* caption, DWORD timeoutMs)
     return nullptr;
 }
 
-// Photographs a short-lived window if it can be caught; the walk does not
-// depend on it, as a small product may be unpacked faster than it is seen.
-void ShotIfSeen(Tally& t, const char* className, const char* caption, const std::string& name, DWORD timeoutMs)
+// A progress dialog with its caption, held still while its bar is on the
+// way (from the position given, short of the end), photographed and its
+// layout judged. The demo's product is large enough for each phase to last a
+// while; the self-extraction's bar rushes through its steps between the two
+// long copies, so it is taken from its first step on.
+void CatchProgress(Tally& t, const char* caption, const std::string& name, DWORD timeoutMs, int from = 20)
 {
-    HWND window = Glimpse(className, caption, timeoutMs);
-    if (window == nullptr) {
-        Out("   (\"%s\" passed too quickly to be photographed)\n", caption);
+    const auto onTheWay = [from](int position) { return position >= from && position < 100; };
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(1)) {
+        HWND dialog = FindWindowA("#32770", caption);
+        if (dialog == nullptr || !IsWindowVisible(dialog))
+            continue;
+        HWND bar = GetDlgItem(dialog, kProgressBar);
+        if (!onTheWay(ProgressPosition(bar)))
+            continue;
+        // A new position shows with the bar's next paint: let it come
+        // before the dialog's thread is held.
+        Sleep(50);
+        const int position = ProgressPosition(bar);
+        if (!onTheWay(position))
+            continue;
+        CHoldStill hold(dialog);
+        if (!hold.Holding() || !IsWindowVisible(dialog))
+            continue;
+        t.Check(true, std::string("\"") + caption + "\" with its bar at " + std::to_string(position) + "%");
+        t.Layout(name, dialog, {{dialog, {}, LoadDialogTemplate(WindowProgram(dialog), kProgressDialog)}});
+        t.Shot(name, dialog, ControlTexts(dialog));
         return;
     }
-    Sleep(30);  // it paints right after it is shown
-    CHoldStill hold(window);
-    t.Shot(name);
+    t.Check(false, std::string("\"") + caption + "\" is seen with its bar on the way");
 }
 
 std::string ShortcutTarget(const std::string& link)
@@ -103,7 +223,7 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     Out("   %s\n", setup.c_str());
     Process run(setup, "");
     t.Check(run.Started(), "DemoSetup.exe started");
-    ShotIfSeen(t, "#32770", "正在初始化向导,请等待...", "00-self-extraction", 20000);
+    CatchProgress(t, "正在初始化向导,请等待...", "00-self-extraction", 60000, 1);
 
     Step("Wizard page 1: welcome");
     HWND wizard = WaitForCaption(kCaption, 60000, kNext, "下一步");
@@ -112,12 +232,15 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
         t.Shot("failure-no-wizard");  // whatever is on screen instead
         return;
     }
-    t.Shot("01-welcome");
+    ShootPage(t, "01-welcome", wizard, 0);
 
     Step("Wizard page 2: licence");
     ClickButton(wizard, kNext);
     t.Check(WaitForLabel(wizard, "同意"), "the licence page asks to agree (\"同意\")");
-    t.Shot("02-licence");
+    // The licence is loaded right after the label changes.
+    for (int i = 0; i < 50 && WindowText(PageControl(wizard, 1012, "Edit")).empty(); ++i)
+        Sleep(100);
+    ShootPage(t, "02-licence", wizard, 1);
 
     Step("Wizard page 3: destination folder");
     ClickButton(wizard, kNext);
@@ -126,38 +249,53 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     const std::string folder = edit ? WindowText(edit) : std::string();
     Out("   folder: %s\n", folder.c_str());
     t.Check(folder + "\\" == installDir || folder == installDir, "the default folder is Program Files\\星辰软件\\星图演示");
-    t.Shot("03-folder");
+    ShootPage(t, "03-folder", wizard, 2);
 
     Step("Wizard page 4: options");
     ClickButton(wizard, kNext);
     t.Check(WaitForLabel(wizard, "安装"), "the options page offers \"安装\"");
-    t.Shot("04-options");
+    ShootPage(t, "04-options", wizard, 3);
 
     Step("Cancel asks first; \"继续\" goes back to the wizard");
     ClickButton(wizard, kCancel);
     HWND confirm = WaitForCaption(kCaption, 10000, kContinue, "继续");
     t.Check(confirm != nullptr, "the cancel question is shown");
     if (confirm) {
-        t.Shot("05-cancel-question");
+        ShootQuestion(t, "05-cancel-question", confirm);
         ClickButton(confirm, kContinue);
         t.Check(WaitUntilGone(confirm, 10000), "the question is gone and the wizard stays");
     }
 
     Step("Install");
     ClickButton(wizard, kNext);
-    ShotIfSeen(t, "#32770", "正在安装文件,请等待...", "06-installing", 20000);
+    CatchProgress(t, "正在解压文件,请等待...", "06-decompressing", 60000);
+    CatchProgress(t, "正在安装文件,请等待...", "07-installing", 60000);
     HWND finish = WaitForCaption(kCaption, 120000, kNext, "结束");
     t.Check(finish != nullptr, "the finish page is shown");
     if (finish == nullptr)
         return;
-    t.Shot("07-finish");
+    ShootPage(t, "08-finish", finish, 4);
+
+    Step("The close box asks first in finish mode too; \"继续\" stays");
+    PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND question = WaitForCaption(kCaption, 10000, kContinue, "继续");
+    t.Check(question != nullptr, "the cancel question is shown over the finish page");
+    if (question) {
+        ShootQuestion(t, "09-finish-cancel-question", question);
+        ClickButton(question, kContinue);
+        t.Check(WaitUntilGone(question, 10000) && IsWindowVisible(finish), "the finish page stays");
+    }
 
     Step("Finish starts the product");
     ClickButton(finish, kNext);
     HWND product = WaitForCaption(kProduct, 30000);
     t.Check(product != nullptr, "StarView.exe shows its window \"星图演示\"");
     if (product) {
-        t.Shot("08-product");
+        // Its caption, and the two lines that do not depend on the machine.
+        std::vector<ShownText> texts = ControlTexts(product);
+        texts.push_back(ShownText{"星图演示 1.0.0", {}});
+        texts.push_back(ShownText{"这是 Tessaramond 安装平台的示例产品。", {}});
+        t.Shot("10-product", product, texts);
         // The program must have ended, not only its window: a running
         // program's file cannot be removed later.
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, WindowProcess(product));
@@ -177,6 +315,10 @@ void CheckInstalled(Tally& t, const std::string& installDir, const std::string& 
     for (const char* file : {"bin\\StarView.exe", "bin\\StarConvert.exe", "bin\\starrt.dll", "bin\\uninstall.exe",
                              "docs\\使用说明.txt", "data\\星表.csv", "config\\settings.ini", "readme.txt"})
         t.Check(Exists(installDir + file), installDir + file);
+    for (int part = 1; part <= 8; ++part) {
+        const std::string file = installDir + "data\\巡天样本-" + std::to_string(part) + ".dat";
+        t.Check(Exists(file), file);
+    }
     t.Check(ShortcutTarget(programs + "星辰软件\\星图演示\\星图演示.lnk") == installDir + "bin\\StarView.exe",
           "Start menu: 星辰软件\\星图演示\\星图演示.lnk -> bin\\StarView.exe");
     t.Check(ShortcutTarget(programs + "星辰软件\\星图演示使用说明.lnk") == installDir + "docs\\使用说明.txt",
@@ -196,7 +338,10 @@ void Remove(Tally& t, const std::string& installDir)
     if (splash) {
         Sleep(30);
         CHoldStill hold(splash);
-        t.Shot("09-uninstall-splash");
+        RECT client = {};
+        GetClientRect(splash, &client);
+        t.Check(client.right == 250 && client.bottom == 60, "the splash is its 250 x 60 picture, nothing cut");
+        t.Shot("11-uninstall-splash", splash, {ShownText{"Tessaramond", {}}});
     }
 
     Step("Uninstaller page 1: welcome");
@@ -204,12 +349,12 @@ void Remove(Tally& t, const std::string& installDir)
     t.Check(remover != nullptr, "the uninstaller's wizard is shown");
     if (remover == nullptr)
         return;
-    t.Shot("10-uninstall-welcome");
+    ShootPage(t, "12-uninstall-welcome", remover, 0, true);
 
     Step("Uninstaller page 2: removed");
     ClickButton(remover, kNext);
     t.Check(WaitForLabel(remover, "完成"), "the finish page offers \"完成\"");
-    t.Shot("11-uninstall-finish");
+    ShootPage(t, "13-uninstall-finish", remover, 1, true);
     ClickButton(remover, kNext);
     t.Check(WaitUntilGone(remover, 30000), "the uninstaller has ended");
 }

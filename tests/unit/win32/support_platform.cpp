@@ -60,9 +60,13 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 10000);
+    // A host program starts slowly on a busy machine: wait for it, then give
+    // the link a moment to show.
+    WaitForSingleObject(process.hProcess, 60000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    for (int tries = 0; tries < 20 && !IsLink(link); ++tries)
+        Sleep(100);
     return IsLink(link);
 }
 
