@@ -239,6 +239,42 @@ TEST(FaultInjection, ArchiveInstallationListsOnlyFilesWrittenWhole)
     }
 }
 
+// A save that fails at any call leaves the file it replaces as it was, and
+// nothing beside it; one that succeeds leaves the new text whole.
+TEST(FaultInjection, SavedDocumentIsWholeOldOrWholeNew)
+{
+    const std::string path = NewScratchFolder() + "install.tmd";
+    CIniFile before;
+    ASSERT_TRUE(before.Load(path, true));
+    before.SetValue("SoftInfo", "productname", "Demo");
+    before.SetValue("InstallInfo", "filelen", "1024");
+    ASSERT_TRUE(before.Save());
+    const std::string old = ReadWholeFile(path);
+    ForEachFault([&](uint64_t n) {
+        CIniFile ini;
+        EXPECT_TRUE(ini.Load(path, true));
+        ini.SetValue("InstallInfo", "filelen", std::string(3000, '7'));
+        bool saved;
+        uint64_t faults;
+        {
+            CFaultScope scope(n);
+            saved = ini.Save();
+            faults = FaultsInjected();
+        }
+        const std::string now = ReadWholeFile(path);
+        if (saved) {
+            CIniFile back;
+            EXPECT_TRUE(back.Load(path, true));
+            EXPECT_EQ(back.GetValue("InstallInfo", "filelen", ""), std::string(3000, '7')) << "call " << n;
+        } else {
+            EXPECT_EQ(now, old) << "call " << n;
+        }
+        EXPECT_FALSE(Exists(path + ".new")) << "call " << n;
+        WriteWholeFile(path, old);
+        return faults;
+    });
+}
+
 namespace {
 // The installed product the record writer and the removal work on.
 struct Installed {
