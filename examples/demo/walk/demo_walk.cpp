@@ -183,7 +183,7 @@ HWND Glimpse(const char* className, const char* caption, DWORD timeoutMs)
 // way (from the position given, short of the end), photographed and its
 // layout judged. The demo's product is large enough for each phase to last a
 // while; the self-extraction's bar rushes through its steps between the two
-// long copies, so it is taken from its first step on.
+// long copies, so it is taken as soon as it shows.
 void CatchProgress(Tally& t, const char* caption, const std::string& name, DWORD timeoutMs, int from = 20)
 {
     const auto onTheWay = [from](int position) { return position >= from && position < 100; };
@@ -192,14 +192,13 @@ void CatchProgress(Tally& t, const char* caption, const std::string& name, DWORD
         if (dialog == nullptr || !IsWindowVisible(dialog))
             continue;
         HWND bar = GetDlgItem(dialog, kProgressBar);
-        if (!onTheWay(ProgressPosition(bar)))
-            continue;
-        // A new position shows with the bar's next paint: let it come
-        // before the dialog's thread is held.
-        Sleep(50);
         const int position = ProgressPosition(bar);
         if (!onTheWay(position))
             continue;
+        // A new position shows with the bar's next paint: have it painted
+        // now (the paint is sent to the dialog's thread and waited for),
+        // then hold that thread before the phase can end.
+        RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         CHoldStill hold(dialog);
         if (!hold.Holding() || !IsWindowVisible(dialog))
             continue;
@@ -223,7 +222,7 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     Out("   %s\n", setup.c_str());
     Process run(setup, "");
     t.Check(run.Started(), "DemoSetup.exe started");
-    CatchProgress(t, "正在初始化向导,请等待...", "00-self-extraction", 60000, 1);
+    CatchProgress(t, "正在初始化向导,请等待...", "00-self-extraction", 60000, 0);
 
     Step("Wizard page 1: welcome");
     HWND wizard = WaitForCaption(kCaption, 60000, kNext, "下一步");
@@ -269,7 +268,7 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     Step("Install");
     ClickButton(wizard, kNext);
     CatchProgress(t, "正在解压文件,请等待...", "06-decompressing", 60000);
-    CatchProgress(t, "正在安装文件,请等待...", "07-installing", 60000);
+    CatchProgress(t, "正在安装文件,请等待...", "07-installing", 60000, 10);
     HWND finish = WaitForCaption(kCaption, 120000, kNext, "结束");
     t.Check(finish != nullptr, "the finish page is shown");
     if (finish == nullptr)
