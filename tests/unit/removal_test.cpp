@@ -1,4 +1,5 @@
 #include "common/ini_file.h"
+#include "common/path_rules.h"
 #include "common/shell.h"
 #include "framework/file.h"
 #include "framework/strings.h"
@@ -413,7 +414,7 @@ TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
         CreateFolder(folder);  // where the stand-in of the machine lacks them
     // Other spellings of Program Files (case, separators, the trailing dot
     // or blank Windows drops) and of Common Files.
-    const std::vector<Shape> shapes = {
+    std::vector<Shape> shapes = {
         {programFiles, false, ""},
         {games, false, ""},
         {documents, false, ""},
@@ -431,6 +432,17 @@ TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
         {"C:\\Program Files.\\", true, programFiles},
         {"C:\\Program Files \\", true, programFiles},
     };
+    // Program Files by its short name, where the file system keeps one.
+    std::string shortName;
+    bool viaShortLink = false;
+    if (CanonicalFolder("C:\\PROGRA~1\\", shortName, viaShortLink) && FoldPath(shortName) == FoldPath(programFiles))
+        shapes.push_back({"C:\\PROGRA~1\\", true, programFiles});
+    // Every shell folder of this machine (System, ProgramData, Temp, the
+    // profile and its folders, Desktop, the Start menu, ...), forged.
+    for (const std::string& folder : GetShellFolders()) {
+        if (IsFolder(folder))
+            shapes.push_back({folder, true, ""});
+    }
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(shape.folder + (shape.forged ? " (forged)" : ""));
         const std::string real = shape.real.empty() ? shape.folder : shape.real;
