@@ -136,17 +136,22 @@ std::string FoldPath(const std::string& path)
 {
     std::string folded;
     folded.reserve(path.size());
+    // Whether the last character was a separator: the last byte may be the
+    // trail byte 5C of a two-byte character instead.
+    bool afterSeparator = false;
     for (size_t i = 0; i < path.size(); i += GbkCharLength(path, i)) {
         if (GbkCharLength(path, i) == 2) {
             folded.append(path, i, 2);
+            afterSeparator = false;
             continue;
         }
         char c = path[i] == '/' ? '\\' : path[i];
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
         // "C:\a\\b" names "C:\a\b"; a leading "\\" (a share) stays.
-        if (c == '\\' && folded.size() > 1 && folded.back() == '\\')
+        if (c == '\\' && folded.size() > 1 && afterSeparator)
             continue;
+        afterSeparator = c == '\\';
         folded += c;
     }
     return folded;

@@ -87,4 +87,7 @@ TEST(PathRules, FoldersCompareAsTheFileSystemNamesThem)
     EXPECT_FALSE(IsSameOrAncestor("C:\\Program Files\\Acme\\", "C:\\Program Files\\"));
     // A character whose trail byte is 0x5C does not end a folder name.
     EXPECT_FALSE(IsSameOrAncestor("D:\\\x81\\", "D:\\\x81\\x\\"));
+    // Nor is the separator after it a doubled one.
+    EXPECT_TRUE(IsSameOrAncestor("F:\\\xFE\\\\", "F:\\\xFE\\\\sub\\"));
+    EXPECT_FALSE(IsSameOrAncestor("F:\\\xFE\\\\", "F:\\\xFE\\sub\\"));
 }
