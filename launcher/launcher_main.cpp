@@ -4,6 +4,7 @@
 // name. Plain Win32 on purpose: it is copied into every install folder and
 // links nothing of the installer or the uninstaller. It never reports an
 // error and always ends with exit code 0.
+#include "framework/endian.h"
 #include "framework/ui/dll_search.h"
 
 #include <windows.h>
@@ -151,7 +152,7 @@ bool ReadStamp(const std::string& path, uint32_t& id)
         !SetFilePointerEx(file.get(), back, nullptr, FILE_END) ||
         !ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr) || read != sizeof bytes)
         return false;
-    id = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    id = LoadLe32(bytes);
     return true;
 }
 
