@@ -51,32 +51,18 @@ constexpr void StoreLe64(Byte* p, uint64_t v)
 }
 
 // Appending to a byte container (std::string, std::vector<uint8_t>, ...).
-template <class Bytes>
-constexpr Bytes& AppendLe16(Bytes& out, uint16_t v)
+template <class Bytes, class Value>
+constexpr Bytes& AppendLe(Bytes& out, Value v)
 {
-    using Byte = typename Bytes::value_type;
-    Byte b[2] = {};
-    StoreLe16(b, v);
-    out.insert(out.end(), b, b + 2);
+    static_assert(std::is_unsigned_v<Value>);
+    for (size_t i = 0; i < sizeof(Value); ++i)
+        out.push_back(static_cast<typename Bytes::value_type>(v >> (8 * i) & 0xFF));
     return out;
 }
 
 template <class Bytes>
-constexpr Bytes& AppendLe32(Bytes& out, uint32_t v)
-{
-    using Byte = typename Bytes::value_type;
-    Byte b[4] = {};
-    StoreLe32(b, v);
-    out.insert(out.end(), b, b + 4);
-    return out;
-}
-
+constexpr Bytes& AppendLe16(Bytes& out, uint16_t v) { return AppendLe(out, v); }
 template <class Bytes>
-constexpr Bytes& AppendLe64(Bytes& out, uint64_t v)
-{
-    using Byte = typename Bytes::value_type;
-    Byte b[8] = {};
-    StoreLe64(b, v);
-    out.insert(out.end(), b, b + 8);
-    return out;
-}
+constexpr Bytes& AppendLe32(Bytes& out, uint32_t v) { return AppendLe(out, v); }
+template <class Bytes>
+constexpr Bytes& AppendLe64(Bytes& out, uint64_t v) { return AppendLe(out, v); }
