@@ -4,7 +4,9 @@
 // name. Plain Win32 on purpose: it is copied into every install folder and
 // links nothing of the installer or the uninstaller. It never reports an
 // error and always ends with exit code 0.
+#include "framework/endian.h"
 #include "framework/ui/dll_search.h"
+#include "framework/win32/handle.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -12,9 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
-#include <type_traits>
 
 namespace {
 constexpr int kIconResource = 102;
@@ -24,38 +24,16 @@ constexpr int kSplashHeight = 60;
 constexpr DWORD kSplashMs = 100;
 const char kClassName[] = "unInstall";
 
-template <typename H, auto Close>
-struct Closer {
-    void operator()(H h) const { Close(h); }
-};
-using UniqueFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, Closer<HANDLE, CloseHandle>>;
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, Closer<HBITMAP, DeleteObject>>;
-using UniqueDC = std::unique_ptr<std::remove_pointer_t<HDC>, Closer<HDC, DeleteDC>>;
-using UniqueItemList = std::unique_ptr<ITEMIDLIST, Closer<void*, CoTaskMemFree>>;
-
-// Selects an object into a device context for one scope.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
-    ~SelectedObject() { SelectObject(m_dc, m_old); }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_old;
-};
-
 void PaintSplash(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    UniqueBitmap bitmap(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSplashResource),
+    unique_gdi<HBITMAP> bitmap(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSplashResource),
                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (dc && bitmap) {
-        UniqueDC memory(CreateCompatibleDC(dc));
+        unique_memory_dc memory(CreateCompatibleDC(dc));
         if (memory) {
-            SelectedObject selected(memory.get(), bitmap.get());
+            CSelectObject selected(memory.get(), bitmap.get());
             BitBlt(dc, 0, 0, kSplashWidth, kSplashHeight, memory.get(), 0, 0, SRCCOPY);
         }
     }
@@ -136,12 +114,10 @@ std::string OwnPath()
 // The record identifier stamped as the file's last four bytes (little-endian).
 bool ReadStamp(const std::string& path, uint32_t& id)
 {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    const unique_file file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
-    }
     LARGE_INTEGER size;
     LARGE_INTEGER back;
     back.QuadPart = -4;
@@ -151,7 +127,7 @@ bool ReadStamp(const std::string& path, uint32_t& id)
         !SetFilePointerEx(file.get(), back, nullptr, FILE_END) ||
         !ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr) || read != sizeof bytes)
         return false;
-    id = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    id = LoadLe32(bytes);
     return true;
 }
 
@@ -160,7 +136,7 @@ std::string CommonFilesFolder()
     ITEMIDLIST* raw = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES_COMMON, &raw)) || raw == nullptr)
         return std::string();
-    UniqueItemList list(raw);
+    const unique_com_memory<ITEMIDLIST*> list(raw);
     char path[MAX_PATH] = "";
     if (!SHGetPathFromIDListA(list.get(), path))
         return std::string();
@@ -184,8 +160,8 @@ void StartUninstaller(const std::string& folder, uint32_t id)
     info.lpParameters = parameters;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
-    if (ShellExecuteExA(&info) && info.hProcess)
-        CloseHandle(info.hProcess);  // never waited for
+    // The uninstaller is never waited for.
+    const unique_kernel_handle process(ShellExecuteExA(&info) ? info.hProcess : nullptr);
 }
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "common/path_rules.h"
 #include "common/shell.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 
@@ -46,7 +47,7 @@ bool HoldsStampedLauncher(const CUninstallInfo& info)
         if (!launcher.Open(info.m_strInstallDir + *entry, CFile::modeRead | CFile::shareDenyNone) ||
             launcher.GetLength() < 4 || launcher.Seek(-4, CFile::end) < 0 || !ReadFully(launcher, stamp, 4))
             return false;
-        return (stamp[0] | stamp[1] << 8 | stamp[2] << 16 | static_cast<uint32_t>(stamp[3]) << 24) == id;
+        return LoadLe32(stamp) == id;
     }
     return false;
 }

@@ -4,6 +4,7 @@
 #include "common/shell.h"
 
 #include "common/path_rules.h"
+#include "framework/endian.h"
 #include "framework/fault.h"
 #include "framework/file.h"
 #include "framework/posix/host_path.h"
@@ -110,9 +111,7 @@ std::string GetFileVersionNumber(const std::string& path)
     size_t at = data.find(std::string(kSignature, 4));
     if (at == std::string::npos || at + 16 > data.size())
         return "0000";
-    auto u16 = [&](size_t o) {
-        return static_cast<int>(static_cast<unsigned char>(data[o]) | static_cast<unsigned char>(data[o + 1]) << 8);
-    };
+    auto u16 = [&](size_t o) { return static_cast<int>(LoadLe16(data.data() + o)); };
     // dwFileVersionMS at +8 (minor low word, major high word), dwFileVersionLS at +12.
     return Format("%i%i%i%i", u16(at + 10), u16(at + 8), u16(at + 14), u16(at + 12));
 }

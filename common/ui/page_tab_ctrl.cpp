@@ -75,10 +75,10 @@ void CPageTabCtrl::ClipTabStrip()
 {
     RECT client;
     GetClientRect(m_hWnd, &client);
-    HRGN region = CreateRectRgn(client.left + 2, client.top + 25, client.right - 2, client.bottom - 2);
-    // The window owns the region from here on.
-    if (SetWindowRgn(m_hWnd, region, TRUE) == 0)
-        DeleteObject(region);
+    unique_gdi<HRGN> region(CreateRectRgn(client.left + 2, client.top + 25, client.right - 2, client.bottom - 2));
+    // The window owns the region once it has taken it.
+    if (SetWindowRgn(m_hWnd, region.get(), TRUE) != 0)
+        region.release();
 }
 
 LRESULT CPageTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -42,14 +42,14 @@ RECT PageHostRect(const RECT& client)
 void PaintWizardHeader(HDC dc, const RECT& client, const std::string& welcome, const std::string& date)
 {
     const int W = client.right, H = client.bottom;
-    CGdiObject header(CreateSolidBrush(RGB(255, 255, 230)));
-    CGdiObject body(CreateSolidBrush(RGB(255, 255, 255)));
+    unique_gdi<HBRUSH> header(CreateSolidBrush(RGB(255, 255, 230)));
+    unique_gdi<HBRUSH> body(CreateSolidBrush(RGB(255, 255, 255)));
     RECT band = {0, 0, W, 60};
-    FillRect(dc, &band, static_cast<HBRUSH>(header.Get()));
+    FillRect(dc, &band, header.get());
     RECT rest = {0, 60, W, H - 52};
-    FillRect(dc, &rest, static_cast<HBRUSH>(body.Get()));
-    CGdiObject font(CreateTextFont(14, 100));
-    CSelectObject selected(dc, font.Get());
+    FillRect(dc, &rest, body.get());
+    unique_gdi<> font(CreateTextFont(14, 100));
+    CSelectObject selected(dc, font.get());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(dc, RGB(31, 52, 131));
     DrawTextLine(dc, 30, 20, welcome.c_str());

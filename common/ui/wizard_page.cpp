@@ -12,8 +12,8 @@ HWND Frame(HWND page)
 void PaintPageLines(HDC dc, const RECT& client, int x, const std::vector<PageLine>& lines)
 {
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    CGdiObject font(CreateTextFont(12, 100));
-    CSelectObject selected(dc, font.Get());
+    unique_gdi<> font(CreateTextFont(12, 100));
+    CSelectObject selected(dc, font.get());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(dc, RGB(0, 0, 0));
     for (const PageLine& line : lines)

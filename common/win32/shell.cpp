@@ -7,6 +7,7 @@
 #include "framework/fault.h"
 #include "framework/file.h"
 #include "framework/strings.h"
+#include "framework/win32/handle.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -14,20 +15,15 @@
 #include <shobjidl.h>
 #include <knownfolders.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
-struct ItemListFree {
-    void operator()(ITEMIDLIST* p) const { CoTaskMemFree(p); }
-};
-
 std::string SpecialFolder(int csidl)
 {
     char path[MAX_PATH] = "";
     ITEMIDLIST* raw = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &raw))) {
-        std::unique_ptr<ITEMIDLIST, ItemListFree> list(raw);
+        unique_com_memory<ITEMIDLIST*> list(raw);
         SHGetPathFromIDListA(list.get(), path);
     }
     return path;
@@ -120,8 +116,10 @@ void LaunchProgram(const std::string& programPath, const std::string* parameters
     info.lpParameters = parameters ? parameters->c_str() : nullptr;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
-    if (ShellExecuteExA(&info) && info.hProcess)
-        CloseHandle(info.hProcess);  // never waited for
+    {
+        // The started program is never waited for.
+        const unique_kernel_handle process(ShellExecuteExA(&info) ? info.hProcess : nullptr);
+    }
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
 }
 
@@ -142,20 +140,13 @@ public:
         const UINT n = GetSystemDirectoryW(system, MAX_PATH);
         if (n == 0 || n >= MAX_PATH - 16)
             return;
-        m_module = LoadLibraryW((std::wstring(system, n) + L"\\version.dll").c_str());
-        if (m_module == nullptr)
+        m_module.reset(LoadLibraryW((std::wstring(system, n) + L"\\version.dll").c_str()));
+        if (!m_module)
             return;
         size = Resolve<SizeFn>("GetFileVersionInfoSizeA");
         info = Resolve<InfoFn>("GetFileVersionInfoA");
         query = Resolve<QueryFn>("VerQueryValueA");
     }
-    ~CVersionDll()
-    {
-        if (m_module)
-            FreeLibrary(m_module);
-    }
-    CVersionDll(const CVersionDll&) = delete;
-    CVersionDll& operator=(const CVersionDll&) = delete;
     bool Usable() const { return size && info && query; }
 
     SizeFn size = nullptr;
@@ -167,10 +158,10 @@ private:
     Fn Resolve(const char* name) const
     {
         // Through void(*)() so the compiler accepts the cast of the address.
-        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m_module, name)));
+        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m_module.get(), name)));
     }
 
-    HMODULE m_module = nullptr;
+    unique_module m_module;
 };
 }  // namespace
 
@@ -220,13 +211,14 @@ bool CanonicalFolder(const std::string& folder, std::string& canonical, bool& vi
         return false;
     // The handle names the folder the path ends in, wherever the links on
     // the way lead.
-    HANDLE handle = CreateFileA(longer.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    n = GetFinalPathNameByHandleA(handle, final.data(), static_cast<DWORD>(final.size()),
-                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    CloseHandle(handle);
+    {
+        const unique_file handle(CreateFileA(longer.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!handle)
+            return false;
+        n = GetFinalPathNameByHandleA(handle.get(), final.data(), static_cast<DWORD>(final.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
     if (n == 0 || n >= final.size())
         return false;
     std::string path(final.data(), n);
@@ -257,12 +249,14 @@ std::string KnownFolder(REFKNOWNFOLDERID id)
 {
     wchar_t* raw = nullptr;
     std::string path;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &raw)) && raw != nullptr) {
+    // Freed whether or not the call succeeded: it may hand out memory either way.
+    const HRESULT result = SHGetKnownFolderPath(id, 0, nullptr, &raw);
+    const unique_com_memory<wchar_t*> owned(raw);
+    if (SUCCEEDED(result) && raw != nullptr) {
         char buffer[MAX_PATH];
         if (WideCharToMultiByte(CP_ACP, 0, raw, -1, buffer, MAX_PATH, nullptr, nullptr) > 0)
             path = buffer;
     }
-    CoTaskMemFree(raw);
     return path;
 }
 

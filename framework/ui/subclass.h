@@ -2,6 +2,8 @@
 // pass through WindowProc first, and Default hands them on.
 #pragma once
 
+#include "framework/win32/handle.h"
+
 #include <windows.h>
 
 class CSubclassedWindow {
@@ -25,35 +27,6 @@ protected:
 
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
-};
-
-// GDI objects and selections that release themselves.
-class CGdiObject {
-public:
-    explicit CGdiObject(HGDIOBJ object) : m_object(object) {}
-    ~CGdiObject()
-    {
-        if (m_object)
-            DeleteObject(m_object);
-    }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    HGDIOBJ Get() const { return m_object; }
-
-private:
-    HGDIOBJ m_object;
-};
-
-class CSelectObject {
-public:
-    CSelectObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
-    ~CSelectObject() { SelectObject(m_dc, m_old); }
-    CSelectObject(const CSelectObject&) = delete;
-    CSelectObject& operator=(const CSelectObject&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_old;
 };
 
 // The "宋体" font the painted texts use, of the default character set, at a

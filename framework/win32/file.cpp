@@ -2,6 +2,7 @@
 // system code page exactly as the programs hold them.
 #include "framework/file.h"
 #include "framework/fault.h"
+#include "framework/win32/handle.h"
 
 #include <windows.h>
 
@@ -71,12 +72,9 @@ bool CFile::SetLength(uint64_t length)
 
 bool CFile::Flush() { return IsOpen() && !FaultInjected() && FlushFileBuffers(H(m_hFile)); }
 
-void CFile::Close()
-{
-    if (IsOpen())
-        CloseHandle(H(m_hFile));
-    m_hFile = kInvalid;
-}
+// The handle is kept as an integer so that the portable header needs no
+// Windows types; closing goes through the owner, which keeps the last error.
+void CFile::Close() { unique_file(H(std::exchange(m_hFile, kInvalid))).reset(); }
 
 CFileFind::CFileFind() : m_hFind(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {}
 CFileFind::~CFileFind() { Close(); }
@@ -115,9 +113,7 @@ bool CFileFind::FindNext()
 
 void CFileFind::Close()
 {
-    if (H(m_hFind) != INVALID_HANDLE_VALUE)
-        FindClose(H(m_hFind));
-    m_hFind = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    unique_find(H(std::exchange(m_hFind, reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)))).reset();
 }
 
 bool CreateFolder(const std::string& path) { return !FaultInjected() && CreateDirectoryA(path.c_str(), nullptr) != 0; }

@@ -1,6 +1,7 @@
 #include "installer/core/archive_worker.h"
 
 #include "framework/buffered_file.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/core/archive_reader.h"
@@ -108,7 +109,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
         uint8_t lenBytes[2];
         if (total - consumed < 2 || !archive.ReadFully(lenBytes, 2))
             return kPackDamaged;
-        const uint32_t hlen = lenBytes[0] | lenBytes[1] << 8;
+        const uint32_t hlen = LoadLe16(lenBytes);
         if (hlen > kMaxRecordSize || hlen > total - consumed - 2 || !archive.ReadFully(header, hlen))
             return kPackDamaged;
         CPackEntry entry;

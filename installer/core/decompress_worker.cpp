@@ -1,6 +1,7 @@
 #include "installer/core/decompress_worker.h"
 
 #include "framework/buffered_file.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/core/block_decoder.h"
@@ -28,7 +29,7 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, ui
         uint8_t lenBytes[2];
         if (total - consumed < 2 || !source.ReadFully(lenBytes, 2))
             return kCompressDamaged;
-        const uint32_t len = lenBytes[0] | lenBytes[1] << 8;
+        const uint32_t len = LoadLe16(lenBytes);
         // A length beyond the input buffer or the end of the file is damage,
         // found before anything of the block is decoded.
         if (len == 0 || len > kBlockInputSize || len > total - consumed - 2 || !source.ReadFully(input, len))

@@ -1,6 +1,7 @@
 #include "installer/core/item_directory.h"
 
 #include "common/path_rules.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
@@ -37,14 +38,9 @@ bool ReadU16At(CByteSource& source, uint64_t offset, uint16_t& out)
     uint8_t b[2];
     if (!source.ReadAt(offset, b, 2))
         return false;
-    out = static_cast<uint16_t>(b[0] | b[1] << 8);
+    out = LoadLe16(b);
     return true;
 }
-}  // namespace
-
-namespace {
-uint32_t LoadU32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 }  // namespace
 
 uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact)
@@ -52,30 +48,30 @@ uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact)
     exact = false;
     if (size < 0x40 || data[0] != 'M' || data[1] != 'Z')
         return 0;
-    const uint64_t pe = LoadU32(data + 0x3C);
+    const uint64_t pe = LoadLe32(data + 0x3C);
     if (pe + 24 > size || std::memcmp(data + pe, "PE\0\0", 4) != 0)
         return 0;
-    const unsigned sections = LoadU16(data + pe + 6);
-    const unsigned optionalSize = LoadU16(data + pe + 20);
+    const unsigned sections = LoadLe16(data + pe + 6);
+    const unsigned optionalSize = LoadLe16(data + pe + 20);
     const uint64_t optional = pe + 24;
     const uint64_t table = optional + optionalSize;
     if (table + 40ull * sections > size)
         return 0;
-    uint64_t end = optionalSize >= 64 ? LoadU32(data + optional + 60) : 0;  // SizeOfHeaders
+    uint64_t end = optionalSize >= 64 ? LoadLe32(data + optional + 60) : 0;  // SizeOfHeaders
     auto reach = [&end](uint64_t offset, uint32_t length) {
         if (length != 0 && offset + length > end)
             end = offset + length;
     };
     for (unsigned i = 0; i < sections; ++i)
-        reach(LoadU32(data + table + 40ull * i + 20), LoadU32(data + table + 40ull * i + 16));
+        reach(LoadLe32(data + table + 40ull * i + 20), LoadLe32(data + table + 40ull * i + 16));
     // The signature lies behind the sections; its directory entry holds a
     // file offset, not an address.
-    const unsigned magic = optionalSize >= 2 ? LoadU16(data + optional) : 0;
+    const unsigned magic = optionalSize >= 2 ? LoadLe16(data + optional) : 0;
     const uint64_t directories = optional + (magic == 0x20B ? 112 : 96);
     const uint64_t security = directories + 4 * 8;
-    if ((magic == 0x10B || magic == 0x20B) && security + 8 <= table && LoadU32(data + directories - 4) > 4)
-        reach(LoadU32(data + security), LoadU32(data + security + 4));
-    exact = LoadU32(data + pe + 12) == 0;  // no symbol table
+    if ((magic == 0x10B || magic == 0x20B) && security + 8 <= table && LoadLe32(data + directories - 4) > 4)
+        reach(LoadLe32(data + security), LoadLe32(data + security + 4));
+    exact = LoadLe32(data + pe + 12) == 0;  // no symbol table
     return end;
 }
 
@@ -154,7 +150,8 @@ bool MarkExtracted(const std::string& copyPath)
     CFile copy;
     if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone) || copy.GetLength() == 0)
         return false;
-    const uint8_t marker[2] = {kMarkerExtracted & 0xFF, kMarkerExtracted >> 8};
+    uint8_t marker[2];
+    StoreLe16(marker, kMarkerExtracted);
     return copy.Seek(0, CFile::end) >= 0 && copy.Write(marker, 2);
 }
 

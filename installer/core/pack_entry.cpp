@@ -1,5 +1,7 @@
 #include "installer/core/pack_entry.h"
 
+#include "framework/endian.h"
+
 #include <cstring>
 
 namespace {
@@ -30,9 +32,7 @@ void CPackReader::ReadU32(uint32_t& out)
         out = 0;
         return;
     }
-    const uint8_t* p = m_start + m_pos;
-    out = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-          static_cast<uint32_t>(p[3]) << 24;
+    out = LoadLe32(m_start + m_pos);
     m_pos += 4;
 }
 
@@ -41,7 +41,7 @@ void CPackReader::ReadText(std::string& out)
     out.clear();
     size_t n = 0;
     if (m_size - m_pos >= 2) {
-        n = static_cast<size_t>(m_start[m_pos]) | static_cast<size_t>(m_start[m_pos + 1]) << 8;
+        n = LoadLe16(m_start + m_pos);
         m_pos += 2;
     }
     if (n == 0 || n > m_size - m_pos || m_start[m_pos + n - 1] != 0)
@@ -60,8 +60,8 @@ void CPackWriter::WriteU32(uint32_t value)
 {
     if (kCapacity - m_pos < 4)
         return;
-    for (int i = 0; i < 4; ++i)
-        m_buffer[m_pos++] = static_cast<uint8_t>(value >> (8 * i));
+    StoreLe32(m_buffer + m_pos, value);
+    m_pos += 4;
 }
 
 void CPackWriter::WriteText(const std::string& text)
@@ -69,8 +69,7 @@ void CPackWriter::WriteText(const std::string& text)
     size_t n = text.size() + 1;
     if (n > 0xFFFF || 2 + n > kCapacity - m_pos)
         return;
-    m_buffer[m_pos] = static_cast<uint8_t>(n);
-    m_buffer[m_pos + 1] = static_cast<uint8_t>(n >> 8);
+    StoreLe16(m_buffer + m_pos, static_cast<uint16_t>(n));
     uint8_t* out = m_buffer + m_pos + 2;
     std::memcpy(out, text.c_str(), n);
     if (m_scrambled)

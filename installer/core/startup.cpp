@@ -1,5 +1,6 @@
 #include "installer/core/startup.h"
 
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "installer/core/item_directory.h"
 
@@ -14,7 +15,7 @@ int ReadPackageMarker(const std::string& path)
     uint8_t b[2];
     if (length < 2 || file.Seek(static_cast<int64_t>(length - 2), CFile::begin) < 0 || file.Read(b, 2) != 2)
         return 3;
-    const unsigned marker = b[0] | b[1] << 8;
+    const unsigned marker = LoadLe16(b);
     if (marker == kMarkerPackaged)
         return 1;
     if (marker == kMarkerExtracted)

@@ -4,6 +4,7 @@
 #include "common/ini_file.h"
 #include "common/shell.h"
 #include "framework/clock.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
@@ -44,8 +45,8 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
         CFile launcher;
         if (!launcher.Open(source, CFile::modeReadWrite | CFile::shareDenyNone))
             return false;
-        const uint8_t stamp[4] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8),
-                                  static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 24)};
+        uint8_t stamp[4];
+        StoreLe32(stamp, id);
         if (launcher.Seek(0, CFile::end) < 0 || !launcher.Write(stamp, sizeof stamp))
             return false;
     }

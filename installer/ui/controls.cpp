@@ -61,14 +61,14 @@ void CCheckBox::DrawItem(const DRAWITEMSTRUCT& item) const
     HDC dc = item.hDC;
     RECT label = item.rcItem;
     label.left = 13;
-    CGdiObject back(CreateSolidBrush(m_crBack));
-    FillRect(dc, &label, static_cast<HBRUSH>(back.Get()));
+    unique_gdi<HBRUSH> back(CreateSolidBrush(m_crBack));
+    FillRect(dc, &label, back.get());
 
-    CGdiObject pen(CreatePen(PS_SOLID, 1, m_crFrame));
-    CGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
+    unique_gdi<> pen(CreatePen(PS_SOLID, 1, m_crFrame));
+    unique_gdi<> white(CreateSolidBrush(RGB(255, 255, 255)));
     {
-        CSelectObject selectPen(dc, pen.Get());
-        CSelectObject selectBrush(dc, white.Get());
+        CSelectObject selectPen(dc, pen.get());
+        CSelectObject selectBrush(dc, white.get());
         Rectangle(dc, 1, 1, 12, 12);
         if (m_bHover)
             Rectangle(dc, 2, 2, 11, 11);
@@ -81,7 +81,7 @@ void CCheckBox::DrawItem(const DRAWITEMSTRUCT& item) const
             for (int y = 12 - x; y <= 14 - x; ++y)
                 SetPixel(dc, x, y, RGB(0, 0, 0));
     }
-    CSelectObject selectFont(dc, m_hFont.Get());
+    CSelectObject selectFont(dc, m_hFont.get());
     SIZE size = {};
     GetTextExtentPoint32A(dc, m_strText.c_str(), static_cast<int>(m_strText.size()), &size);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
@@ -119,14 +119,14 @@ LRESULT CHllEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     GetWindowRect(m_hWnd, &window);
     const int w = window.right - window.left, h = window.bottom - window.top;
     {
-        CGdiObject border(CreatePen(PS_SOLID, 1, m_crBorder));
-        CGdiObject inner(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+        unique_gdi<> border(CreatePen(PS_SOLID, 1, m_crBorder));
+        unique_gdi<> inner(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
         CSelectObject hollow(dc, GetStockObject(HOLLOW_BRUSH));
         {
-            CSelectObject pen(dc, border.Get());
+            CSelectObject pen(dc, border.get());
             Rectangle(dc, 0, 0, w, h);
         }
-        CSelectObject pen(dc, inner.Get());
+        CSelectObject pen(dc, inner.get());
         Rectangle(dc, 1, 1, w - 1, h - 1);
     }
     ReleaseDC(m_hWnd, dc);

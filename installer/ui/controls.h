@@ -28,7 +28,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    CGdiObject m_hFont;
+    unique_gdi<> m_hFont;
 };
 
 class CHllEdit : public CSubclassedWindow {

@@ -4,6 +4,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "framework/ui/app.h"
+#include "framework/win32/handle.h"
 #include "installer/core/progress_dialogs.h"
 #include "installer/setup/install_sequence.h"
 #include "installer/setup/setup_info.h"
@@ -11,7 +12,6 @@
 
 #include <shlobj.h>
 
-#include <memory>
 
 namespace {
 const char* Product() { return theSetupInfo.m_strProductName.c_str(); }
@@ -110,7 +110,7 @@ void CPage2::OnBrowse()
     info.hwndOwner = m_hWnd;
     info.lpszTitle = "请选择目录";
     info.ulFlags = BIF_RETURNONLYFSDIRS;
-    std::unique_ptr<ITEMIDLIST, decltype(&CoTaskMemFree)> chosen(SHBrowseForFolderA(&info), CoTaskMemFree);
+    const unique_com_memory<ITEMIDLIST*> chosen(SHBrowseForFolderA(&info));
     char path[MAX_PATH] = "";
     if (!chosen || !SHGetPathFromIDListA(chosen.get(), path))
         return;

@@ -1,5 +1,7 @@
 #include "dialog_template.h"
 
+#include "framework/endian.h"
+
 namespace e2e {
 
 namespace {
@@ -14,7 +16,7 @@ public:
             m_ok = false;
             return 0;
         }
-        const uint16_t v = static_cast<uint16_t>(m_data[m_at] | m_data[m_at + 1] << 8);
+        const uint16_t v = LoadLe16(m_data + m_at);
         m_at += 2;
         return v;
     }

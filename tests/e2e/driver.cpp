@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "framework/endian.h"
+
 #include <winternl.h>
 #include <commctrl.h>
 
@@ -99,7 +101,8 @@ std::string ReadFileBytes(const std::string& path)
 
 std::string U16(unsigned value)
 {
-    return std::string{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
+    std::string out;
+    return AppendLe16(out, static_cast<uint16_t>(value));
 }
 
 std::string SpecialFolder(int csidl)

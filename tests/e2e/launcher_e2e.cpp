@@ -2,6 +2,7 @@
 // it starts for the identifier stamped into its file. A reporting program
 // takes the deployed uninstaller's place for the test and is taken away after.
 #include "driver.h"
+#include "framework/endian.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,8 @@ using namespace e2e;
 namespace {
 std::string Stamp(uint32_t id)
 {
-    return std::string{static_cast<char>(id & 0xFF), static_cast<char>((id >> 8) & 0xFF),
-                       static_cast<char>((id >> 16) & 0xFF), static_cast<char>(id >> 24)};
+    std::string out;
+    return AppendLe32(out, id);
 }
 
 // A launcher as the installer leaves it in an install folder.

@@ -2,6 +2,7 @@
 // is walked page by page, the finish run shows the outcome.
 #include "common/shell.h"
 #include "driver.h"
+#include "framework/endian.h"
 #include "layout.h"
 #include "packages.h"
 #include "page_texts.h"
@@ -242,8 +243,7 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     EXPECT_EQ(ReadFileBytes(installDir + "sys\\helper.dll"), "MZ-helper");
     const std::string launcher = ReadFileBytes(installDir + "bin\\uninstall.exe");
     ASSERT_GT(launcher.size(), 4u);
-    const auto* id = reinterpret_cast<const uint8_t*>(launcher.data() + launcher.size() - 4);
-    const unsigned long recordId = id[0] | id[1] << 8 | id[2] << 16 | static_cast<unsigned long>(id[3]) << 24;
+    const unsigned long recordId = LoadLe32(launcher.data() + launcher.size() - 4);
     std::string record = ReadFileBytes(CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd");
     ScrambleBytes(record);
     for (const char* line : {"fielnum=5", "file_0=bin\\demo.exe", "file_3=sys\\helper.dll", "file_4=bin\\uninstall.exe",
@@ -400,8 +400,7 @@ TEST(Wizard, TheFrameTakesNoSecondInstallOrCancelWhileTheInstallationRuns)
     EXPECT_EQ(ReadFileBytes(installDir + "bin\\after.txt"), "last");
     const std::string launcher = ReadFileBytes(installDir + "uninstall.exe");
     ASSERT_GT(launcher.size(), 4u);
-    const auto* id = reinterpret_cast<const uint8_t*>(launcher.data() + launcher.size() - 4);
-    const unsigned long recordId = id[0] | id[1] << 8 | id[2] << 16 | static_cast<unsigned long>(id[3]) << 24;
+    const unsigned long recordId = LoadLe32(launcher.data() + launcher.size() - 4);
     DeleteFileA((CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd").c_str());
     RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + product + "Vendor");
 }

@@ -1,5 +1,6 @@
 // A whole block-compressed file through the decompression worker: any bytes,
 // and the compressor's output for any bytes.
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/posix/notify_queue.h"
 #include "fuzz_support.h"
@@ -19,7 +20,7 @@ bool DecodeReference(const std::string& source, std::string& decoded)
     while (at < source.size()) {
         if (source.size() - at < 2)
             return false;
-        const size_t len = static_cast<uint8_t>(source[at]) | static_cast<uint8_t>(source[at + 1]) << 8;
+        const size_t len = LoadLe16(source.data() + at);
         at += 2;
         size_t produced = 0;
         if (len > source.size() - at ||

@@ -1,15 +1,10 @@
 // The appended item directory, read backwards from the end of the input.
 #include "common/path_rules.h"
+#include "framework/endian.h"
 #include "fuzz_support.h"
 #include "installer/core/item_directory.h"
 
 namespace {
-void AppendU16(std::string& out, size_t value)
-{
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>(value >> 8 & 0xFF);
-}
-
 // The directory as the builder lays it out: records from the last entry to
 // the first, each followed by its length, then count and marker.
 std::string Rewrite(const ItemDirectory& directory, size_t contentBytes)
@@ -19,10 +14,10 @@ std::string Rewrite(const ItemDirectory& directory, size_t contentBytes)
         CPackWriter writer;
         directory.entries[i].WriteTo(writer);
         out.append(reinterpret_cast<const char*>(writer.Data()), writer.Size());
-        AppendU16(out, writer.Size());
+        AppendLe16(out, static_cast<uint16_t>(writer.Size()));
     }
-    AppendU16(out, directory.entries.size());
-    AppendU16(out, kMarkerPackaged);
+    AppendLe16(out, static_cast<uint16_t>(directory.entries.size()));
+    AppendLe16(out, kMarkerPackaged);
     return out;
 }
 }  // namespace
@@ -35,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
 
     FUZZ_CHECK(size >= 4);
-    FUZZ_CHECK(directory.entries.size() == static_cast<size_t>(data[size - 4] | data[size - 3] << 8));
+    FUZZ_CHECK(directory.entries.size() == static_cast<size_t>(LoadLe16(data + size - 4)));
     FUZZ_CHECK(directory.start <= size - 4);
     uint64_t contents = 0;
     for (const CPackEntry& entry : directory.entries) {

@@ -1,6 +1,7 @@
 // Writes a small seed corpus for every fuzz target into the folder given as
 // the first argument (tests/fuzz/corpus): well-formed inputs made by the
 // writing side of each format, so the fuzzers start past the first checks.
+#include "framework/endian.h"
 #include "installer/core/item_directory.h"
 #include "installer/core/pack_entry.h"
 #include "tools/pack/block_compressor.h"
@@ -25,7 +26,11 @@ void Seed(const std::string& target, const std::string& name, const std::string&
         std::fprintf(stderr, "cannot write %s\n", (folder / name).c_str());
 }
 
-std::string U16(size_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+std::string U16(size_t v)
+{
+    std::string out;
+    return AppendLe16(out, static_cast<uint16_t>(v));
+}
 
 std::string Record(uint32_t size, const std::string& name, const std::string& folder)
 {

@@ -3,14 +3,15 @@
 // a cut file as damaged unless it ends on a block or entry boundary, and
 // never list a file they did not write completely. Under ASan this also
 // checks that no buffer is overrun.
+#include "archive_bytes.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/core/archive_worker.h"
 #include "installer/core/decompress_worker.h"
 #include "installer/setup/setup_info.h"
-#include "tools/pack/block_compressor.h"
-#include "archive_bytes.h"
 #include "support.h"
+#include "tools/pack/block_compressor.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ TEST(DamagedInput, BlockFileCutAtManyLengths)
         source += CompressBytes(NoiseBytes(1000 + i * 1500, i) + std::string(500, 'r'), CompressionLevel::Fast);
     std::set<size_t> boundaries;
     for (size_t pos = 0; pos < source.size();) {
-        pos += 2 + (static_cast<uint8_t>(source[pos]) | static_cast<uint8_t>(source[pos + 1]) << 8);
+        pos += 2 + LoadLe16(source.data() + pos);
         boundaries.insert(pos);
     }
     ASSERT_EQ(boundaries.size(), 4u);

@@ -1,6 +1,7 @@
 // Builds the bytes of a shipped installer in memory, for the directory tests.
 #pragma once
 
+#include "framework/endian.h"
 #include "installer/core/item_directory.h"
 #include "installer/core/pack_entry.h"
 
@@ -22,7 +23,11 @@ inline std::string RecordBytes(const CPackEntry& entry)
     return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Size());
 }
 
-inline std::string U16(unsigned v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+inline std::string U16(unsigned v)
+{
+    std::string out;
+    return AppendLe16(out, static_cast<uint16_t>(v));
+}
 
 inline std::string PackageBytes(const std::string& image, const std::vector<TestItem>& items,
                                 unsigned marker = kMarkerPackaged)

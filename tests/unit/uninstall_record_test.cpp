@@ -1,5 +1,6 @@
 #include "common/scramble.h"
 #include "common/shell.h"
+#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
@@ -55,8 +56,7 @@ struct RecordFixture {
 
 uint32_t LastFourBytes(const std::string& bytes)
 {
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + bytes.size() - 4);
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+    return LoadLe32(bytes.data() + bytes.size() - 4);
 }
 }  // namespace
 

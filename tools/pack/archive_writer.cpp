@@ -1,6 +1,7 @@
 #include "tools/pack/archive_writer.h"
 
 #include "common/path_rules.h"
+#include "framework/endian.h"
 #include "installer/core/pack_entry.h"
 #include "tools/pack/gbk.h"
 #include "tools/pack/pack_error.h"
@@ -100,7 +101,8 @@ void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<voi
     std::vector<char> buffer(1 << 20);
     for (const auto& file : files) {
         const std::string header = HeaderBytes(file);
-        const char len[2] = {static_cast<char>(header.size() & 0xFF), static_cast<char>(header.size() >> 8)};
+        char len[2];
+        StoreLe16(len, static_cast<uint16_t>(header.size()));
         sink(len, 2);
         sink(header.data(), header.size());
         std::ifstream in(file.host, std::ios::binary);

@@ -1,5 +1,6 @@
 #include "tools/pack/block_compressor.h"
 
+#include "framework/endian.h"
 #include "installer/core/block_decoder.h"
 
 #include <lzo/lzo1x.h>
@@ -139,8 +140,7 @@ void CBlockCompressor::CompressBatch(const std::vector<uint8_t>& batch, size_t f
     m_written.clear();
     for (size_t i = 0; i < pieces; ++i) {
         const auto len = static_cast<uint16_t>(m_blocks[i].size());
-        m_written.push_back(static_cast<char>(len & 0xFF));
-        m_written.push_back(static_cast<char>(len >> 8));
+        AppendLe16(m_written, len);
         m_written.append(m_blocks[i]);
     }
     m_out.write(m_written.data(), static_cast<std::streamsize>(m_written.size()));

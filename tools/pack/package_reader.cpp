@@ -1,5 +1,6 @@
 #include "tools/pack/package_reader.h"
 
+#include "framework/endian.h"
 #include "installer/core/archive_reader.h"
 #include "installer/core/block_decoder.h"
 #include "installer/core/item_directory.h"
@@ -69,7 +70,7 @@ private:
         uint8_t lenBytes[2];
         if (m_left < 2 || !ReadRaw(lenBytes, 2))
             Damaged("the file ends inside a block");
-        const uint32_t len = lenBytes[0] | lenBytes[1] << 8;
+        const uint32_t len = LoadLe16(lenBytes);
         if (len > kBlockInputSize || len > m_left - 2 || !ReadRaw(m_input, len))
             Damaged("a block length is out of range");
         m_left -= 2 + len;
@@ -104,7 +105,7 @@ std::vector<PackageItem> ReadPackageItems(std::ifstream& file, const std::string
         throw CPackFailure(fileName + ": no package directory (not a shipped installer, or damaged)");
     uint8_t marker[2] = {};
     source.ReadAt(source.Length() - 2, marker, 2);
-    if ((marker[0] | marker[1] << 8) != kMarkerPackaged)
+    if (LoadLe16(marker) != kMarkerPackaged)
         throw CPackFailure(fileName + ": not a shipped installer (no marker 1978)");
     // Entry 1 is nearest the end; contents lie in the same order before the directory.
     std::vector<PackageItem> items;
@@ -143,7 +144,7 @@ void WalkArchiveItem(std::ifstream& file, const PackageItem& item,
         uint8_t lenBytes[2];
         if (!stream.Read(reinterpret_cast<char*>(lenBytes), 2))
             break;
-        const size_t hlen = lenBytes[0] | lenBytes[1] << 8;
+        const size_t hlen = LoadLe16(lenBytes);
         uint8_t header[kMaxRecordSize];
         if (hlen > kMaxRecordSize)
             stream.Damaged("an entry header is longer than 256 bytes");

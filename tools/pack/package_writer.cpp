@@ -1,6 +1,7 @@
 #include "tools/pack/package_writer.h"
 
 #include "common/scramble.h"
+#include "framework/endian.h"
 #include "installer/core/item_directory.h"
 #include "installer/core/pack_entry.h"
 #include "tools/pack/archive_writer.h"
@@ -93,7 +94,8 @@ public:
 private:
     void WriteU16(uint16_t v)
     {
-        const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+        char b[2];
+        StoreLe16(b, v);
         m_out.write(b, 2);
     }
 
