@@ -356,12 +356,7 @@ bool WaitForNextLabel(HWND frame, const std::string& label) { return WaitForItem
 std::string ProductPackage(const std::string& data, const std::string& descriptor)
 {
     const std::string path = NewFolder() + "TmdEscapeSetup.exe";
-    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
-                                 {{"data.rar", CompressBytes(data, CompressionLevel::Fast)},
-                                  {"install.tmd", Scrambled(descriptor)},
-                                  {"license.txt", "licence"},
-                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
-                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    WriteFileBytes(path, ShippedProduct(CompressBytes(data, CompressionLevel::Fast), Scrambled(descriptor)));
     return path;
 }
 }  // namespace

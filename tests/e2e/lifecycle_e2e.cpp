@@ -30,12 +30,7 @@ std::string BuildProduct(const std::string& product, bool damagedData = false)
                                              product + ".lnk\r\n\r\n[Desktop]\r\nlinknum=1\r\nexefile_0=bin\\app.exe\r\n"
                                              "linkname_0=\\" + product + ".lnk\r\n");
     const std::string path = NewFolder() + product + "Setup.exe";
-    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
-                                 {{"data.rar", data},
-                                  {"install.tmd", descriptor},
-                                  {"license.txt", "licence"},
-                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
-                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    WriteFileBytes(path, ShippedProduct(data, descriptor));
     return path;
 }
 
@@ -94,6 +89,16 @@ HWND StartRemoval(const std::string& product)
 {
     Process launcher(InstallDir(product) + "bin\\uninstall.exe", "");
     return WaitForCaption(Caption(product), 60000, kNext, "下一步");
+}
+
+// Walks the uninstaller's wizard through "下一步" and "完成" until it is gone.
+bool RemoveToTheEnd(HWND remover)
+{
+    ClickButton(remover, kNext);
+    if (!WaitForLabel(remover, "完成"))
+        return false;
+    ClickButton(remover, kNext);
+    return WaitUntilGone(remover, 30000);
 }
 }  // namespace
 
@@ -160,10 +165,7 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     EXPECT_TRUE(Exists(InstallDir("TmdAlpha") + "doc\\notes.txt"));
     remover = StartRemoval("TmdAlpha");
     ASSERT_NE(remover, nullptr);
-    ClickButton(remover, kNext);
-    ASSERT_TRUE(WaitForLabel(remover, "完成"));
-    ClickButton(remover, kNext);
-    ASSERT_TRUE(WaitUntilGone(remover, 30000));
+    ASSERT_TRUE(RemoveToTheEnd(remover));
     EXPECT_FALSE(Exists(InstallDir("TmdAlpha"))) << "the product's own folder goes with what it made";
     EXPECT_EQ(ReadFileBytes(side + "beside.txt"), "the user's");
 
@@ -177,10 +179,7 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     // Beta's removal takes only Beta's own files from the folder it shared.
     remover = StartRemoval("TmdBeta");
     ASSERT_NE(remover, nullptr);
-    ClickButton(remover, kNext);
-    ASSERT_TRUE(WaitForLabel(remover, "完成"));
-    ClickButton(remover, kNext);
-    ASSERT_TRUE(WaitUntilGone(remover, 30000));
+    ASSERT_TRUE(RemoveToTheEnd(remover));
     // What the product made at run time in a folder it shares stays with it.
     EXPECT_FALSE(Exists(InstallDir("TmdBeta") + "bin\\app.exe"));
     EXPECT_FALSE(Exists(InstallDir("TmdBeta") + "bin\\uninstall.exe"));

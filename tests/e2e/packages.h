@@ -62,6 +62,19 @@ inline std::string Shipped(const std::string& program, const std::vector<std::pa
     return out + U16(static_cast<unsigned>(items.size())) + U16(1978);
 }
 
+// The built installer shipping a product: its data, descriptor and licence
+// with the built uninstaller and launcher.
+inline std::string ShippedProduct(const std::string& data, const std::string& descriptor,
+                                  const std::string& licence = "licence")
+{
+    return Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
+                   {{"data.rar", data},
+                    {"install.tmd", descriptor},
+                    {"license.txt", licence},
+                    {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
+                    {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}});
+}
+
 inline std::string Scrambled(std::string text)
 {
     ScrambleBytes(text);

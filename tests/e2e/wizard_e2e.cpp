@@ -85,12 +85,7 @@ std::string BuildLargeShipped(const std::string& product, uint32_t pieces)
     const std::string descriptor = Scrambled("[SoftInfo]\r\nproductname=" + product + "\r\n\r\n[InstallInfo]\r\nfolder=" +
                                              product + "Vendor\\" + product + "\\\r\n");
     const std::string path = NewFolder() + product + "Setup.exe";
-    WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
-                                 {{"data.rar", data},
-                                  {"install.tmd", descriptor},
-                                  {"license.txt", "licence"},
-                                  {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
-                                  {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}}));
+    WriteFileBytes(path, ShippedProduct(data, descriptor));
     return path;
 }
 
