@@ -55,6 +55,7 @@ private:
             m_made.push_back(path);
     }
 
+
     const std::string& m_base;
     std::vector<std::string>& m_made;
     std::string m_last;
@@ -69,10 +70,13 @@ intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* b
                         uint32_t size, bool& created)
 {
     constexpr unsigned kWriteFlags = CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary;
+    CLog& log = theSetupInfo.m_log;
     CFile outFile;
-    created = outFile.Open(path, CFile::modeCreateNew | kWriteFlags);
-    if (!created && !outFile.Open(path, CFile::modeCreate | kWriteFlags))
-        return kPackCreateFile;
+    created = static_cast<bool>(outFile.Open(path, CFile::modeCreateNew | kWriteFlags));
+    if (!created) {
+        if (Status opened = outFile.Open(path, CFile::modeCreate | kWriteFlags); !opened)
+            return log.Failed("install", "a file of the package", opened), kPackCreateFile;
+    }
     CBufferedWriter out(outFile, buffer, kFileBuffer);
     uint8_t piece[kCopyPiece];
     intptr_t result = 0;
@@ -81,7 +85,7 @@ intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* b
         if (!archive.ReadFully(piece, n))
             result = kPackDamaged;
         else if (!out.Write(piece, n))
-            result = kPackWriteFile;
+            result = (log.Failed("install", "a file of the package", out.Failure()), kPackWriteFile);
         // Looked for with every piece, so that a cancel does not wait for
         // the rest of a large file.
         else if (task.CancelRequested())
@@ -89,7 +93,7 @@ intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* b
         left -= n;
     }
     if (result == 0 && !out.Flush())
-        result = kPackWriteFile;
+        result = (log.Failed("install", "a file of the package", out.Failure()), kPackWriteFile);
     outFile.Close();
     if (result != 0)
         DiscardFile(path);
@@ -149,13 +153,18 @@ CWinThread* StartArchiveThread(CArchiveTask& task) { return StartWorker(task, Ar
 unsigned ArchiveThreadProc(void* param)
 {
     auto& task = *static_cast<CArchiveTask*>(param);
+    CLog& log = theSetupInfo.m_log;
     CFile archive;
-    if (!archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+    if (Status opened = archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary);
+        !opened) {
+        log.Failed("install", "the archive", opened);
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);
         return 0;
     }
     const uint64_t total = archive.GetLength();
     if (total == 0 || total > UINT32_MAX || total != task.m_nExpectedLength) {
+        log.Write("install", Format("FAILED %s holds %llu bytes where the package says %u", task.m_strArchive.c_str(),
+                                    static_cast<unsigned long long>(total), task.m_nExpectedLength));
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackBadLength);
         return 0;
     }
@@ -169,9 +178,15 @@ unsigned ArchiveThreadProc(void* param)
         return 0;
     }
     if (result != 0) {
+        if (result == kPackUnsafePath)
+            log.Write("install", "FAILED an entry of " + task.m_strArchive + " would leave the install folder");
+        else if (result == kPackDamaged)
+            log.Write("install", "FAILED " + task.m_strArchive + " is damaged");
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, result);
         return 0;
     }
+    log.Write("install", Format("%s: %u files into %s", task.m_strArchive.c_str(),
+                                static_cast<unsigned>(theSetupInfo.m_arrInstalledFiles.size()), theSetupInfo.m_strInstallDir.c_str()));
     task.Post(WM_ARCHIVE_PROGRESS, kProgressDone, 0);
     return 1;
 }
@@ -179,15 +194,15 @@ unsigned ArchiveThreadProc(void* param)
 std::string GetPackErrorText(intptr_t code)
 {
     switch (code) {
-    case 0: return "解包：打开h66文件错误！";
-    case 1: return "解包：文件为空或大小不对！";
-    case 2: return "解包：打开写入文件错误！";
-    case 3: return "打包：打开文件错误！";
-    case 4: return "打包：文件为空或大小不对！";
-    case 5: return "打包：打开写入文件错误！";
-    case 6: return "解包：文件已损坏！";
-    case 7: return "解包：文件路径非法！";
-    case 8: return "解包：写入文件错误！";
+    case kPackOpenArchive: return "解包：打开h66文件错误！";
+    case kPackBadLength: return "解包：文件为空或大小不对！";
+    case kPackCreateFile: return "解包：打开写入文件错误！";
+    case kPackOpenSource: return "打包：打开文件错误！";
+    case kPackEmptySource: return "打包：文件为空或大小不对！";
+    case kPackCreateTarget: return "打包：打开写入文件错误！";
+    case kPackDamaged: return "解包：文件已损坏！";
+    case kPackUnsafePath: return "解包：文件路径非法！";
+    case kPackWriteFile: return "解包：写入文件错误！";
     default: return "";
     }
 }

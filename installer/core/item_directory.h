@@ -5,6 +5,8 @@
 
 #include "installer/core/pack_entry.h"
 
+#include "framework/status.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -67,7 +69,7 @@ uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact);
 // bounded chunks, and cuts them off the copy. False when the copy cannot be
 // opened, is shorter than the item, or the output cannot be written; the copy
 // then keeps its length.
-bool ExtractItem(const std::string& copyPath, const CPackEntry& entry);
+Status ExtractItem(const std::string& copyPath, const CPackEntry& entry);
 // Appends the marker 2008 to a non-empty file; false when it could not.
 bool MarkExtracted(const std::string& copyPath);
 
