@@ -21,6 +21,9 @@ public:
         // Creates the file only when there is none yet: the open fails on an
         // existing one, which tells a new file from a replaced one.
         modeCreateNew = 0x100000,
+        // Every write goes to the end of the file, made if missing, as one
+        // piece even while another process appends to the same file.
+        modeAppend = 0x200000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 

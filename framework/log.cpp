@@ -32,11 +32,9 @@ std::string Timestamp()
 
 bool AppendLines(const std::string& path, const std::string& text)
 {
-    constexpr unsigned kShared = CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary;
     CFile file;
-    if (!file.Open(path, kShared) && !file.Open(path, CFile::modeCreate | kShared))
-        return false;
-    return file.Seek(0, CFile::end) >= 0 && file.Write(text.data(), static_cast<uint32_t>(text.size()));
+    return file.Open(path, CFile::modeAppend | CFile::shareDenyNone | CFile::typeBinary) &&
+           file.Write(text.data(), static_cast<uint32_t>(text.size()));
 }
 }  // namespace
 

@@ -69,6 +69,8 @@ Status CFile::Open(const std::string& path, unsigned flags)
         oflags |= O_CREAT | O_EXCL;
     else if (flags & modeCreate)
         oflags |= O_CREAT | O_TRUNC;
+    if (flags & modeAppend)
+        oflags = O_WRONLY | O_CREAT | O_APPEND;
     int fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
     if (fd < 0)
         return Status::LastOsError("CreateFile", path);

@@ -63,6 +63,10 @@ Status CFile::Open(const std::string& path, unsigned flags)
         access = GENERIC_READ | GENERIC_WRITE;
     DWORD share = (flags & shareDenyNone) ? (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) : 0;
     DWORD create = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    if (flags & modeAppend) {
+        access = FILE_APPEND_DATA | SYNCHRONIZE;
+        create = OPEN_ALWAYS;
+    }
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Status::LastOsError("CreateFile", path);

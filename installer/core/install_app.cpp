@@ -13,25 +13,6 @@
 #include <windows.h>
 
 namespace {
-// The self-extraction learns the product's name from the descriptor it has
-// just extracted; without one (a damaged package) its log is named after
-// the installer's own file.
-void OpenPackagedLog(const std::string& installerPath)
-{
-    CSetupInfo extracted;
-    std::string name;
-    if (!theSetupInfo.m_strTempDir.empty() && extracted.LoadDescriptorFrom(theSetupInfo.m_strTempDir + "install.tmd"))
-        name = extracted.m_strProductName;
-    if (name.empty()) {
-        const size_t slash = MbReverseFind(installerPath, '\\');
-        name = installerPath.substr(slash == npos ? 0 : slash + 1);
-        const size_t dot = MbReverseFind(name, '.');
-        if (dot != npos && dot > 0)
-            name.resize(dot);
-    }
-    theSetupInfo.m_log.Open(LogPathFor(name));
-}
-
 class CInstallApp : public CWinApp {
 protected:
     bool InitInstance() override;
@@ -63,7 +44,8 @@ bool CInstallApp::InitInstance()
         log.Write("extract", "self-extraction of " + path);
         CSplitdlg dialog(path);
         const bool extracted = dialog.DoModal() == IDOK;
-        OpenPackagedLog(path);
+        if (!log.IsOpen())
+            theSetupInfo.OpenPackagedLog(path);
         log.Write("extract", extracted ? "the working copy runs on" : "FAILED the self-extraction ended without a working copy");
         m_nExitCode = extracted ? kExitPackaged : kExitExtractFailed;
         return true;

@@ -129,6 +129,8 @@ void CSplitdlg::OnSplitProgress(WPARAM wParam, LPARAM lParam)
         m_bWorking = false;
         m_task.ReleaseThread();
         theSetupInfo.m_strSourceExe = m_strSourcePath;
+        // The log has its name now, before the working copy writes to it.
+        theSetupInfo.OpenPackagedLog(m_strSourcePath);
         if (!theSetupInfo.UpdateDescriptor(theSetupInfo.m_strTempDir + "install.tmd"))
             theSetupInfo.m_log.Write("extract", "FAILED the working copy's descriptor cannot be updated");
         theSetupInfo.m_log.Check("extract", "starting the working copy",

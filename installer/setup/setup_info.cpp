@@ -41,3 +41,19 @@ CSetupInfo::FolderCommit CSetupInfo::CommitInstallFolder(const std::string& show
     m_strInstallDir = folder;
     return FolderCommit::Committed;
 }
+
+void CSetupInfo::OpenPackagedLog(const std::string& installerPath)
+{
+    CSetupInfo extracted;
+    std::string name;
+    if (!m_strTempDir.empty() && extracted.LoadDescriptorFrom(m_strTempDir + "install.tmd"))
+        name = extracted.m_strProductName;
+    if (name.empty()) {
+        const size_t slash = MbReverseFind(installerPath, '\\');
+        name = installerPath.substr(slash == npos ? 0 : slash + 1);
+        const size_t dot = MbReverseFind(name, '.');
+        if (dot != npos && dot > 0)
+            name.resize(dot);
+    }
+    m_log.Open(LogPathFor(name));
+}

@@ -30,6 +30,10 @@ public:
     // launcher cannot be opened: then neither is written.
     bool WriteUninstallRecord();
     bool WriteUninstallRecordFrom(const std::string& sourceFolder);
+    // Names the self-extraction's log after the product of the descriptor it
+    // has extracted into m_strTempDir, or after the installer's file when
+    // there is none (a damaged package).
+    void OpenPackagedLog(const std::string& installerPath);
     // Creates every level of the descriptor's folder under Program Files.
     void CreateDefaultFolders();
     // Takes the folder the folder page shows as the install folder: tidied,

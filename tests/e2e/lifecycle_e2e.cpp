@@ -1,6 +1,7 @@
 // Products installed side by side, options left unchecked, a removal
 // cancelled and run again, and a package that fails to install.
 #include "common/shell.h"
+#include "framework/file.h"
 #include "driver.h"
 #include "packages.h"
 
@@ -102,6 +103,24 @@ bool RemoveToTheEnd(HWND remover)
 }
 }  // namespace
 
+namespace {
+// True when the product's log holds each text, in this order, each after
+// the one before.
+::testing::AssertionResult LogTells(const std::string& product, const std::vector<std::string>& texts)
+{
+    const std::string log = ReadFileBytes(GetTempFolder() + product + ".tmd.log");
+    size_t at = 0;
+    for (const std::string& text : texts) {
+        const size_t found = log.find(text, at);
+        if (found == std::string::npos)
+            return ::testing::AssertionFailure() << "\"" << text << "\" is not in the log after offset " << at
+                                                 << ":\n" << log;
+        at = found + text.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+}  // namespace
+
 TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
 {
     const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
@@ -188,6 +207,15 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     EXPECT_EQ(ReadFileBytes(InstallDir("TmdBeta") + "inside.txt"), "the user's");
     EXPECT_EQ(ReadFileBytes(side + "beside.txt"), "the user's");
     EXPECT_FALSE(Exists(programs + "TmdSide\\TmdBeta"));
+
+    // Each run of the installation and the removal told its log what it did.
+    EXPECT_TRUE(LogTells("TmdAlpha", {"  extract  self-extraction of ", "  extract  done", "  setup  working copy ",
+                                      "  record  ", ".tmd written: ", "  finish  finish run of ", "outcome 2",
+                                      "  remove  uninstaller ", "  remove  uninstaller ", "  remove  record ",
+                                      " removed whole "}));
+    EXPECT_TRUE(LogTells("TmdBeta", {"  install  into " + InstallDir("TmdBeta") + " (a folder that was there)",
+                                     "  install  shortcut ", "  remove  record ",
+                                     "it was there before the installation); it stays"}));
 }
 
 TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
@@ -207,4 +235,8 @@ TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
     // No record and no launcher for an installation that failed.
     EXPECT_FALSE(Exists(InstallDir("TmdBroken") + "bin\\uninstall.exe"));
+    // The log names what failed, where, and why.
+    EXPECT_TRUE(LogTells("TmdBroken", {"  decode  FAILED ", "data.rar: ", ": damaged data",
+                                       "  install  FAILED a package could not be installed",
+                                       "  finish  finish run of ", "outcome 1: failed"}));
 }
