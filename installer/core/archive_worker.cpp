@@ -168,6 +168,7 @@ unsigned ArchiveThreadProc(void* param)
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackBadLength);
         return 0;
     }
+    const size_t listedBefore = theSetupInfo.m_arrInstalledFiles.size();
     const intptr_t result = InstallAll(task, archive, total);
     archive.Close();
     if (result == kWorkerCancelled) {
@@ -186,7 +187,8 @@ unsigned ArchiveThreadProc(void* param)
         return 0;
     }
     log.Write("install", Format("%s: %u files into %s", task.m_strArchive.c_str(),
-                                static_cast<unsigned>(theSetupInfo.m_arrInstalledFiles.size()), theSetupInfo.m_strInstallDir.c_str()));
+                                static_cast<unsigned>(theSetupInfo.m_arrInstalledFiles.size() - listedBefore),
+                                theSetupInfo.m_strInstallDir.c_str()));
     task.Post(WM_ARCHIVE_PROGRESS, kProgressDone, 0);
     return 1;
 }

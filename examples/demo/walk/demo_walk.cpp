@@ -128,7 +128,12 @@ std::string NeededKB()
 // A wizard page: its layout judged, its picture taken with its texts.
 void ShootPage(Tally& t, const std::string& name, HWND frame, int page, bool uninstaller = false)
 {
+    // The button's label may change a moment before the new page shows.
     HWND shown = ShownPage(frame);
+    for (int wait = 0; shown == nullptr && wait < 50; ++wait) {
+        Sleep(100);
+        shown = ShownPage(frame);
+    }
     t.Check(shown != nullptr, "a page is shown");
     const std::string program = WindowProgram(frame);
     const InstallerValues values{kProduct, SpecialFolder(CSIDL_PROGRAM_FILES) + "星辰软件\\星图演示\\", NeededKB(), 2};
