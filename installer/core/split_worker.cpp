@@ -2,14 +2,13 @@
 
 #include "common/shell.h"
 #include "framework/file.h"
+#include "framework/retry.h"
 #include "framework/strings.h"
 #include "installer/core/decompress_worker.h"
 #include "installer/core/item_directory.h"
 #include "installer/setup/setup_info.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 CWinThread* StartSplitThread(CSplitTask& task) { return StartWorker(task, SplitThreadProc); }
 
@@ -113,17 +112,14 @@ unsigned SplitThreadProc(void* param)
     // cannot be made is an error: going on would extract the stale copy of
     // another installer.
     Status copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
-    for (int attempt = 0; !copied && attempt < 30; ++attempt) {
-        if (attempt == 0) {
-            log.Failed("extract", "the working copy (trying again for 3 s)", copied);
-            CFileFind found;
-            if (found.FindFile(copy) && found.IsDirectory())
-                RemoveLeftover(copy, true);
-            else
-                MakeWritable(copy).Ignore();  // the copy that follows tells
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
+    if (!copied) {
+        log.Failed("extract", "the working copy (trying again for 3 s)", copied);
+        CFileFind found;
+        if (found.FindFile(copy) && found.IsDirectory())
+            RemoveLeftover(copy, true);
+        else
+            MakeWritable(copy).Ignore();  // the copy that follows tells
+        copied = RetryTransient([&] { return CopyFileTo(task.m_strSourceInstaller, copy, false); });
     }
     if (!copied)
         return log.Failed("extract", "the working copy", copied), FileExists(copy) && FileExists(task.m_strSourceInstaller) ? leftover("setup.exe")

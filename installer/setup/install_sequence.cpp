@@ -2,12 +2,11 @@
 
 #include "common/shell.h"
 #include "framework/file.h"
+#include "framework/retry.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
 #include "installer/setup/split_string.h"
 
-#include <chrono>
-#include <thread>
 
 void CSetupInfo::CreateDefaultFolders()
 {
@@ -144,12 +143,14 @@ bool RemoveTemporaryFolder(const std::string& folder)
     // after it started the finish run; its program file cannot go before.
     // Anything else that stays is held by another program (a leftover the
     // self-extraction let stay), and waiting would not free it.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (DeleteFolderTree(folder))
-            return true;
-        if (!FileExists(folder + "setup.exe"))
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+    return static_cast<bool>(RetryTransient(
+        [&] {
+            Status removed = DeleteFolderTree(folder);
+            if (removed)
+                return removed;
+            if (FileExists(folder + "setup.exe"))
+                return Status(StatusCode::SharingViolation, "the working copy is still ending", folder + "setup.exe");
+            return Status(StatusCode::Failed, "a leftover is held", folder);
+        },
+        50));
 }

@@ -1,6 +1,7 @@
 #include "framework/fault.h"
 #include "framework/file.h"
 #include "framework/log.h"
+#include "framework/retry.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -192,4 +193,25 @@ TEST(Log, IsNamedAfterTheProductInTheTemporaryFolder)
     EXPECT_EQ(LogPathFor("\x95\x5C:..\\x/y"), temp + "\x95\x5C_.._x_y.tmd.log");
     EXPECT_EQ(LogPathFor(""), temp + "Tessaramond.tmd.log");
     EXPECT_EQ(LogPathFor(" . "), temp + "Tessaramond.tmd.log");
+}
+
+// Waiting mends a file another program holds for a moment, and nothing else.
+TEST(Retry, WaitsOutOnlyTransientRefusals)
+{
+    using std::chrono::milliseconds;
+    int calls = 0;
+    EXPECT_TRUE(RetryTransient(
+        [&] { return ++calls < 3 ? Status(StatusCode::SharingViolation, "MoveFile", "a") : Status(); }, 5,
+        milliseconds(1)));
+    EXPECT_EQ(calls, 3);
+    calls = 0;
+    EXPECT_TRUE(RetryTransient([&] { return ++calls, Status(StatusCode::NotFound, "DeleteFile", "a"); }, 5,
+                               milliseconds(1))
+                    .Is(StatusCode::NotFound));
+    EXPECT_EQ(calls, 1) << "a missing file does not come back by waiting";
+    calls = 0;
+    EXPECT_TRUE(RetryTransient([&] { return ++calls, Status(StatusCode::AccessDenied, "DeleteFile", "a"); }, 4,
+                               milliseconds(1))
+                    .Is(StatusCode::AccessDenied));
+    EXPECT_EQ(calls, 4) << "gives up after the attempts it was given";
 }
