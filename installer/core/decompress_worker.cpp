@@ -1,10 +1,9 @@
 #include "installer/core/decompress_worker.h"
 
 #include "framework/buffered_file.h"
-#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
-#include "installer/core/block_decoder.h"
+#include "format/block_decoder.h"
 
 #include <vector>
 
@@ -17,36 +16,26 @@ constexpr size_t kFileBuffer = 256 * 1024;
 // error code.
 intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, uint64_t total)
 {
-    uint8_t input[kBlockInputSize];
-    uint8_t output[kBlockOutputSize];
     std::vector<uint8_t> readBuffer(kFileBuffer);
     CBufferedReader source(sourceFile, readBuffer.data(), kFileBuffer);
     // Decoding one buffer while the one before is written.
     CBackgroundWriter dest(destFile, kFileBuffer);
-    uint64_t consumed = 0;
+    CBlockReader blocks(source, total);
+    const uint8_t* decoded = nullptr;
+    size_t produced = 0;
     unsigned last = 0;
-    while (consumed < total) {
-        uint8_t lenBytes[2];
-        if (total - consumed < 2 || !source.ReadFully(lenBytes, 2))
-            return kCompressDamaged;
-        const uint32_t len = LoadLe16(lenBytes);
-        // A length beyond the input buffer or the end of the file is damage,
-        // found before anything of the block is decoded.
-        if (len == 0 || len > kBlockInputSize || len > total - consumed - 2 || !source.ReadFully(input, len))
-            return kCompressDamaged;
-        size_t produced = 0;
-        if (!DecodeBlock(input, len, output, produced))
-            return kCompressDamaged;
-        if (!dest.Write(output, static_cast<uint32_t>(produced)))
+    while (blocks.Next(decoded, produced)) {
+        if (!dest.Write(decoded, static_cast<uint32_t>(produced)))
             return kCompressWriteDest;
-        consumed += len + 2;
-        task.PostPercent(WM_DECOMPRESS_PROGRESS, consumed, total, last);
+        task.PostPercent(WM_DECOMPRESS_PROGRESS, blocks.Consumed(), total, last);
         if (task.CancelRequested()) {
             // The file holds every block decoded before the stop.
             dest.Flush();
             return kWorkerCancelled;
         }
     }
+    if (blocks.Error() != BlockError::None)
+        return kCompressDamaged;
     return dest.Flush() ? 0 : static_cast<intptr_t>(kCompressWriteDest);
 }
 }  // namespace

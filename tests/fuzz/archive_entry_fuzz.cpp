@@ -6,7 +6,7 @@
 #include "framework/posix/notify_queue.h"
 #include "fuzz_support.h"
 #include "common/path_rules.h"
-#include "installer/core/archive_reader.h"
+#include "format/archive.h"
 #include "installer/core/archive_worker.h"
 #include "installer/setup/setup_info.h"
 

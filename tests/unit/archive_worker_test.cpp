@@ -3,7 +3,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "common/path_rules.h"
-#include "installer/core/archive_reader.h"
+#include "format/archive.h"
 #include "installer/core/archive_worker.h"
 #include "installer/setup/setup_info.h"
 #include "archive_bytes.h"

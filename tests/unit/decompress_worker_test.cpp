@@ -1,6 +1,6 @@
 #include "framework/file.h"
 #include "installer/core/decompress_worker.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 #include "archive_bytes.h"
 #include "support.h"
 

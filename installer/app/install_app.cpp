@@ -4,7 +4,7 @@
 // shows the wizard; the finish run shows the outcome on the finish page.
 #include "framework/file.h"
 #include "framework/ui/app.h"
-#include "installer/core/progress_dialogs.h"
+#include "installer/ui/progress_dialogs.h"
 #include "installer/ui/wizard.h"
 #include "installer/core/startup.h"
 #include "installer/setup/setup_info.h"

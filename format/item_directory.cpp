@@ -1,10 +1,7 @@
-#include "installer/core/item_directory.h"
+#include "format/item_directory.h"
 
 #include "common/path_rules.h"
 #include "framework/endian.h"
-#include "framework/file.h"
-#include "framework/strings.h"
-#include "installer/setup/setup_info.h"
 
 #include <cstring>
 #include <vector>
@@ -18,21 +15,6 @@ bool CMemorySource::ReadAt(uint64_t offset, void* buffer, uint32_t count)
 }
 
 namespace {
-class CFileSource : public CByteSource {
-public:
-    explicit CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
-    uint64_t Length() const override { return m_length; }
-    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
-    {
-        return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
-               ReadFully(m_file, buffer, count);
-    }
-
-private:
-    CFile& m_file;
-    uint64_t m_length;
-};
-
 bool ReadU16At(CByteSource& source, uint64_t offset, uint16_t& out)
 {
     uint8_t b[2];
@@ -111,62 +93,21 @@ DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out)
     return DirectoryError::None;
 }
 
-DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
+std::string ItemDirectoryBytes(const std::vector<CPackEntry>& items)
 {
-    CFileSource source(file);
-    DirectoryError error = ParseItemDirectory(source, out);
-    if (error == DirectoryError::None && !file.SetLength(out.start))
-        return DirectoryError::RecordOutside;
-    return error;
-}
-
-bool ExtractItem(const std::string& copyPath, const CPackEntry& entry)
-{
-    CFile copy;
-    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone))
-        return false;
-    const uint64_t length = copy.GetLength();
-    if (length == 0 || entry.m_nSize > length)
-        return false;
-    CFile output;
-    if (!output.Open(entry.m_strFolder, CFile::modeCreate | CFile::modeWrite))
-        return false;
-
-    const uint64_t from = length - entry.m_nSize;
-    if (copy.Seek(static_cast<int64_t>(from), CFile::begin) != static_cast<int64_t>(from))
-        return false;
-    std::vector<uint8_t> chunk(64 * 1024);
-    for (uint64_t left = entry.m_nSize; left > 0;) {
-        auto n = static_cast<uint32_t>(left < chunk.size() ? left : chunk.size());
-        if (!ReadFully(copy, chunk.data(), n) || !output.Write(chunk.data(), n))
-            return false;
-        left -= n;
+    std::string out;
+    auto appendU16 = [&out](uint16_t value) {
+        char b[2];
+        StoreLe16(b, value);
+        out.append(b, 2);
+    };
+    for (const CPackEntry& item : items) {
+        CPackWriter writer;
+        item.WriteTo(writer);
+        out.append(reinterpret_cast<const char*>(writer.Data()), writer.Size());
+        appendU16(static_cast<uint16_t>(writer.Size()));
     }
-    return copy.SetLength(from);
-}
-
-bool MarkExtracted(const std::string& copyPath)
-{
-    CFile copy;
-    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone) || copy.GetLength() == 0)
-        return false;
-    uint8_t marker[2];
-    StoreLe16(marker, kMarkerExtracted);
-    return copy.Seek(0, CFile::end) >= 0 && copy.Write(marker, 2);
-}
-
-ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,
-                             CSetupInfo& setup, const std::function<bool(size_t)>& afterItem)
-{
-    for (size_t i = 0; i < directory.entries.size(); ++i) {
-        CPackEntry& entry = directory.entries[i];
-        entry.m_strFolder = tempDir + entry.m_strName;
-        if (entry.m_strName == "data.rar")
-            setup.m_nDataSize = entry.m_nSize;
-        if (!ExtractItem(copyPath, entry))
-            return ExtractError::WriteFailed;
-        if (afterItem && !afterItem(i + 1))
-            return ExtractError::Cancelled;
-    }
-    return ExtractError::None;
+    appendU16(static_cast<uint16_t>(items.size()));
+    appendU16(kMarkerPackaged);
+    return out;
 }

@@ -1,0 +1,84 @@
+#include "installer/core/item_extract.h"
+
+#include "framework/endian.h"
+#include "framework/file.h"
+#include "installer/setup/setup_info.h"
+
+#include <vector>
+
+namespace {
+class CFileSource : public CByteSource {
+public:
+    explicit CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
+    uint64_t Length() const override { return m_length; }
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
+    {
+        return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
+               ReadFully(m_file, buffer, count);
+    }
+
+private:
+    CFile& m_file;
+    uint64_t m_length;
+};
+}  // namespace
+
+DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
+{
+    CFileSource source(file);
+    DirectoryError error = ParseItemDirectory(source, out);
+    if (error == DirectoryError::None && !file.SetLength(out.start))
+        return DirectoryError::RecordOutside;
+    return error;
+}
+
+bool ExtractItem(const std::string& copyPath, const CPackEntry& entry)
+{
+    CFile copy;
+    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone))
+        return false;
+    const uint64_t length = copy.GetLength();
+    if (length == 0 || entry.m_nSize > length)
+        return false;
+    CFile output;
+    if (!output.Open(entry.m_strFolder, CFile::modeCreate | CFile::modeWrite))
+        return false;
+
+    const uint64_t from = length - entry.m_nSize;
+    if (copy.Seek(static_cast<int64_t>(from), CFile::begin) != static_cast<int64_t>(from))
+        return false;
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (uint64_t left = entry.m_nSize; left > 0;) {
+        auto n = static_cast<uint32_t>(left < chunk.size() ? left : chunk.size());
+        if (!ReadFully(copy, chunk.data(), n) || !output.Write(chunk.data(), n))
+            return false;
+        left -= n;
+    }
+    return copy.SetLength(from);
+}
+
+bool MarkExtracted(const std::string& copyPath)
+{
+    CFile copy;
+    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone) || copy.GetLength() == 0)
+        return false;
+    uint8_t marker[2];
+    StoreLe16(marker, kMarkerExtracted);
+    return copy.Seek(0, CFile::end) >= 0 && copy.Write(marker, 2);
+}
+
+ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,
+                             CSetupInfo& setup, const std::function<bool(size_t)>& afterItem)
+{
+    for (size_t i = 0; i < directory.entries.size(); ++i) {
+        CPackEntry& entry = directory.entries[i];
+        entry.m_strFolder = tempDir + entry.m_strName;
+        if (entry.m_strName == "data.rar")
+            setup.m_nDataSize = entry.m_nSize;
+        if (!ExtractItem(copyPath, entry))
+            return ExtractError::WriteFailed;
+        if (afterItem && !afterItem(i + 1))
+            return ExtractError::Cancelled;
+    }
+    return ExtractError::None;
+}
