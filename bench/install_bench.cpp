@@ -42,21 +42,21 @@ int main(int argc, char** argv)
     const double decode = Seconds(start);
 
     CFile archive;
-    archive.Open(decompress.m_strDest, CFile::modeRead);
+    archive.Open(decompress.m_strDest, CFile::modeRead).Ignore();
     CArchiveTask unpack;
     unpack.m_hNotifyWnd = &queue;
     unpack.m_strArchive = decompress.m_strDest;
     unpack.m_nExpectedLength = static_cast<uint32_t>(archive.GetLength());
     archive.Close();
     theSetupInfo.m_strInstallDir = work + "install\\";
-    CreateFolder(theSetupInfo.m_strInstallDir);
+    CreateFolder(theSetupInfo.m_strInstallDir).Ignore();
     start = std::chrono::steady_clock::now();
     if (ArchiveThreadProc(&unpack) != 1) {
         std::fprintf(stderr, "unpacking failed\n");
         return 1;
     }
     const double install = Seconds(start);
-    RemoveFile(decompress.m_strDest);
+    RemoveFile(decompress.m_strDest).Ignore();
     std::printf("%.3f %.3f %zu\n", decode, install, theSetupInfo.m_arrInstalledFiles.size());
     return 0;
 }

@@ -45,8 +45,8 @@ int main(int argc, char** argv)
     std::string folder = argc > 1 ? argv[1] : "Z:\\tmp";
     const double small = RoundTrip(folder + "\\tmd-bench-10k.tmd", 10000);
     const double large = RoundTrip(folder + "\\tmd-bench-100k.tmd", 100000);
-    RemoveFile(folder + "\\tmd-bench-10k.tmd");
-    RemoveFile(folder + "\\tmd-bench-100k.tmd");
+    RemoveFile(folder + "\\tmd-bench-10k.tmd").Ignore();
+    RemoveFile(folder + "\\tmd-bench-100k.tmd").Ignore();
     std::printf("record write + load,  10,000 files: %.3f s\n", small);
     std::printf("record write + load, 100,000 files: %.3f s\n", large);
     std::printf("ratio 100k / 10k: %.1f (linear: 10)\n", large / small);

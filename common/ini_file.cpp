@@ -228,7 +228,7 @@ bool CIniFile::Save()
     const bool written = file.Write(text.data(), static_cast<uint32_t>(text.size())) && file.Flush();
     file.Close();
     if (!written || !ReplaceFileWith(fresh, m_strPath)) {
-        RemoveFile(fresh);
+        RemoveFile(fresh).Ignore();  // a leftover ".new" is replaced by the next save
         return false;
     }
     return true;

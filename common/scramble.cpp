@@ -26,8 +26,8 @@ int TransformFile(const std::string& path, bool resetLength)
     ScrambleBytes(buffer.data(), buffer.size());
     if (file.Seek(0, CFile::begin) != 0 || !file.Write(buffer.data(), static_cast<uint32_t>(length)))
         return 0;
-    if (resetLength)
-        file.SetLength(length);
+    if (resetLength && !file.SetLength(length))
+        return 0;
     return 1;
 }
 }  // namespace

@@ -36,26 +36,30 @@ bool FileExists(const std::string& path)
     return finder.FindFile(path);
 }
 
-bool DeleteFolderTree(const std::string& folder)
+Status DeleteFolderTree(const std::string& folder)
 {
     // A junction or folder link goes as a link: walking it would delete the
     // contents of a folder somewhere else. An empty folder goes at once.
-    if (IsLink(folder))
-        return RemoveFolder(folder) || RemoveFile(folder);
+    if (IsLink(folder)) {
+        Status removed = RemoveFolder(folder);
+        return removed ? removed : RemoveFile(folder);
+    }
     if (RemoveFolder(folder))
-        return true;
+        return Status();
     {
         CFileFind finder;
         bool more = finder.FindFile(folder + "\\*.*");
         while (more) {
             if (!finder.IsDots()) {
                 const std::string child = folder + "\\" + finder.GetFileName();
+                // What cannot go makes the folder's own removal fail,
+                // which is what the caller is told.
                 if (finder.IsReparsePoint())
-                    finder.IsDirectory() ? RemoveFolder(child) : RemoveFile(child);
+                    (finder.IsDirectory() ? RemoveFolder(child) : RemoveFile(child)).Ignore();
                 else if (finder.IsDirectory())
-                    DeleteFolderTree(child);
+                    DeleteFolderTree(child).Ignore();
                 else
-                    RemoveFile(child);
+                    RemoveFile(child).Ignore();
             }
             more = finder.FindNext();
         }
@@ -97,11 +101,11 @@ void RemoveEmptyFolders(const std::string& base, const std::vector<std::string>&
     // in descending order takes every folder before its parent.
     for (const std::string& folder : folders) {
         if (removable(base + folder))
-            RemoveFolder(base + folder);
+            RemoveFolder(base + folder).Ignore();  // checked empty just before; a race leaves it
     }
     const std::string self = base.substr(0, base.size() - 1);
     if (includeBase && !self.empty() && removable(self))
-        RemoveFolder(self);
+        RemoveFolder(self).Ignore();
 }
 
 uint32_t GetFileLength(const std::string& path)

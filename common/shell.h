@@ -3,6 +3,8 @@
 // Paths are ANSI (GBK) text; folder results end with a backslash where stated.
 #pragma once
 
+#include "framework/status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,9 +23,9 @@ std::string GetCommonFilesFolder();
 std::string CreateProgramGroup(const std::string& groupName);
 
 // Shortcut at folder + linkName (no separator added) that starts target.
-void CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName);
+Status CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName);
 // Shortcut at the desktop folder (no trailing backslash) + linkName.
-void CreateDesktopShortcut(const std::string& target, const std::string& linkName);
+Status CreateDesktopShortcut(const std::string& target, const std::string& linkName);
 // Target and description of a shortcut file; false when it cannot be read.
 bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description);
 // The current user's desktop folder, without a trailing backslash.
@@ -37,7 +39,9 @@ extern const char* const kShortcutDescription;
 // Starts a program (its folder is the working folder) without waiting for it.
 // The POSIX stand-in starts nothing: it appends "folder<TAB>file<TAB>parameters"
 // as one line to launch.log in the folder that stands for drive C:.
-void LaunchProgram(const std::string& programPath, const std::string* parameters = nullptr);
+// Fails when the system refused to start it, and for a path with nothing
+// to start (see SplitProgramPath).
+Status LaunchProgram(const std::string& programPath, const std::string* parameters = nullptr);
 // How LaunchProgram takes a path apart: folder (with its trailing backslash,
 // or empty) and file name. False when there is nothing to start: an empty
 // path, or a folder (a descriptor without a main program), for which a shell
@@ -46,9 +50,9 @@ bool SplitProgramPath(const std::string& programPath, std::string& folder, std::
 
 // Removes a folder with everything below it; files that cannot be deleted
 // stay. A junction or symbolic link, the folder itself or one inside it, is
-// removed as a link and never walked into. True when the folder itself was
-// removed.
-bool DeleteFolderTree(const std::string& folder);
+// removed as a link and never walked into. Succeeds when the folder itself
+// was removed; otherwise the failure of its own removal.
+Status DeleteFolderTree(const std::string& folder);
 // True when the folder (ending with "\") holds nothing, or cannot be listed.
 bool IsFolderEmpty(const std::string& folder);
 // Removes, deepest first, every folder on the way from base (ending with

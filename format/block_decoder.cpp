@@ -33,8 +33,8 @@ bool CBlockReader::Next(const uint8_t*& data, size_t& size)
         return Fail(BlockError::Undecodable);
     if (len > kBlockInputSize || len > m_length - m_consumed - 2 || !m_input.ReadFully(m_compressed, len))
         return Fail(BlockError::BadLength);
-    m_consumed += len + 2;
     if (!DecodeBlock(m_compressed, len, m_decoded, size))
         return Fail(BlockError::Undecodable);
+    m_consumed += len + 2;
     return true;
 }

@@ -40,7 +40,8 @@ public:
 
     BlockError Error() const { return m_error; }
     bool AtEnd() const { return m_consumed == m_length; }
-    // Compressed bytes read so far.
+    // Compressed bytes of the whole blocks read so far: after an error, the
+    // offset of the block at fault.
     uint64_t Consumed() const { return m_consumed; }
 
 private:

@@ -26,13 +26,13 @@ bool CBufferedReader::ReadFully(void* out, uint32_t count)
 
 bool CBufferedWriter::Write(const void* data, uint32_t count)
 {
-    if (m_failed)
+    if (!m_failure)
         return false;
     if (m_filled + count > m_capacity && !Flush())
         return false;
     if (count >= m_capacity) {
-        m_failed = !m_file.Write(data, count);
-        return !m_failed;
+        m_failure = m_file.Write(data, count);
+        return static_cast<bool>(m_failure);
     }
     std::memcpy(m_buffer + m_filled, data, count);
     m_filled += count;
@@ -41,12 +41,12 @@ bool CBufferedWriter::Write(const void* data, uint32_t count)
 
 bool CBufferedWriter::Flush()
 {
-    if (m_failed)
+    if (!m_failure)
         return false;
     if (m_filled > 0)
-        m_failed = !m_file.Write(m_buffer, static_cast<uint32_t>(m_filled));
+        m_failure = m_file.Write(m_buffer, static_cast<uint32_t>(m_filled));
     m_filled = 0;
-    return !m_failed;
+    return static_cast<bool>(m_failure);
 }
 
 CBackgroundWriter::CBackgroundWriter(CFile& file, size_t capacity)
@@ -73,13 +73,21 @@ void CBackgroundWriter::Run()
             return;  // stopping, and nothing handed over is left
         const size_t length = m_busyLength;
         lock.unlock();
-        const bool written = m_file.Write(m_busy.data(), static_cast<uint32_t>(length));
+        Status written = m_file.Write(m_busy.data(), static_cast<uint32_t>(length));
         lock.lock();
-        if (!written)
+        if (!written && !m_failed) {
             m_failed = true;
+            m_failure = std::move(written);
+        }
         m_pending = false;
         m_changed.notify_all();
     }
+}
+
+Status CBackgroundWriter::Failure()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_failure;
 }
 
 bool CBackgroundWriter::HandOver()

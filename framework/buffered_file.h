@@ -47,13 +47,15 @@ public:
     // False once any write to the file has failed.
     bool Write(const void* data, uint32_t count);
     bool Flush();
+    // The write that failed first, with the system's error code.
+    const Status& Failure() const { return m_failure; }
 
 private:
     CFile& m_file;
     uint8_t* m_buffer;
     size_t m_capacity;
     size_t m_filled = 0;
-    bool m_failed = false;
+    Status m_failure;
 };
 
 // A writer whose full buffers are written by a thread of its own while the
@@ -71,6 +73,8 @@ public:
     // False once any write to the file has failed.
     bool Write(const void* data, uint32_t count);
     bool Flush();
+    // The write that failed first; read it after Flush returned false.
+    Status Failure();
 
 private:
     bool HandOver();
@@ -86,5 +90,6 @@ private:
     bool m_pending = false;  // m_busy holds data the thread has not written yet
     bool m_stop = false;
     bool m_failed = false;
+    Status m_failure;
     std::thread m_thread;
 };

@@ -2,6 +2,8 @@
 // file handles. Paths are ANSI (GBK) text in Windows form on every platform.
 #pragma once
 
+#include "framework/status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,23 +29,25 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // False when the file cannot be opened; modeCreate truncates an existing file.
-    bool Open(const std::string& path, unsigned flags);
+    // Fails when the file cannot be opened; modeCreate truncates an existing file.
+    Status Open(const std::string& path, unsigned flags);
     bool IsOpen() const { return m_hFile != kInvalid; }
     // Bytes actually read; 0 at the end of the file or on an error.
     uint32_t Read(void* buffer, uint32_t count);
-    bool Write(const void* buffer, uint32_t count);
+    // Fails unless every byte was written.
+    Status Write(const void* buffer, uint32_t count);
     // New position from the beginning, or -1 on an error.
     int64_t Seek(int64_t offset, SeekPosition from);
     uint64_t GetLength() const;
-    bool SetLength(uint64_t length);
+    Status SetLength(uint64_t length);
     // Waits until what was written is on the disk.
-    bool Flush();
+    Status Flush();
     virtual void Close();
 
 private:
     static constexpr intptr_t kInvalid = -1;
     intptr_t m_hFile = kInvalid;
+    std::string m_path;  // of the open file, for the failures it reports
 };
 
 // Text mode on top of CFile: ReadString stops at LF and drops a CR before it;
@@ -97,17 +101,18 @@ private:
 // Reads exactly count bytes; false when the file ends or fails first.
 bool ReadFully(CFile& file, void* buffer, uint32_t count);
 
-// Plain file-system operations; each returns false on failure.
-bool CreateFolder(const std::string& path);
-bool RemoveFolder(const std::string& path);
-bool RemoveFile(const std::string& path);
-bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists);
-bool MoveFileTo(const std::string& from, const std::string& to);
+// Plain file-system operations; a failure names the call, the path and the
+// system's error code.
+Status CreateFolder(const std::string& path);
+Status RemoveFolder(const std::string& path);
+Status RemoveFile(const std::string& path);
+Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExists);
+Status MoveFileTo(const std::string& from, const std::string& to);
 // Renames from over to, replacing a file of that name, and waits until the
 // rename is on the disk: the reader sees the old file or the new one whole.
-bool ReplaceFileWith(const std::string& from, const std::string& to);
+Status ReplaceFileWith(const std::string& from, const std::string& to);
 // Clears the read-only attribute of a file.
-bool MakeWritable(const std::string& path);
+Status MakeWritable(const std::string& path);
 // True when the path is a junction or symbolic link (to a file or a folder).
 bool IsLink(const std::string& path);
 // True when the path names a folder (a trailing backslash is allowed).

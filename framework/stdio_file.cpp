@@ -57,7 +57,7 @@ bool CStdioFile::WriteString(const std::string& text)
             out += '\r';
         out += c;
     }
-    return Write(out.data(), static_cast<uint32_t>(out.size()));
+    return static_cast<bool>(Write(out.data(), static_cast<uint32_t>(out.size())));
 }
 
 void CStdioFile::Close()

@@ -93,34 +93,68 @@ InstallFolder JudgeInstallFolder(const CUninstallInfo& info)
 
 void RemoveInstallation(const CUninstallInfo& info)
 {
+    CLog& log = info.m_log;
+    // What is gone already (a second removal, a file the user deleted) is
+    // no failure; the rest is written down and skipped.
+    auto removed = [&](const char* what, const Status& status) {
+        if (status)
+            return true;
+        if (!status.Is(StatusCode::NotFound))
+            log.Failed("remove", what, status);
+        return false;
+    };
     // The record goes first: should anything below stop the process, the
     // product no longer shows as installed, and nothing is removed twice.
-    if (!info.m_strRecordPath.empty())
-        RemoveFile(info.m_strRecordPath);
+    if (!info.m_strRecordPath.empty() && removed("the record", RemoveFile(info.m_strRecordPath)))
+        log.Write("remove", "record " + info.m_strRecordPath + " removed");
 
     // Entries are joined onto the folder as the installer recorded them; an
     // install folder that is no absolute folder would make them relative to
     // wherever the uninstaller runs.
     if (IsLocalFolder(info.m_strInstallDir)) {
         const InstallFolder folder = JudgeInstallFolder(info);  // before the launcher is deleted
+        unsigned gone = 0, refused = 0;
         for (const std::string& entry : info.m_arrInstalledFiles) {
-            if (IsSafeRelativePath(entry))
-                RemoveFile(info.m_strInstallDir + entry);
+            if (!IsSafeRelativePath(entry))
+                ++refused;
+            else if (removed("an installed file", RemoveFile(info.m_strInstallDir + entry)))
+                ++gone;
         }
-        if (folder.sweepable)
-            ClearInstallFolder(folder.path);
-        else if (!folder.path.empty())
+        log.Write("remove", Format("%u of %u listed files removed from %s%s", gone, static_cast<unsigned>(info.m_arrInstalledFiles.size()),
+                                   info.m_strInstallDir.c_str(),
+                                   refused ? Format("; %u entries refused as unsafe", refused).c_str() : ""));
+        if (folder.sweepable) {
+            if (ClearInstallFolder(folder.path))
+                log.Write("remove", "install folder " + folder.path + " removed whole (made by this installation)");
+            else
+                log.Write("remove", "install folder " + folder.path + " stays: something in it could not be removed");
+        } else if (!folder.path.empty()) {
             RemoveEmptyFolders(folder.path, info.m_arrInstalledFiles, folder.removable, folder.shielded);
+            log.Write("remove", Format("install folder %s: only folders left empty were removed (%s); it %s",
+                                       folder.path.c_str(),
+                                       !folder.removable ? "it is or holds a folder of the system"
+                                       : info.m_bInstallDirCreated ? "the launcher is not this record's"
+                                                                   : "it was there before the installation",
+                                       IsFolder(folder.path) ? "stays" : "is gone"));
+        } else {
+            log.Write("remove", "install folder " + info.m_strInstallDir +
+                                    " is not judged (missing or reached through a link): no folder is removed");
+        }
+    } else {
+        log.Write("remove", "the record's install folder is no local folder: no file is removed");
     }
 
+    size_t desktop = 0, start = 0;
     for (const std::string& link : info.m_arrDesktopLinks)
-        DeleteDesktopLink(link);
+        desktop += removed("a desktop shortcut", DeleteDesktopLink(link)) ? 1 : 0;
 
     // Links pair with groups by position; a link without a group has no
     // folder it is known to lie in and stays.
     const size_t pairs = std::min(info.m_arrStartLinks.size(), info.m_arrGroups.size());
     for (size_t i = 0; i < pairs; ++i)
-        DeleteProgramLink(info.m_arrGroups[i], info.m_arrStartLinks[i]);
+        start += removed("a Start-menu shortcut", DeleteProgramLink(info.m_arrGroups[i], info.m_arrStartLinks[i])) ? 1 : 0;
+    log.Write("remove", Format("%u of %u desktop and %u of %u Start-menu shortcuts removed", static_cast<unsigned>(desktop),
+                               static_cast<unsigned>(info.m_arrDesktopLinks.size()), static_cast<unsigned>(start), static_cast<unsigned>(info.m_arrStartLinks.size())));
 }
 
 bool ClearInstallFolder(const std::string& path)
@@ -133,48 +167,51 @@ bool ClearInstallFolder(const std::string& path)
         CFileFind finder;
         bool more = finder.FindFile(folder + "\\*.*");
         while (more) {
+            // What cannot go keeps the folder itself, which is what tells.
             if (finder.IsDirectory() && !finder.IsDots())
-                DeleteFolderTree(folder + "\\" + finder.GetFileName());
+                DeleteFolderTree(folder + "\\" + finder.GetFileName()).Ignore();
             more = finder.FindNext();
         }
     }  // the search is closed before the folder itself goes
-    return RemoveFolder(folder);
+    return static_cast<bool>(RemoveFolder(folder));
 }
 
-void DeleteDesktopLink(const std::string& name)
+Status DeleteDesktopLink(const std::string& name)
 {
     // Joined without a separator, so a name must bring its own: "Demo.lnk"
     // would name a file beside the desktop folder.
     if (!IsSafeLinkName(name, true))
-        return;
+        return Status(StatusCode::BadData, "unsafe shortcut name", name);
     const std::string desktop = GetDesktopFolder();
-    if (!desktop.empty())
-        RemoveFile(desktop + name);
+    if (desktop.empty())
+        return Status(StatusCode::NotFound, "the desktop folder", name);
+    return RemoveFile(desktop + name);
 }
 
-void DeleteProgramLink(const std::string& group, const std::string& name)
+Status DeleteProgramLink(const std::string& group, const std::string& name)
 {
     const std::string programs = GetCommonProgramsFolder();
-    if (programs.empty() || !IsSafeLinkName(name, false))
-        return;
+    if (programs.empty())
+        return Status(StatusCode::NotFound, "the Programs folder", name);
+    if (!IsSafeLinkName(name, false))
+        return Status(StatusCode::BadData, "unsafe shortcut name", name);
 
     // The installer read a group value as "outer|inner|" and ignored further
     // fields; a value without "|" put the shortcut into the Programs folder
     // itself. Look for it where it was made, and touch no folder for it.
     const size_t first = MbFind(group, '\\');
-    if (first == npos) {
-        RemoveFile(programs + "\\" + name);
-        return;
-    }
+    if (first == npos)
+        return RemoveFile(programs + "\\" + name);
     const std::string outer = group.substr(0, first);
     const size_t second = MbFind(group, '\\', first + 1);
     const std::string inner = group.substr(first + 1, second == npos ? npos : second - first - 1);
     for (const std::string& part : {outer, inner}) {
         if (!part.empty() && !IsSafeName(part))
-            return;
+            return Status(StatusCode::BadData, "unsafe group name", group);
     }
-    if (!RemoveFile(programs + "\\" + outer + "\\" + inner + name))
-        return;  // not there: nothing shows the group folders are this installation's
+    Status removed = RemoveFile(programs + "\\" + outer + "\\" + inner + name);
+    if (!removed)
+        return removed;  // not there: nothing shows the group folders are this installation's
 
     std::string folder;
     for (const std::string& part : {outer, inner}) {
@@ -183,6 +220,7 @@ void DeleteProgramLink(const std::string& group, const std::string& name)
     }
     if (!folder.empty() && IsFolderEmpty(programs + "\\" + folder))
         RemoveProgramGroup(folder);
+    return removed;
 }
 
 void RemoveProgramGroup(const std::string& group)

@@ -20,10 +20,10 @@ void RemoveInstallation(const CUninstallInfo& info);
 // True when the folder itself was removed.
 bool ClearInstallFolder(const std::string& path);
 // Deletes the desktop folder + name; the name starts with its separator.
-void DeleteDesktopLink(const std::string& name);
+Status DeleteDesktopLink(const std::string& name);
 // Deletes the shortcut where the installer placed it for this group value and
 // then the group folders it leaves empty.
-void DeleteProgramLink(const std::string& group, const std::string& name);
+Status DeleteProgramLink(const std::string& group, const std::string& name);
 // Removes the group folder (relative to the Programs folder, ending with "\")
 // and then each enclosing group folder, as long as they are empty; never the
 // Programs folder itself.

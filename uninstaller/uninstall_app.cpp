@@ -2,6 +2,8 @@
 // name from its command line and loads the record from its own folder; a
 // start without a name or without such a record ends at once, without a
 // window. Otherwise the removal wizard runs.
+#include "framework/file.h"
+#include "framework/strings.h"
 #include "framework/ui/app.h"
 #include "uninstaller/uninstall_info.h"
 #include "uninstaller/uninstall_wizard.h"
@@ -23,13 +25,25 @@ protected:
 
 bool CUninstallApp::InitInstance()
 {
-    theUninstallInfo.m_strRecordPath = RecordNameFromArguments(m_lpCmdLine);
-    if (theUninstallInfo.m_strRecordPath.empty() || !theUninstallInfo.Load()) {
+    CLog& log = theUninstallInfo.m_log;
+    const std::string name = RecordNameFromArguments(m_lpCmdLine);
+    theUninstallInfo.m_strRecordPath = name;
+    if (name.empty() || !theUninstallInfo.Load()) {
+        // The log beside the record would go with it: it lies in the
+        // temporary folder, named after the product.
+        log.Open(LogPathFor(std::string()));
+        log.Write("remove", "uninstaller " + GetModulePath() + ": no record named \"" + name + "\" can be read");
         m_nExitCode = kExitNoRecord;
         return false;
     }
+    log.Open(LogPathFor(theUninstallInfo.m_strProductName));
+    log.Write("remove", Format("uninstaller %s: record %s of %s, %u files in %s", GetModulePath().c_str(),
+                               theUninstallInfo.m_strRecordPath.c_str(), theUninstallInfo.m_strProductName.c_str(),
+                               static_cast<unsigned>(theUninstallInfo.m_arrInstalledFiles.size()),
+                               theUninstallInfo.m_strInstallDir.c_str()));
     CUninstallDlg wizard(theUninstallInfo);
     wizard.DoModal();
+    log.Write("remove", "the wizard has ended");
     m_nExitCode = kExitLoaded;
     return false;
 }

@@ -2,6 +2,8 @@
 // once at start-up, shown by the wizard and worked off by the removal.
 #pragma once
 
+#include "framework/log.h"
+
 #include <string>
 #include <vector>
 
@@ -27,6 +29,8 @@ public:
     // The installation made the install folder (it was missing or empty).
     bool m_bInstallDirCreated = false;
     std::string m_strRecordPath;
+    // This run's log; the removal writes what it did and what it could not.
+    mutable CLog m_log;
 };
 
 // The record's file name from the uninstaller's arguments (the command line

@@ -26,7 +26,7 @@ void EnsureFolders(const std::string& path)
 {
     for (size_t i = 3; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\')
-            CreateFolder(path.substr(0, i));
+            CreateFolder(path.substr(0, i)).Ignore();  // most of them are there
     }
 }
 
@@ -36,13 +36,20 @@ std::string SpecialFolder(const char* path)
     return path;
 }
 
-void SaveShortcut(const std::string& linkFile, const std::string& target)
+Status SaveShortcut(const std::string& linkFile, const std::string& target)
 {
     CFile file;
-    if (FaultInjected() || !file.Open(linkFile, CFile::modeCreate | CFile::modeWrite))
-        return;
+    if (FaultInjected())
+        return Status::FromOsError(EACCES, "IPersistFile::Save", linkFile);
+    if (Status opened = file.Open(linkFile, CFile::modeCreate | CFile::modeWrite); !opened)
+        return opened;
     std::string body = target + "\n" + kShortcutDescription + "\n";
-    file.Write(body.data(), static_cast<uint32_t>(body.size()));
+    Status written = file.Write(body.data(), static_cast<uint32_t>(body.size()));
+    if (!written) {
+        file.Close();
+        RemoveFile(linkFile).Ignore();  // a half-written shortcut is no shortcut
+    }
+    return written;
 }
 }  // namespace
 
@@ -54,18 +61,18 @@ std::string GetCommonProgramsFolder() { return SpecialFolder(kCommonPrograms); }
 std::string CreateProgramGroup(const std::string& groupName)
 {
     std::string path = GetCommonProgramsFolder() + "\\" + groupName;
-    CreateFolder(path);
+    CreateFolder(path).Ignore();  // an existing group is used as it is
     return path;
 }
 
-void CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName)
+Status CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName)
 {
-    SaveShortcut(folder + linkName, target);
+    return SaveShortcut(folder + linkName, target);
 }
 
-void CreateDesktopShortcut(const std::string& target, const std::string& linkName)
+Status CreateDesktopShortcut(const std::string& target, const std::string& linkName)
 {
-    SaveShortcut(GetDesktopFolder() + linkName, target);
+    return SaveShortcut(GetDesktopFolder() + linkName, target);
 }
 
 bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description)
@@ -76,21 +83,24 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
     return file.ReadString(target) && file.ReadString(description);
 }
 
-void LaunchProgram(const std::string& programPath, const std::string* parameters)
+Status LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
     std::string folder, file;
-    if (!SplitProgramPath(programPath, folder, file) || FaultInjected())
-        return;
+    if (!SplitProgramPath(programPath, folder, file))
+        return Status(StatusCode::NotFound, "ShellExecuteEx", programPath);
+    if (FaultInjected())
+        return Status::FromOsError(EACCES, "ShellExecuteEx", programPath);
     std::string line = folder + "\t" + file + "\t" + (parameters ? *parameters : std::string()) + "\n";
     std::string host = HostPath("C:\\launch.log");
     if (host.empty())
-        return;
+        return Status::FromOsError(ENOENT, "ShellExecuteEx", programPath);
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
-        return;
+        return Status::LastOsError("ShellExecuteEx", programPath);
     ssize_t written = ::write(fd, line.data(), line.size());
     (void)written;
     ::close(fd);
+    return Status();
 }
 
 std::string GetFileVersionNumber(const std::string& path)

@@ -40,20 +40,28 @@ std::wstring Widen(const std::string& text)
     return wide;
 }
 
-void SaveShortcut(const std::string& linkFile, const std::string& target)
+// A failed COM call reports its HRESULT as the error code.
+Status ComFailure(HRESULT result, const char* operation, const std::string& path)
+{
+    return Status::FromOsError(static_cast<uint32_t>(result), operation, path);
+}
+
+Status SaveShortcut(const std::string& linkFile, const std::string& target)
 {
     if (FaultInjected())
-        return;
+        return Status::FromOsError(ERROR_ACCESS_DENIED, "IPersistFile::Save", linkFile);
     ComInit com;
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put())))
-        return;
+    if (HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put()); FAILED(hr))
+        return ComFailure(hr, "CoCreateInstance(ShellLink)", linkFile);
     link->SetPath(target.c_str());
     link->SetDescription(kShortcutDescription);
     ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Put())))
-        return;
-    file->Save(Widen(linkFile).c_str(), TRUE);
+    if (HRESULT hr = link->QueryInterface(IID_IPersistFile, file.Put()); FAILED(hr))
+        return ComFailure(hr, "QueryInterface(IPersistFile)", linkFile);
+    if (HRESULT hr = file->Save(Widen(linkFile).c_str(), TRUE); FAILED(hr))
+        return ComFailure(hr, "IPersistFile::Save", linkFile);
+    return Status();
 }
 }  // namespace
 
@@ -70,14 +78,14 @@ std::string CreateProgramGroup(const std::string& groupName)
     return path;
 }
 
-void CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName)
+Status CreateGroupShortcut(const std::string& folder, const std::string& target, const std::string& linkName)
 {
-    SaveShortcut(folder + linkName, target);
+    return SaveShortcut(folder + linkName, target);
 }
 
-void CreateDesktopShortcut(const std::string& target, const std::string& linkName)
+Status CreateDesktopShortcut(const std::string& target, const std::string& linkName)
 {
-    SaveShortcut(GetDesktopFolder() + linkName, target);
+    return SaveShortcut(GetDesktopFolder() + linkName, target);
 }
 
 bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description)
@@ -101,11 +109,13 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
     return true;
 }
 
-void LaunchProgram(const std::string& programPath, const std::string* parameters)
+Status LaunchProgram(const std::string& programPath, const std::string* parameters)
 {
     std::string folder, file;
-    if (!SplitProgramPath(programPath, folder, file) || FaultInjected())
-        return;
+    if (!SplitProgramPath(programPath, folder, file))
+        return Status(StatusCode::NotFound, "ShellExecuteEx", programPath);
+    if (FaultInjected())
+        return Status::FromOsError(ERROR_ACCESS_DENIED, "ShellExecuteEx", programPath);
 
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
     SHELLEXECUTEINFOA info;
@@ -116,11 +126,16 @@ void LaunchProgram(const std::string& programPath, const std::string* parameters
     info.lpParameters = parameters ? parameters->c_str() : nullptr;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
+    Status started;
     {
+        const bool ok = ShellExecuteExA(&info) != FALSE;
+        if (!ok)
+            started = Status::LastOsError("ShellExecuteEx", programPath);
         // The started program is never waited for.
-        const unique_kernel_handle process(ShellExecuteExA(&info) ? info.hProcess : nullptr);
+        const unique_kernel_handle process(ok ? info.hProcess : nullptr);
     }
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    return started;
 }
 
 namespace {

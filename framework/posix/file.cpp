@@ -2,6 +2,7 @@
 #include "framework/file.h"
 #include "framework/fault.h"
 #include "framework/posix/host_path.h"
+#include "framework/status.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,14 +14,52 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+Status Status::FromOsError(uint32_t osError, const char* operation, const std::string& path)
+{
+    StatusCode code = StatusCode::Failed;
+    switch (osError) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG: code = StatusCode::NotFound; break;
+    case EEXIST: code = StatusCode::Exists; break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: code = StatusCode::AccessDenied; break;
+    case EBUSY:
+    case ETXTBSY: code = StatusCode::SharingViolation; break;
+    case ENOSPC:
+    case EDQUOT: code = StatusCode::DiskFull; break;
+    default: break;
+    }
+    return Status(code, operation, path, osError);
+}
+
+Status Status::LastOsError(const char* operation, const std::string& path)
+{
+    return FromOsError(errno != 0 ? static_cast<uint32_t>(errno) : EIO, operation, path);
+}
+
+namespace {
+// A refusal the stand-in makes itself, for a rule of Windows the host does
+// not have, or an injected fault: it sets the error the call would have.
+Status Refusal(int error, const char* operation, const std::string& path)
+{
+    errno = error;
+    return Status::FromOsError(static_cast<uint32_t>(error), operation, path);
+}
+}  // namespace
+
 CFile::~CFile() { CFile::Close(); }
 
-bool CFile::Open(const std::string& path, unsigned flags)
+Status CFile::Open(const std::string& path, unsigned flags)
 {
     Close();
     std::string host = HostPath(path);
-    if (host.empty() || FaultInjected())
-        return false;
+    if (host.empty())
+        return Refusal(ENOENT, "CreateFile", path);
+    if (FaultInjected())
+        return Refusal(EACCES, "CreateFile", path);
     int oflags = O_RDONLY;
     if (flags & modeWrite)
         oflags = O_WRONLY;
@@ -32,14 +71,15 @@ bool CFile::Open(const std::string& path, unsigned flags)
         oflags |= O_CREAT | O_TRUNC;
     int fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
     if (fd < 0)
-        return false;
+        return Status::LastOsError("CreateFile", path);
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Windows refuses to open folders as files
         ::close(fd);
-        return false;
+        return Refusal(EACCES, "CreateFile", path);
     }
     m_hFile = fd;
-    return true;
+    m_path = path;
+    return Status();
 }
 
 uint32_t CFile::Read(void* buffer, uint32_t count)
@@ -58,20 +98,24 @@ uint32_t CFile::Read(void* buffer, uint32_t count)
     return total;
 }
 
-bool CFile::Write(const void* buffer, uint32_t count)
+Status CFile::Write(const void* buffer, uint32_t count)
 {
-    if (!IsOpen() || FaultInjected())
-        return false;
+    if (!IsOpen())
+        return Refusal(EBADF, "WriteFile", m_path);
+    if (FaultInjected())
+        return Refusal(EACCES, "WriteFile", m_path);
     uint32_t total = 0;
     while (total < count) {
         ssize_t n = ::write(static_cast<int>(m_hFile), static_cast<const char*>(buffer) + total, count - total);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return Status::LastOsError("WriteFile", m_path);
+        if (n == 0)
+            return Refusal(ENOSPC, "WriteFile", m_path);
         total += static_cast<uint32_t>(n);
     }
-    return true;
+    return Status();
 }
 
 int64_t CFile::Seek(int64_t offset, SeekPosition from)
@@ -91,14 +135,22 @@ uint64_t CFile::GetLength() const
     return static_cast<uint64_t>(st.st_size);
 }
 
-bool CFile::SetLength(uint64_t length)
+Status CFile::SetLength(uint64_t length)
 {
+    if (!IsOpen() || FaultInjected())
+        return Refusal(IsOpen() ? EACCES : EBADF, "SetEndOfFile", m_path);
     // Like SetEndOfFile, the position moves to the new end.
-    return IsOpen() && !FaultInjected() && ::ftruncate(static_cast<int>(m_hFile), static_cast<off_t>(length)) == 0 &&
-           ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(length), SEEK_SET) >= 0;
+    return Checked(::ftruncate(static_cast<int>(m_hFile), static_cast<off_t>(length)) == 0 &&
+                       ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(length), SEEK_SET) >= 0,
+                   "SetEndOfFile", m_path);
 }
 
-bool CFile::Flush() { return IsOpen() && !FaultInjected() && ::fsync(static_cast<int>(m_hFile)) == 0; }
+Status CFile::Flush()
+{
+    if (!IsOpen() || FaultInjected())
+        return Refusal(IsOpen() ? EACCES : EBADF, "FlushFileBuffers", m_path);
+    return Checked(::fsync(static_cast<int>(m_hFile)) == 0, "FlushFileBuffers", m_path);
+}
 
 void CFile::Close()
 {
@@ -172,25 +224,30 @@ void CFileFind::Close()
     m_hFind = -1;
 }
 
-bool CreateFolder(const std::string& path)
+Status CreateFolder(const std::string& path)
 {
     std::string host = HostPath(path);
-    return !host.empty() && !FaultInjected() && ::mkdir(host.c_str(), 0755) == 0;
+    if (host.empty() || FaultInjected())
+        return Refusal(host.empty() ? ENOENT : EACCES, "CreateDirectory", path);
+    return Checked(::mkdir(host.c_str(), 0755) == 0, "CreateDirectory", path);
 }
 
-bool RemoveFolder(const std::string& path)
+Status RemoveFolder(const std::string& path)
 {
     std::string host = HostPath(path);
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
     if (host.empty() || FaultInjected())
-        return false;
+        return Refusal(host.empty() ? ENOENT : EACCES, "RemoveDirectory", path);
     // A symbolic link to a folder stands for a junction: RemoveDirectoryA
     // removes the link itself and leaves its target alone.
     struct stat st;
-    if (::lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-        return IsHostFolder(host) && ::unlink(host.c_str()) == 0;
-    return ::rmdir(host.c_str()) == 0;
+    if (::lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (!IsHostFolder(host))
+            return Refusal(ENOTDIR, "RemoveDirectory", path);
+        return Checked(::unlink(host.c_str()) == 0, "RemoveDirectory", path);
+    }
+    return Checked(::rmdir(host.c_str()) == 0, "RemoveDirectory", path);
 }
 
 namespace {
@@ -211,53 +268,73 @@ bool IsHeldOpen(const std::string& host)
 }
 }  // namespace
 
-bool RemoveFile(const std::string& path)
+Status RemoveFile(const std::string& path)
 {
     std::string host = HostPath(path);
-    if (host.empty() || FaultInjected() || IsHostFolder(host) || IsReadOnly(host) || IsHeldOpen(host))
-        return false;
-    return ::unlink(host.c_str()) == 0;
+    if (host.empty())
+        return Refusal(ENOENT, "DeleteFile", path);
+    if (FaultInjected() || IsHostFolder(host) || IsReadOnly(host))
+        return Refusal(EACCES, "DeleteFile", path);
+    if (IsHeldOpen(host))
+        return Refusal(EBUSY, "DeleteFile", path);
+    return Checked(::unlink(host.c_str()) == 0, "DeleteFile", path);
 }
 
-bool MakeWritable(const std::string& path)
+Status MakeWritable(const std::string& path)
 {
     const std::string host = HostPath(path);
     struct stat st;
-    if (host.empty() || FaultInjected() || ::stat(host.c_str(), &st) != 0)
-        return false;
-    return (st.st_mode & S_IWUSR) != 0 || ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    if (host.empty() || FaultInjected())
+        return Refusal(host.empty() ? ENOENT : EACCES, "GetFileAttributes", path);
+    if (::stat(host.c_str(), &st) != 0)
+        return Status::LastOsError("GetFileAttributes", path);
+    return Checked((st.st_mode & S_IWUSR) != 0 || ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0,
+                   "SetFileAttributes", path);
 }
 
-bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
+Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
+    const std::string both = from + " -> " + to;
     CFile in, out;
-    if (FaultInjected() || !in.Open(from, CFile::modeRead))
-        return false;
+    if (FaultInjected())
+        return Refusal(EACCES, "CopyFile", both);
+    if (Status opened = in.Open(from, CFile::modeRead); !opened)
+        return Status::FromOsError(opened.OsError(), "CopyFile", both);
     if (failIfExists && ::access(HostPath(to).c_str(), F_OK) == 0)
-        return false;
-    if (!out.Open(to, CFile::modeCreate | CFile::modeWrite))
-        return false;
+        return Refusal(EEXIST, "CopyFile", both);
+    if (Status opened = out.Open(to, CFile::modeCreate | CFile::modeWrite); !opened)
+        return Status::FromOsError(opened.OsError(), "CopyFile", both);
     char buffer[65536];
     while (uint32_t n = in.Read(buffer, sizeof buffer)) {
-        if (!out.Write(buffer, n))
-            return false;
+        if (Status written = out.Write(buffer, n); !written)
+            return Status::FromOsError(written.OsError(), "CopyFile", both);
     }
-    return true;
+    return Status();
 }
 
-bool MoveFileTo(const std::string& from, const std::string& to)
+Status MoveFileTo(const std::string& from, const std::string& to)
 {
+    const std::string both = from + " -> " + to;
     std::string a = HostPath(from), b = HostPath(to);
-    if (a.empty() || b.empty() || FaultInjected() || ::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
-        return false;
-    return ::rename(a.c_str(), b.c_str()) == 0;
+    if (a.empty() || b.empty())
+        return Refusal(ENOENT, "MoveFile", both);
+    if (FaultInjected())
+        return Refusal(EACCES, "MoveFile", both);
+    if (::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
+        return Refusal(EEXIST, "MoveFile", both);
+    return Checked(::rename(a.c_str(), b.c_str()) == 0, "MoveFile", both);
 }
 
-bool ReplaceFileWith(const std::string& from, const std::string& to)
+Status ReplaceFileWith(const std::string& from, const std::string& to)
 {
+    const std::string both = from + " -> " + to;
     std::string a = HostPath(from), b = HostPath(to);
-    if (a.empty() || b.empty() || FaultInjected() || IsHostFolder(b) || ::rename(a.c_str(), b.c_str()) != 0)
-        return false;
+    if (a.empty() || b.empty())
+        return Refusal(ENOENT, "MoveFileEx", both);
+    if (FaultInjected() || IsHostFolder(b))
+        return Refusal(EACCES, "MoveFileEx", both);
+    if (::rename(a.c_str(), b.c_str()) != 0)
+        return Status::LastOsError("MoveFileEx", both);
     // The rename is on the disk once the folder that holds it is.
     const std::string folder = b.substr(0, b.find_last_of('/') + 1);
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -265,7 +342,7 @@ bool ReplaceFileWith(const std::string& from, const std::string& to)
         ::fsync(fd);
         ::close(fd);
     }
-    return true;
+    return Status();
 }
 
 bool IsLink(const std::string& path)

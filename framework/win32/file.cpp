@@ -2,21 +2,60 @@
 // system code page exactly as the programs hold them.
 #include "framework/file.h"
 #include "framework/fault.h"
+#include "framework/status.h"
 #include "framework/win32/handle.h"
 
 #include <windows.h>
 
 namespace {
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// An injected fault looks to the caller like a refusal by the system.
+bool Refused()
+{
+    if (!FaultInjected())
+        return false;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return true;
+}
+}  // namespace
+
+Status Status::FromOsError(uint32_t osError, const char* operation, const std::string& path)
+{
+    StatusCode code = StatusCode::Failed;
+    switch (osError) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH: code = StatusCode::NotFound; break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: code = StatusCode::Exists; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: code = StatusCode::AccessDenied; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: code = StatusCode::SharingViolation; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: code = StatusCode::DiskFull; break;
+    default: break;
+    }
+    return Status(code, operation, path, osError);
+}
+
+Status Status::LastOsError(const char* operation, const std::string& path)
+{
+    const DWORD error = GetLastError();
+    // A failure the system gave no code for still must not read as success.
+    return FromOsError(error != 0 ? error : ERROR_GEN_FAILURE, operation, path);
 }
 
 CFile::~CFile() { CFile::Close(); }
 
-bool CFile::Open(const std::string& path, unsigned flags)
+Status CFile::Open(const std::string& path, unsigned flags)
 {
     Close();
-    if (FaultInjected())
-        return false;
+    if (Refused())
+        return Status::LastOsError("CreateFile", path);
     DWORD access = GENERIC_READ;
     if (flags & modeWrite)
         access = GENERIC_WRITE;
@@ -26,9 +65,10 @@ bool CFile::Open(const std::string& path, unsigned flags)
     DWORD create = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return false;
+        return Status::LastOsError("CreateFile", path);
     m_hFile = reinterpret_cast<intptr_t>(h);
-    return true;
+    m_path = path;
+    return Status();
 }
 
 uint32_t CFile::Read(void* buffer, uint32_t count)
@@ -39,10 +79,17 @@ uint32_t CFile::Read(void* buffer, uint32_t count)
     return got;
 }
 
-bool CFile::Write(const void* buffer, uint32_t count)
+Status CFile::Write(const void* buffer, uint32_t count)
 {
     DWORD put = 0;
-    return IsOpen() && !FaultInjected() && WriteFile(H(m_hFile), buffer, count, &put, nullptr) && put == count;
+    if (!IsOpen()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return Status::LastOsError("WriteFile", m_path);
+    }
+    if (Refused() || !WriteFile(H(m_hFile), buffer, count, &put, nullptr))
+        return Status::LastOsError("WriteFile", m_path);
+    // A write that took fewer bytes ran out of room.
+    return put == count ? Status() : Status::FromOsError(ERROR_DISK_FULL, "WriteFile", m_path);
 }
 
 int64_t CFile::Seek(int64_t offset, SeekPosition from)
@@ -63,14 +110,16 @@ uint64_t CFile::GetLength() const
     return static_cast<uint64_t>(size.QuadPart);
 }
 
-bool CFile::SetLength(uint64_t length)
+Status CFile::SetLength(uint64_t length)
 {
     LARGE_INTEGER pos;
     pos.QuadPart = static_cast<LONGLONG>(length);
-    return IsOpen() && !FaultInjected() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) && SetEndOfFile(H(m_hFile));
+    return Checked(IsOpen() && !Refused() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) &&
+                       SetEndOfFile(H(m_hFile)),
+                   "SetEndOfFile", m_path);
 }
 
-bool CFile::Flush() { return IsOpen() && !FaultInjected() && FlushFileBuffers(H(m_hFile)); }
+Status CFile::Flush() { return Checked(IsOpen() && !Refused() && FlushFileBuffers(H(m_hFile)), "FlushFileBuffers", m_path); }
 
 // The handle is kept as an integer so that the portable header needs no
 // Windows types; closing goes through the owner, which keeps the last error.
@@ -116,33 +165,48 @@ void CFileFind::Close()
     unique_find(H(std::exchange(m_hFind, reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)))).reset();
 }
 
-bool CreateFolder(const std::string& path) { return !FaultInjected() && CreateDirectoryA(path.c_str(), nullptr) != 0; }
-bool RemoveFolder(const std::string& path) { return !FaultInjected() && RemoveDirectoryA(path.c_str()) != 0; }
-bool RemoveFile(const std::string& path) { return !FaultInjected() && DeleteFileA(path.c_str()) != 0; }
-
-bool MakeWritable(const std::string& path)
+Status CreateFolder(const std::string& path)
 {
-    const DWORD attributes = FaultInjected() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    return Checked(!Refused() && CreateDirectoryA(path.c_str(), nullptr) != 0, "CreateDirectory", path);
+}
+
+Status RemoveFolder(const std::string& path)
+{
+    return Checked(!Refused() && RemoveDirectoryA(path.c_str()) != 0, "RemoveDirectory", path);
+}
+
+Status RemoveFile(const std::string& path)
+{
+    return Checked(!Refused() && DeleteFileA(path.c_str()) != 0, "DeleteFile", path);
+}
+
+Status MakeWritable(const std::string& path)
+{
+    const DWORD attributes = Refused() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    return (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-           SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0;
+        return Status::LastOsError("GetFileAttributes", path);
+    return Checked((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+                       SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0,
+                   "SetFileAttributes", path);
 }
 
-bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
+// A failed copy or move names its source: the message that reports it says
+// where the data was to go.
+Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
-    return !FaultInjected() && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
+    return Checked(!Refused() && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
 }
 
-bool MoveFileTo(const std::string& from, const std::string& to)
+Status MoveFileTo(const std::string& from, const std::string& to)
 {
-    return !FaultInjected() && MoveFileA(from.c_str(), to.c_str()) != 0;
+    return Checked(!Refused() && MoveFileA(from.c_str(), to.c_str()) != 0, "MoveFile", from + " -> " + to);
 }
 
-bool ReplaceFileWith(const std::string& from, const std::string& to)
+Status ReplaceFileWith(const std::string& from, const std::string& to)
 {
-    return !FaultInjected() &&
-           MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return Checked(!Refused() &&
+                       MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
+                   "MoveFileEx", from + " -> " + to);
 }
 
 bool IsLink(const std::string& path)

@@ -3,6 +3,7 @@
 // copy; the working run loads its descriptor, deploys the uninstaller and
 // shows the wizard; the finish run shows the outcome on the finish page.
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "framework/ui/app.h"
 #include "installer/ui/progress_dialogs.h"
 #include "installer/ui/wizard.h"
@@ -12,6 +13,25 @@
 #include <windows.h>
 
 namespace {
+// The self-extraction learns the product's name from the descriptor it has
+// just extracted; without one (a damaged package) its log is named after
+// the installer's own file.
+void OpenPackagedLog(const std::string& installerPath)
+{
+    CSetupInfo extracted;
+    std::string name;
+    if (!theSetupInfo.m_strTempDir.empty() && extracted.LoadDescriptorFrom(theSetupInfo.m_strTempDir + "install.tmd"))
+        name = extracted.m_strProductName;
+    if (name.empty()) {
+        const size_t slash = MbReverseFind(installerPath, '\\');
+        name = installerPath.substr(slash == npos ? 0 : slash + 1);
+        const size_t dot = MbReverseFind(name, '.');
+        if (dot != npos && dot > 0)
+            name.resize(dot);
+    }
+    theSetupInfo.m_log.Open(LogPathFor(name));
+}
+
 class CInstallApp : public CWinApp {
 protected:
     bool InitInstance() override;
@@ -20,8 +40,14 @@ protected:
 bool CInstallApp::InitInstance()
 {
     const std::string commandLine = m_lpCmdLine;
+    CLog& log = theSetupInfo.m_log;
     if (!commandLine.empty()) {
         theSetupInfo.ParseCommandLine(commandLine);
+        log.Open(LogPathFor(theSetupInfo.m_strProductName));
+        log.Write("finish", Format("finish run of %s, outcome %d: %s", GetModulePath().c_str(), theSetupInfo.m_nOutcome,
+                                   theSetupInfo.m_nOutcome == kOutcomeCompleted ? "installed"
+                                   : theSetupInfo.m_nOutcome == kOutcomeFailed  ? "failed"
+                                                                                : "cancelled"));
         CInstallDlg finish(1);
         finish.DoModal();
         m_nExitCode = kExitFinish;
@@ -34,23 +60,36 @@ bool CInstallApp::InitInstance()
     }
     switch (ChooseRole(commandLine, path)) {
     case InstallerRole::Packaged: {
+        log.Write("extract", "self-extraction of " + path);
         CSplitdlg dialog(path);
-        m_nExitCode = dialog.DoModal() == IDOK ? kExitPackaged : kExitExtractFailed;
+        const bool extracted = dialog.DoModal() == IDOK;
+        OpenPackagedLog(path);
+        log.Write("extract", extracted ? "the working copy runs on" : "FAILED the self-extraction ended without a working copy");
+        m_nExitCode = extracted ? kExitPackaged : kExitExtractFailed;
         return true;
     }
     case InstallerRole::Working:
         if (!theSetupInfo.LoadDescriptor()) {
+            log.Open(LogPathFor(std::string()));
+            log.Write("setup", "FAILED the descriptor beside " + path + " cannot be read");
             m_nExitCode = kExitNoDescriptor;
             return false;
         }
+        log.Open(LogPathFor(theSetupInfo.m_strProductName));
+        log.Write("setup", Format("working copy %s: %s %s of %s, default folder %s", path.c_str(),
+                                  theSetupInfo.m_strProductName.c_str(), theSetupInfo.m_strProductVersion.c_str(),
+                                  theSetupInfo.m_strCompanyName.c_str(), theSetupInfo.m_strFolder.c_str()));
         theSetupInfo.DeployUninstaller();
         {
             CInstallDlg wizard(0);
             wizard.DoModal();
         }
+        log.Write("setup", "the wizard has ended");
         m_nExitCode = kExitWorking;
         return false;
     default:
+        log.Open(LogPathFor(std::string()));
+        log.Write("setup", "FAILED " + path + " is not a package this installer can read");
         AfxMessageBox("Tessaramond:setup Error!", MB_OK);
         m_nExitCode = kExitBadPackage;
         return false;

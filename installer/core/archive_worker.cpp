@@ -53,6 +53,7 @@ private:
             m_made.push_back(path);
     }
 
+
     const std::string& m_base;
     std::vector<std::string>& m_made;
     std::string m_last;
@@ -68,15 +69,18 @@ intptr_t WriteEntryFile(CArchiveTask& task, CArchiveWalk& walk, uint8_t* buffer,
                         bool& created)
 {
     constexpr unsigned kWriteFlags = CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary;
+    CLog& log = theSetupInfo.m_log;
     CFile outFile;
-    created = outFile.Open(path, CFile::modeCreateNew | kWriteFlags);
-    if (!created && !outFile.Open(path, CFile::modeCreate | kWriteFlags))
-        return kPackCreateFile;
+    created = static_cast<bool>(outFile.Open(path, CFile::modeCreateNew | kWriteFlags));
+    if (!created) {
+        if (Status opened = outFile.Open(path, CFile::modeCreate | kWriteFlags); !opened)
+            return log.Failed("install", "a file of the package", opened), kPackCreateFile;
+    }
     CBufferedWriter out(outFile, buffer, kFileBuffer);
     intptr_t result = 0;
     const bool copied = walk.StreamTo([&](const uint8_t* piece, size_t n) {
         if (!out.Write(piece, static_cast<uint32_t>(n)))
-            result = kPackWriteFile;
+            result = (log.Failed("install", "a file of the package", out.Failure()), kPackWriteFile);
         // Looked for with every piece, so that a cancel does not wait for
         // the rest of a large file.
         else if (task.CancelRequested())
@@ -86,7 +90,7 @@ intptr_t WriteEntryFile(CArchiveTask& task, CArchiveWalk& walk, uint8_t* buffer,
     if (!copied && result == 0)
         result = kPackDamaged;
     if (result == 0 && !out.Flush())
-        result = kPackWriteFile;
+        result = (log.Failed("install", "a file of the package", out.Failure()), kPackWriteFile);
     outFile.Close();
     if (result != 0)
         DiscardFile(path);
@@ -130,13 +134,18 @@ CWinThread* StartArchiveThread(CArchiveTask& task) { return StartWorker(task, Ar
 unsigned ArchiveThreadProc(void* param)
 {
     auto& task = *static_cast<CArchiveTask*>(param);
+    CLog& log = theSetupInfo.m_log;
     CFile archive;
-    if (!archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+    if (Status opened = archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary);
+        !opened) {
+        log.Failed("install", "the archive", opened);
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);
         return 0;
     }
     const uint64_t total = archive.GetLength();
     if (total == 0 || total > UINT32_MAX || total != task.m_nExpectedLength) {
+        log.Write("install", Format("FAILED %s holds %llu bytes where the package says %u", task.m_strArchive.c_str(),
+                                    static_cast<unsigned long long>(total), task.m_nExpectedLength));
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackBadLength);
         return 0;
     }
@@ -150,9 +159,15 @@ unsigned ArchiveThreadProc(void* param)
         return 0;
     }
     if (result != 0) {
+        if (result == kPackUnsafePath)
+            log.Write("install", "FAILED an entry of " + task.m_strArchive + " would leave the install folder");
+        else if (result == kPackDamaged)
+            log.Write("install", "FAILED " + task.m_strArchive + " is damaged");
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, result);
         return 0;
     }
+    log.Write("install", Format("%s: %u files into %s", task.m_strArchive.c_str(),
+                                static_cast<unsigned>(theSetupInfo.m_arrInstalledFiles.size()), theSetupInfo.m_strInstallDir.c_str()));
     task.Post(WM_ARCHIVE_PROGRESS, kProgressDone, 0);
     return 1;
 }
@@ -160,15 +175,15 @@ unsigned ArchiveThreadProc(void* param)
 std::string GetPackErrorText(intptr_t code)
 {
     switch (code) {
-    case 0: return "解包：打开h66文件错误！";
-    case 1: return "解包：文件为空或大小不对！";
-    case 2: return "解包：打开写入文件错误！";
-    case 3: return "打包：打开文件错误！";
-    case 4: return "打包：文件为空或大小不对！";
-    case 5: return "打包：打开写入文件错误！";
-    case 6: return "解包：文件已损坏！";
-    case 7: return "解包：文件路径非法！";
-    case 8: return "解包：写入文件错误！";
+    case kPackOpenArchive: return "解包：打开h66文件错误！";
+    case kPackBadLength: return "解包：文件为空或大小不对！";
+    case kPackCreateFile: return "解包：打开写入文件错误！";
+    case kPackOpenSource: return "打包：打开文件错误！";
+    case kPackEmptySource: return "打包：文件为空或大小不对！";
+    case kPackCreateTarget: return "打包：打开写入文件错误！";
+    case kPackDamaged: return "解包：文件已损坏！";
+    case kPackUnsafePath: return "解包：文件路径非法！";
+    case kPackWriteFile: return "解包：写入文件错误！";
     default: return "";
     }
 }

@@ -13,7 +13,10 @@ enum PackError : intptr_t {
     kPackOpenArchive = 0,
     kPackBadLength = 1,
     kPackCreateFile = 2,
-    // 3 to 5 name failures of the packing side; no worker posts them.
+    // Failures of the packing side; no worker posts them, their texts stay.
+    kPackOpenSource = 3,
+    kPackEmptySource = 4,
+    kPackCreateTarget = 5,
     kPackDamaged = 6,     // an entry cut short, a header over 256 bytes or not well formed
     kPackUnsafePath = 7,  // an entry that would be written outside the install folder
     kPackWriteFile = 8,   // a file's bytes could not be written

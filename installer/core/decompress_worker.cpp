@@ -4,6 +4,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "format/block_decoder.h"
+#include "installer/setup/setup_info.h"
 
 #include <vector>
 
@@ -20,23 +21,38 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, ui
     CBufferedReader source(sourceFile, readBuffer.data(), kFileBuffer);
     // Decoding one buffer while the one before is written.
     CBackgroundWriter dest(destFile, kFileBuffer);
+    CLog& log = theSetupInfo.m_log;
     CBlockReader blocks(source, total);
+    auto damaged = [&](const char* what) {
+        log.Write("decode", Format("FAILED %s: %s at offset %llu: damaged data", task.m_strSource.c_str(), what,
+                                   static_cast<unsigned long long>(blocks.Consumed())));
+        return kCompressDamaged;
+    };
+    auto unwritten = [&] {
+        log.Failed("decode", "the decoded archive", dest.Failure());
+        return kCompressWriteDest;
+    };
     const uint8_t* decoded = nullptr;
     size_t produced = 0;
     unsigned last = 0;
     while (blocks.Next(decoded, produced)) {
         if (!dest.Write(decoded, static_cast<uint32_t>(produced)))
-            return kCompressWriteDest;
+            return unwritten();
         task.PostPercent(WM_DECOMPRESS_PROGRESS, blocks.Consumed(), total, last);
         if (task.CancelRequested()) {
-            // The file holds every block decoded before the stop.
-            dest.Flush();
+            // The file holds every block decoded before the stop; a failure
+            // to write the rest changes nothing for a cancelled run.
+            (void)dest.Flush();
             return kWorkerCancelled;
         }
     }
-    if (blocks.Error() != BlockError::None)
-        return kCompressDamaged;
-    return dest.Flush() ? 0 : static_cast<intptr_t>(kCompressWriteDest);
+    switch (blocks.Error()) {
+    case BlockError::None: break;
+    case BlockError::Truncated: return damaged("the file ends inside a block's length");
+    case BlockError::BadLength: return damaged("a block's length does not fit");
+    case BlockError::Undecodable: return damaged("a block does not decode");
+    }
+    return dest.Flush() ? 0 : static_cast<intptr_t>(unwritten());
 }
 }  // namespace
 
@@ -46,17 +62,24 @@ unsigned DecompressThreadProc(void* param)
 {
     auto& task = *static_cast<CDecompressTask*>(param);
     CFile source;
-    if (!source.Open(task.m_strSource, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+    CLog& log = theSetupInfo.m_log;
+    if (Status opened = source.Open(task.m_strSource, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary);
+        !opened) {
+        log.Failed("decode", "the package", opened);
         task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressOpenSource);
         return 0;
     }
     const uint64_t total = source.GetLength();
     if (total == 0) {
+        log.Write("decode", "FAILED " + task.m_strSource + " is empty");
         task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressEmptySource);
         return 0;
     }
     CFile dest;
-    if (!dest.Open(task.m_strDest, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary)) {
+    if (Status opened =
+            dest.Open(task.m_strDest, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary);
+        !opened) {
+        log.Failed("decode", "the decoded archive", opened);
         task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressCreateDest);
         return 0;
     }
@@ -71,10 +94,12 @@ unsigned DecompressThreadProc(void* param)
     }
     if (result != 0) {
         // A half-decoded archive is of no use and must not be taken for a whole one.
-        RemoveFile(task.m_strDest);
+        log.Check("decode", "the half-decoded archive", RemoveFile(task.m_strDest));
         task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, result);
         return 0;
     }
+    log.Write("decode", Format("%s: %llu bytes decoded into %s", task.m_strSource.c_str(),
+                               static_cast<unsigned long long>(total), task.m_strDest.c_str()));
     task.Post(WM_DECOMPRESS_PROGRESS, kProgressDone, 0);
     return 1;
 }
@@ -82,15 +107,15 @@ unsigned DecompressThreadProc(void* param)
 std::string GetCompressErrorText(intptr_t code)
 {
     switch (code) {
-    case 0: return "解压时，打开压缩文件错误！";
-    case 1: return "解压时，压缩文件大小为空！";
-    case 2: return "解压时，打开目标文件错误！";
-    case 3: return "压缩时，打开目标文件错误！";
-    case 4: return "压缩时，目标文件大小为空！";
-    case 5: return "压缩时，打开压缩文件错误！";
-    case 6: return "解压时，压缩文件已损坏！";
-    case 7: return "解压时，写入目标文件错误！";
-    case 8: return "解压时，无法删除旧文件！";
+    case kCompressOpenSource: return "解压时，打开压缩文件错误！";
+    case kCompressEmptySource: return "解压时，压缩文件大小为空！";
+    case kCompressCreateDest: return "解压时，打开目标文件错误！";
+    case kCompressOpenTarget: return "压缩时，打开目标文件错误！";
+    case kCompressEmptyTarget: return "压缩时，目标文件大小为空！";
+    case kCompressOpenPacked: return "压缩时，打开压缩文件错误！";
+    case kCompressDamaged: return "解压时，压缩文件已损坏！";
+    case kCompressWriteDest: return "解压时，写入目标文件错误！";
+    case kCompressLeftover: return "解压时，无法删除旧文件！";
     default: return "";
     }
 }
@@ -100,7 +125,7 @@ std::string GetLeftoverText(const std::string& name, size_t maxChars)
     // Cut between whole characters of the code page: the starts of the kept
     // head and tail characters.
     std::vector<size_t> starts;
-    for (size_t i = 0; i < name.size(); i += IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size() ? 2 : 1)
+    for (size_t i = 0; i < name.size(); i += GbkCharLength(name, i))
         starts.push_back(i);
     std::string shown = name;
     if (starts.size() > maxChars) {

@@ -11,7 +11,10 @@ enum CompressError : intptr_t {
     kCompressOpenSource = 0,
     kCompressEmptySource = 1,
     kCompressCreateDest = 2,
-    // 3 to 5 name failures of the compressing side; no worker posts them.
+    // Failures of the compressing side; no worker posts them, their texts stay.
+    kCompressOpenTarget = 3,
+    kCompressEmptyTarget = 4,
+    kCompressOpenPacked = 5,
     kCompressDamaged = 6,     // a block that does not decode, is too long, or is cut off
     kCompressWriteDest = 7,   // the decoded bytes could not be written
     kCompressLeftover = 8,    // the self-extraction met a leftover it cannot remove

@@ -2,6 +2,7 @@
 
 #include "framework/endian.h"
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "installer/setup/setup_info.h"
 
 #include <vector>
@@ -27,31 +28,33 @@ DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
 {
     CFileSource source(file);
     DirectoryError error = ParseItemDirectory(source, out);
-    if (error == DirectoryError::None && !file.SetLength(out.start))
+    if (error == DirectoryError::None && !static_cast<bool>(file.SetLength(out.start)))
         return DirectoryError::RecordOutside;
     return error;
 }
 
-bool ExtractItem(const std::string& copyPath, const CPackEntry& entry)
+Status ExtractItem(const std::string& copyPath, const CPackEntry& entry)
 {
     CFile copy;
-    if (!copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone))
-        return false;
+    if (Status opened = copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone); !opened)
+        return opened;
     const uint64_t length = copy.GetLength();
     if (length == 0 || entry.m_nSize > length)
-        return false;
+        return Status(StatusCode::BadData, "item size", copyPath);
     CFile output;
-    if (!output.Open(entry.m_strFolder, CFile::modeCreate | CFile::modeWrite))
-        return false;
+    if (Status opened = output.Open(entry.m_strFolder, CFile::modeCreate | CFile::modeWrite); !opened)
+        return opened;
 
     const uint64_t from = length - entry.m_nSize;
     if (copy.Seek(static_cast<int64_t>(from), CFile::begin) != static_cast<int64_t>(from))
-        return false;
+        return Status::LastOsError("SetFilePointer", copyPath);
     std::vector<uint8_t> chunk(64 * 1024);
     for (uint64_t left = entry.m_nSize; left > 0;) {
         auto n = static_cast<uint32_t>(left < chunk.size() ? left : chunk.size());
-        if (!ReadFully(copy, chunk.data(), n) || !output.Write(chunk.data(), n))
-            return false;
+        if (!ReadFully(copy, chunk.data(), n))
+            return Status::LastOsError("ReadFile", copyPath);
+        if (Status written = output.Write(chunk.data(), n); !written)
+            return written;
         left -= n;
     }
     return copy.SetLength(from);
@@ -64,7 +67,7 @@ bool MarkExtracted(const std::string& copyPath)
         return false;
     uint8_t marker[2];
     StoreLe16(marker, kMarkerExtracted);
-    return copy.Seek(0, CFile::end) >= 0 && copy.Write(marker, 2);
+    return copy.Seek(0, CFile::end) >= 0 && static_cast<bool>(copy.Write(marker, 2));
 }
 
 ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,
@@ -75,8 +78,12 @@ ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tem
         entry.m_strFolder = tempDir + entry.m_strName;
         if (entry.m_strName == "data.rar")
             setup.m_nDataSize = entry.m_nSize;
-        if (!ExtractItem(copyPath, entry))
+        if (Status extracted = ExtractItem(copyPath, entry); !extracted) {
+            setup.m_log.Failed("extract", "item " + entry.m_strName, extracted);
             return ExtractError::WriteFailed;
+        }
+        setup.m_log.Write("extract", Format("item %s: %llu bytes", entry.m_strName.c_str(),
+                                            static_cast<unsigned long long>(entry.m_nSize)));
         if (afterItem && !afterItem(i + 1))
             return ExtractError::Cancelled;
     }

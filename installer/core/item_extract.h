@@ -3,6 +3,7 @@
 #pragma once
 
 #include "format/item_directory.h"
+#include "framework/status.h"
 
 #include <functional>
 #include <string>
@@ -18,7 +19,7 @@ DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out);
 // bounded chunks, and cuts them off the copy. False when the copy cannot be
 // opened, is shorter than the item, or the output cannot be written; the copy
 // then keeps its length.
-bool ExtractItem(const std::string& copyPath, const CPackEntry& entry);
+Status ExtractItem(const std::string& copyPath, const CPackEntry& entry);
 // Appends the marker 2008 to a non-empty file; false when it could not.
 bool MarkExtracted(const std::string& copyPath);
 

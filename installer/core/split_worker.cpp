@@ -102,34 +102,38 @@ unsigned SplitThreadProc(void* param)
         return error(kCompressLeftover);
     };
 
-    CreateFolder(task.m_strTargetFolder);
+    CLog& log = theSetupInfo.m_log;
+    log.Write("extract", "installer " + task.m_strSourceInstaller + " into " + task.m_strTargetFolder);
+    if (Status made = CreateFolder(task.m_strTargetFolder); !made && !made.Is(StatusCode::Exists))
+        log.Failed("extract", "the working folder", made);
     const std::string copy = task.m_strTargetFolder + "setup.exe";
     // A working copy of an earlier start may still be ending and hold its
     // file for a moment; a read-only one is made writable, and a folder of
     // its name, from which no working copy can run, is removed. A copy that
     // cannot be made is an error: going on would extract the stale copy of
     // another installer.
-    bool copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
+    Status copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
     for (int attempt = 0; !copied && attempt < 30; ++attempt) {
         if (attempt == 0) {
+            log.Failed("extract", "the working copy (trying again for 3 s)", copied);
             CFileFind found;
             if (found.FindFile(copy) && found.IsDirectory())
                 RemoveLeftover(copy, true);
             else
-                MakeWritable(copy);
+                MakeWritable(copy).Ignore();  // the copy that follows tells
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         copied = CopyFileTo(task.m_strSourceInstaller, copy, false);
     }
     if (!copied)
-        return FileExists(copy) && FileExists(task.m_strSourceInstaller) ? leftover("setup.exe")
+        return log.Failed("extract", "the working copy", copied), FileExists(copy) && FileExists(task.m_strSourceInstaller) ? leftover("setup.exe")
                                                                           : error(kCompressOpenSource);
 
     ItemDirectory directory;
     {
         CFile file;
-        if (!file.Open(copy, CFile::modeReadWrite | CFile::shareDenyNone))
-            return error(kCompressOpenSource);
+        if (Status opened = file.Open(copy, CFile::modeReadWrite | CFile::shareDenyNone); !opened)
+            return log.Failed("extract", "the working copy", opened), error(kCompressOpenSource);
         if (file.GetLength() == 0)
             return error(kCompressEmptySource);
         progress(5);
@@ -142,7 +146,7 @@ unsigned SplitThreadProc(void* param)
                                       ? ProgramImageEnd(header, headerSize, exact)
                                       : 0;
         if (ReadItemDirectory(file, directory) != DirectoryError::None)
-            return error(kCompressDamaged);
+            return log.Write("extract", "FAILED the item directory is damaged"), error(kCompressDamaged);
         // The items are cut off the end one after another, so their sizes
         // must fill the room between the program and the directory exactly:
         // otherwise the last item would take bytes of the program, or lose
@@ -152,7 +156,8 @@ unsigned SplitThreadProc(void* param)
             contents += entry.m_nSize;
         const uint64_t room = directory.start - contents;
         if (imageEnd != 0 && (exact ? imageEnd != room : imageEnd > room))
-            return error(kCompressDamaged);
+            return log.Write("extract", "FAILED the items do not fill the room after the program"),
+                   error(kCompressDamaged);
     }
     // The folder's name is fixed, so it may hold items of an earlier run,
     // perhaps of another product: a "dll.rar" or an uninstaller this package
@@ -164,7 +169,8 @@ unsigned SplitThreadProc(void* param)
         itemNames.push_back(entry.m_strName);
     const std::string blocking = ClearStaleItems(task.m_strTargetFolder, "setup.exe", itemNames);
     if (!blocking.empty())
-        return leftover(blocking);
+        return log.Write("extract", "FAILED a leftover of an earlier run cannot be removed: " + blocking),
+               leftover(blocking);
 
     int position = 10;
     progress(position);
@@ -187,12 +193,13 @@ unsigned SplitThreadProc(void* param)
     // Without its marker the copy would start as a broken installer: say so
     // instead of starting it.
     if (!MarkExtracted(copy))
-        return error(kCompressWriteDest);
+        return log.Write("extract", "FAILED the working copy's marker cannot be written"), error(kCompressWriteDest);
     progress(85);
     for (size_t i = directory.entries.size(); i > 0; --i) {
         position = 85 + 5 * static_cast<int>(directory.entries.size() - i + 1);
         progress(position);
     }
+    log.Write("extract", "done");
     task.Post(WM_SPLIT_PROGRESS, kProgressDone, 0);
     return 1;
 }

@@ -33,5 +33,6 @@ void DiscardFile(const std::string& path)
             }
         }
     }
-    RemoveFile(path);
+    // What stays lies in the temporary folder, which the finish run removes.
+    RemoveFile(path).Ignore();
 }

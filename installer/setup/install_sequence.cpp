@@ -15,8 +15,10 @@ void CSetupInfo::CreateDefaultFolders()
     // user chose: each level up to the last backslash.
     for (size_t at = MbFind(m_strFolder, '\\'); at != npos; at = MbFind(m_strFolder, '\\', at + 1)) {
         const std::string folder = m_strProgramFilesDir + m_strFolder.substr(0, at);
-        if (CreateFolder(folder))
+        if (Status made = CreateFolder(folder))
             m_arrCreatedFolders.push_back(folder);
+        else if (!made.Is(StatusCode::Exists))
+            m_log.Failed("install", "a folder of the default tree", made);
     }
 }
 
@@ -48,20 +50,26 @@ std::string GroupFolder(const std::string& group)
     return CreateProgramGroup(Format("%s\\%s", fields.GetField(0).c_str(), fields.GetField(1).c_str()));
 }
 
-void HandOff(const CSetupInfo& setup, const std::string& commandLine)
+void HandOff(CSetupInfo& setup, const std::string& commandLine)
 {
-    LaunchProgram(setup.m_strSourceExe, &commandLine);
+    setup.m_log.Write("install", "handing over to the finish run: " + commandLine);
+    setup.m_log.Check("install", "starting the finish run", LaunchProgram(setup.m_strSourceExe, &commandLine));
 }
 }  // namespace
 
 bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const std::string& packageFolder,
                         const PackageInstaller& installPackage)
 {
+    CLog& log = setup.m_log;
+    log.Write("install", Format("into %s (%s)", setup.m_strInstallDir.c_str(),
+                                setup.m_bInstallDirCreated ? "a new folder" : "a folder that was there"));
     setup.CreateDefaultFolders();
     PackageResult result = installPackage(packageFolder + "data.rar");
     if (result == PackageResult::Installed && setup.m_bSystemDll != 0)
         result = installPackage(packageFolder + "dll.rar");
     if (result != PackageResult::Installed) {
+        log.Write("install", result == PackageResult::Cancelled ? "cancelled by the user; taking the installation back"
+                                                                : "FAILED a package could not be installed");
         // A user who cancels expects nothing left behind; after an error
         // the files stay as the message left them.
         if (result == PackageResult::Cancelled)
@@ -69,21 +77,28 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
         HandOff(setup, FailedOutcome(setup, packageFolder));
         return false;
     }
-    setup.WriteUninstallRecordFrom(packageFolder);
+    // Without a record the product cannot be removed by its uninstaller;
+    // the installed files stay, as the Parts have it, and the log says so.
+    if (!setup.WriteUninstallRecordFrom(packageFolder))
+        log.Write("install", "FAILED no uninstall record was written");
 
+    auto shortcut = [&](const std::string& where, const std::string& target, const std::string& link) {
+        if (log.Check("install", "a shortcut to " + target, CreateGroupShortcut(where, target, link)))
+            log.Write("install", "shortcut " + where + link + " -> " + target);
+    };
     if (choices.startMenu) {
         // The loader keeps the three lists side by side; an index beyond a
         // shorter list is never used.
         for (size_t i = 0; i < setup.m_arrStartPrograms.size(); ++i) {
             if (i >= setup.m_arrGroups.size() || i >= setup.m_arrStartLinks.size())
                 break;
-            CreateGroupShortcut(GroupFolder(setup.m_arrGroups[i]), setup.m_strInstallDir + setup.m_arrStartPrograms[i],
-                                setup.m_arrStartLinks[i]);
+            shortcut(GroupFolder(setup.m_arrGroups[i]), setup.m_strInstallDir + setup.m_arrStartPrograms[i],
+                     setup.m_arrStartLinks[i]);
         }
     }
     if (choices.desktop) {
         for (size_t i = 0; i < setup.m_arrDesktopPrograms.size() && i < setup.m_arrDesktopLinks.size(); ++i)
-            CreateDesktopShortcut(setup.m_strInstallDir + setup.m_arrDesktopPrograms[i], setup.m_arrDesktopLinks[i]);
+            shortcut(GetDesktopFolder(), setup.m_strInstallDir + setup.m_arrDesktopPrograms[i], setup.m_arrDesktopLinks[i]);
     }
     HandOff(setup, CompletedOutcome(setup, packageFolder, choices.runAfter));
     return true;
@@ -91,12 +106,17 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
 
 void TakeBackInstallation(CSetupInfo& setup)
 {
+    CLog& log = setup.m_log;
     for (size_t i = setup.m_arrCreatedFiles.size(); i-- > 0;)
-        RemoveFile(setup.m_strInstallDir + setup.m_arrCreatedFiles[i]);
+        log.Check("install", "taking back a file", RemoveFile(setup.m_strInstallDir + setup.m_arrCreatedFiles[i]));
     // A folder is made after the one it lies in, so the reverse order empties
     // the inner ones first; one that still holds anything stays.
-    for (size_t i = setup.m_arrCreatedFolders.size(); i-- > 0;)
-        RemoveFolder(setup.m_arrCreatedFolders[i]);
+    for (size_t i = setup.m_arrCreatedFolders.size(); i-- > 0;) {
+        if (Status removed = RemoveFolder(setup.m_arrCreatedFolders[i]); !removed && IsFolderEmpty(setup.m_arrCreatedFolders[i] + "\\"))
+            log.Failed("install", "taking back a folder", removed);
+    }
+    log.Write("install", Format("taken back: %u files, %u folders", static_cast<unsigned>(setup.m_arrCreatedFiles.size()),
+                                static_cast<unsigned>(setup.m_arrCreatedFolders.size())));
     setup.m_arrCreatedFiles.clear();
     setup.m_arrCreatedFolders.clear();
     setup.m_arrInstalledFiles.clear();

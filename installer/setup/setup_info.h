@@ -2,6 +2,8 @@
 // the installed files, and the fields of the outcome command line.
 #pragma once
 
+#include "framework/log.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,6 +69,8 @@ public:
     int m_nOutcome = 0;
     int m_bRunAfter = 0;
     int m_bSystemDll = 0;
+    // This run's log; every role of the installer writes to it.
+    CLog m_log;
 };
 
 // The installer's record, built before start-up and destroyed at exit.

@@ -17,19 +17,25 @@ void CSetupInfo::DeployUninstaller() { DeployUninstallerFrom(GetModuleFolder());
 void CSetupInfo::DeployUninstallerFrom(const std::string& sourceFolder)
 {
     m_strSharedDir = GetCommonFilesFolder() + "Tessaramond\\";
-    CreateFolder(m_strSharedDir);
+    if (Status made = CreateFolder(m_strSharedDir); !made && !made.Is(StatusCode::Exists))
+        m_log.Failed("setup", "the uninstaller's folder", made);
     const std::string target = m_strSharedDir + "untessaramond.exe";
     const std::string source = sourceFolder + "untessaramond.exe";
     if (!FileExists(target)) {
-        MoveFileTo(source, target);
+        if (m_log.Check("setup", "deploying the uninstaller", MoveFileTo(source, target)))
+            m_log.Write("setup", "uninstaller deployed: " + target);
         return;
     }
     // Versions compare as the numbers their four parts form when written
     // one after another, as every deployed uninstaller has compared them.
     const int deployed = ToInt(GetFileVersionNumber(target));
     const int offered = ToInt(GetFileVersionNumber(source));
-    if (offered > deployed)
-        CopyFileTo(source, target, false);
+    if (offered <= deployed) {
+        m_log.Write("setup", Format("uninstaller %s kept (version %d, this one %d)", target.c_str(), deployed, offered));
+        return;
+    }
+    if (m_log.Check("setup", "updating the uninstaller", CopyFileTo(source, target, false)))
+        m_log.Write("setup", Format("uninstaller %s updated to version %d", target.c_str(), offered));
 }
 
 bool CSetupInfo::WriteUninstallRecord() { return WriteUninstallRecordFrom(GetModuleFolder()); }
@@ -46,18 +52,19 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
     const std::string source = sourceFolder + "uninstall.exe";
     {
         CFile launcher;
-        if (!launcher.Open(source, CFile::modeReadWrite | CFile::shareDenyNone))
+        if (!m_log.Check("record", "the launcher", launcher.Open(source, CFile::modeReadWrite | CFile::shareDenyNone)))
             return false;
         uint8_t stamp[4];
         StoreLe32(stamp, id);
-        if (launcher.Seek(0, CFile::end) < 0 || !launcher.Write(stamp, sizeof stamp))
+        if (launcher.Seek(0, CFile::end) < 0 ||
+            !m_log.Check("record", "stamping the launcher", launcher.Write(stamp, sizeof stamp)))
             return false;
     }
     const size_t cut = MbReverseFind(m_strRunProgram, '\\');
     const std::string rel = (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
     // The record lists only what is there to remove: a launcher that could
     // not be copied is left out of it.
-    if (CopyFileTo(source, m_strInstallDir + rel, false))
+    if (m_log.Check("record", "placing the launcher", CopyFileTo(source, m_strInstallDir + rel, false)))
         m_arrInstalledFiles.push_back(rel);
 
     CIniFile record;
@@ -82,8 +89,13 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
     // A record cut short by a failed write would be read with the wrong
     // unscrambling mask: better none, and say so.
     if (!record.Save()) {
-        RemoveFile(m_strRecordPath);
+        m_log.Write("record", "FAILED the record cannot be saved: " + m_strRecordPath);
+        m_log.Check("record", "removing the incomplete record", RemoveFile(m_strRecordPath));
         return false;
     }
+    m_log.Write("record", Format("%s written: %u files, %u Start-menu and %u desktop shortcuts, folder %s%s",
+                                 m_strRecordPath.c_str(), static_cast<unsigned>(m_arrInstalledFiles.size()), static_cast<unsigned>(m_arrStartLinks.size()),
+                                 static_cast<unsigned>(m_arrDesktopLinks.size()), m_strInstallDir.c_str(),
+                                 m_bInstallDirCreated ? " (made by this installation)" : ""));
     return true;
 }

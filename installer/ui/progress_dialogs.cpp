@@ -129,8 +129,10 @@ void CSplitdlg::OnSplitProgress(WPARAM wParam, LPARAM lParam)
         m_bWorking = false;
         m_task.ReleaseThread();
         theSetupInfo.m_strSourceExe = m_strSourcePath;
-        theSetupInfo.UpdateDescriptor(theSetupInfo.m_strTempDir + "install.tmd");
-        LaunchProgram(theSetupInfo.m_strTempDir + "setup.exe");
+        if (!theSetupInfo.UpdateDescriptor(theSetupInfo.m_strTempDir + "install.tmd"))
+            theSetupInfo.m_log.Write("extract", "FAILED the working copy's descriptor cannot be updated");
+        theSetupInfo.m_log.Check("extract", "starting the working copy",
+                                 LaunchProgram(theSetupInfo.m_strTempDir + "setup.exe"));
         OnOK();
         break;
     }
@@ -173,10 +175,11 @@ void CUpdatedlg::FinishCancel()
     m_archiveTask.ReleaseThread();
     // Neither the package nor a decoded archive is of use any more (a
     // stopped worker has removed the archive already); the files already
-    // installed are taken back by the install sequence.
-    RemoveFile(m_strPackagePath);
+    // installed are taken back by the install sequence. What stays lies in
+    // the temporary folder, which the finish run removes.
+    RemoveFile(m_strPackagePath).Ignore();
     if (!m_decompressTask.m_strDest.empty())
-        RemoveFile(m_decompressTask.m_strDest);
+        RemoveFile(m_decompressTask.m_strDest).Ignore();
     CDialog::OnCancel();
 }
 
@@ -220,15 +223,16 @@ void CUpdatedlg::OnDecompressProgress(WPARAM wParam, LPARAM lParam)
         m_bFailed = true;
         m_decompressTask.ReleaseThread();
         ShowError(GetCompressErrorText(lParam), "解压文件错误");
-        RemoveFile(m_strPackagePath);
-        RemoveFile(m_decompressTask.m_strDest);
+        // In the temporary folder, which the finish run removes.
+        RemoveFile(m_strPackagePath).Ignore();
+        RemoveFile(m_decompressTask.m_strDest).Ignore();
         break;
     case kProgressPosition:
         SetProgress(lParam);
         break;
     case kProgressDone:
         m_decompressTask.ReleaseThread();
-        RemoveFile(m_strPackagePath);
+        RemoveFile(m_strPackagePath).Ignore();  // decoded; the temporary folder goes at the end
         SetCaption("正在安装文件,请等待...");
         SetProgress(0);
         m_archiveTask.m_strArchive = m_decompressTask.m_strDest;
@@ -246,14 +250,14 @@ void CUpdatedlg::OnArchiveProgress(WPARAM wParam, LPARAM lParam)
         m_bFailed = true;
         m_archiveTask.ReleaseThread();
         ShowError(GetPackErrorText(lParam), "安装文件错误");
-        RemoveFile(m_archiveTask.m_strArchive);
+        RemoveFile(m_archiveTask.m_strArchive).Ignore();  // in the temporary folder
         break;
     case kProgressPosition:
         SetProgress(lParam);
         break;
     case kProgressDone:
         m_archiveTask.ReleaseThread();
-        RemoveFile(m_archiveTask.m_strArchive);
+        RemoveFile(m_archiveTask.m_strArchive).Ignore();  // in the temporary folder
         OnOK();
         break;
     }

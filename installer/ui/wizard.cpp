@@ -120,9 +120,13 @@ void CInstallDlg::OnNext()
         EndDialog(IDOK);
         break;
     case kFinish:
-        if (theSetupInfo.m_nOutcome == kOutcomeCompleted && theSetupInfo.m_bRunAfter != 0)
-            LaunchProgram(theSetupInfo.m_strInstallDir + theSetupInfo.m_strRunProgram);
-        RemoveTemporaryFolder(theSetupInfo.m_strTempDir);
+        if (theSetupInfo.m_nOutcome == kOutcomeCompleted && theSetupInfo.m_bRunAfter != 0 &&
+            theSetupInfo.m_log.Check("finish", "starting the program",
+                                     LaunchProgram(theSetupInfo.m_strInstallDir + theSetupInfo.m_strRunProgram)))
+            theSetupInfo.m_log.Write("finish", "started " + theSetupInfo.m_strInstallDir + theSetupInfo.m_strRunProgram);
+        theSetupInfo.m_log.Write("finish", RemoveTemporaryFolder(theSetupInfo.m_strTempDir)
+                                               ? "temporary folder " + theSetupInfo.m_strTempDir + " removed"
+                                               : "temporary folder " + theSetupInfo.m_strTempDir + " stays (not ours, or held)");
         EndDialog(IDOK);
         break;
     }
@@ -156,6 +160,7 @@ void CInstallDlg::OnCancel()
         return;
     ShowWindow(m_hWnd, SW_HIDE);
     const std::string outcome = CancelledOutcome(theSetupInfo, GetModuleFolder());
-    LaunchProgram(theSetupInfo.m_strSourceExe, &outcome);
+    theSetupInfo.m_log.Write("setup", "cancelled by the user before the installation");
+    theSetupInfo.m_log.Check("setup", "starting the finish run", LaunchProgram(theSetupInfo.m_strSourceExe, &outcome));
     EndDialog(IDCANCEL);
 }

@@ -30,7 +30,7 @@ struct Install {
     {
         theSetupInfo = CSetupInfo();
         theSetupInfo.m_strInstallDir = base;
-        CreateFolder(base);
+        CreateFolder(base).Ignore();
         task.m_hNotifyWnd = sink.Target();
         task.m_strArchive = folder + "data.h66";
     }
@@ -266,7 +266,7 @@ TEST(ArchiveWorker, CancelStopsInsideALargeFileAndRemovesWhatIsNotWhole)
 TEST(ArchiveWorker, OnlyFilesAndFoldersThatWereNotThereCountAsCreated)
 {
     Install x;
-    CreateFolder(x.base + "old");
+    CreateFolder(x.base + "old").Ignore();
     WriteWholeFile(x.base + "old\\kept.txt", "before");
     const std::string archive = EntryBytes("old\\", "kept.txt", "replaced") + EntryBytes("old\\new\\", "a.txt", "a") +
                                 EntryBytes("", "b.txt", "b");
@@ -281,7 +281,7 @@ TEST(ArchiveWorker, UncreatableFileKeepsEarlierFilesListed)
 {
     Install x;
     // A folder where the file should go makes creating the file fail.
-    CreateFolder(x.base + "busy");
+    CreateFolder(x.base + "busy").Ignore();
     EXPECT_EQ(x.Unpack(EntryBytes("", "ok.txt", "ok") + EntryBytes("", "busy", "x")).back(),
               Error(kPackCreateFile));
     EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"ok.txt"});

@@ -57,7 +57,7 @@ WorkerEnd Unpack(const std::string& folder, const std::string& archive)
     WriteWholeFile(task.m_strArchive, archive);
     theSetupInfo = CSetupInfo();
     theSetupInfo.m_strInstallDir = folder + "install\\";
-    CreateFolder(theSetupInfo.m_strInstallDir);
+    CreateFolder(theSetupInfo.m_strInstallDir).Ignore();
     unsigned result = ArchiveThreadProc(&task);
     return Count(result, sink.Drain());
 }

@@ -110,8 +110,8 @@ PipelineRun Install(const Product& p, const std::string& folder, const std::stri
     const std::string source = folder + "DemoSetup.exe";
     const std::string temp = folder + "Tessaramond\\";
     const std::string inst = folder + "inst\\";
-    DeleteFolderTree(folder + "Tessaramond");
-    DeleteFolderTree(folder + "inst");
+    DeleteFolderTree(folder + "Tessaramond").Ignore();
+    DeleteFolderTree(folder + "inst").Ignore();
     WriteWholeFile(source, shipped);
     if (ChooseRole("", source) != InstallerRole::Packaged)
         return run;
@@ -143,7 +143,7 @@ PipelineRun Install(const Product& p, const std::string& folder, const std::stri
     if (decoded == 0)
         return run;
     theSetupInfo.m_strInstallDir = inst;
-    CreateFolder(inst);
+    CreateFolder(inst).Ignore();
     CArchiveTask unpack;
     unpack.m_hNotifyWnd = sink.Target();
     unpack.m_strArchive = decode.m_strDest;

@@ -38,7 +38,7 @@ struct Decoding {
         result = DecompressThreadProc(&task);
         return sink.Drain();
     }
-    bool DestExists() const { return CFile().Open(task.m_strDest, CFile::modeRead); }
+    bool DestExists() const { return static_cast<bool>(CFile().Open(task.m_strDest, CFile::modeRead)); }
 };
 }  // namespace
 

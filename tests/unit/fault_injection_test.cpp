@@ -66,7 +66,7 @@ WorkEnd Final(const std::vector<PostedMessage>& messages, unsigned message)
     return out;
 }
 
-bool Exists(const std::string& path) { return CFile().Open(path, CFile::modeRead); }
+bool Exists(const std::string& path) { return static_cast<bool>(CFile().Open(path, CFile::modeRead)); }
 
 const std::map<std::string, std::string>& ProductFiles()
 {
@@ -207,7 +207,7 @@ TEST(FaultInjection, ArchiveInstallationListsOnlyFilesWrittenWhole)
             task.m_nExpectedLength = static_cast<uint32_t>(archive.size());
             theSetupInfo = CSetupInfo();
             theSetupInfo.m_strInstallDir = folder + "product\\";
-            CreateFolder(folder + "product");  // as the install sequence's default folders
+            CreateFolder(folder + "product").Ignore();  // as the install sequence's default folders
             unsigned result;
             uint64_t failures;
             {
@@ -229,6 +229,18 @@ TEST(FaultInjection, ArchiveInstallationListsOnlyFilesWrittenWhole)
             }
             if (end.done) {
                 EXPECT_EQ(listed.size(), ProductFiles().size()) << "call " << n;
+            }
+            // A failure the system reported reaches the log with its call,
+            // its error code and its path.
+            if (end.error && end.code != kPackDamaged) {
+                const std::vector<std::string> lines = theSetupInfo.m_log.Pending();
+                const bool ofArchive = end.code == kPackOpenArchive || end.code == kPackBadLength;
+                const std::string where = ofArchive ? task.m_strArchive : theSetupInfo.m_strInstallDir;
+                EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                    const size_t failed = line.find("FAILED ");
+                    return failed != std::string::npos && line.find(where, failed) != std::string::npos &&
+                           (end.code == kPackBadLength || line.find("OS error ", failed) != std::string::npos);
+                })) << "call " << n << ", code " << end.code << ", " << (lines.empty() ? "no log" : lines.back());
             }
             // What a cancel would take back is always a listed, whole file.
             for (const std::string& path : theSetupInfo.m_arrCreatedFiles)
@@ -287,7 +299,7 @@ struct Installed {
     Installed()
     {
         for (const char* sub : {"temp", "shared", "inst", "inst\\bin", "inst\\bin\\data"})
-            CreateFolder(root + sub);
+            CreateFolder(root + sub).Ignore();
         WriteWholeFile(temp + "uninstall.exe", "LAUNCHER");
         WriteWholeFile(shared + "99.tmd", "another product's record");
         setup.m_strSharedDir = shared;
@@ -447,7 +459,7 @@ TEST(FaultInjection, UninstallerDeploymentLosesNoUninstaller)
         const uint64_t runs = ForEachFault([&](uint64_t n) {
             const std::string temp = NewScratchFolder();
             WriteWholeFile(temp + "untessaramond.exe", "UNINSTALLER");
-            RemoveFile(target);
+            RemoveFile(target).Ignore();
             if (deployedBefore)
                 WriteWholeFile(target, "OLDER");
             CSetupInfo setup;
@@ -468,5 +480,5 @@ TEST(FaultInjection, UninstallerDeploymentLosesNoUninstaller)
         });
         EXPECT_GT(runs, 2u);
     }
-    RemoveFile(target);
+    RemoveFile(target).Ignore();
 }

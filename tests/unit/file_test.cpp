@@ -1,4 +1,6 @@
+#include "framework/fault.h"
 #include "framework/file.h"
+#include "framework/log.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +87,7 @@ TEST(FileFind, ListsAFolderWithDotsAndMatchesMasks)
     WriteWholeFile(folder + "a.txt", "a");
     WriteWholeFile(folder + "b.dat", "b");
     WriteWholeFile(folder + "noext", "c");
-    CreateFolder(folder + "sub");
+    CreateFolder(folder + "sub").Ignore();
 
     std::vector<std::string> all, dirs;
     CFileFind finder;
@@ -121,4 +123,73 @@ TEST(FileSystem, CopyMoveAndRemove)
     EXPECT_TRUE(CreateFolder(folder + "d"));
     EXPECT_FALSE(CreateFolder(folder + "d"));
     EXPECT_TRUE(RemoveFolder(folder + "d"));
+}
+
+// A failure keeps the call, the path and the system's own error code, and
+// its kind is read from that code the same way on both platforms.
+TEST(File, FailuresNameTheCallThePathAndTheSystemError)
+{
+    const std::string folder = NewScratchFolder();
+    const Status missing = RemoveFile(folder + "missing.bin");
+    EXPECT_TRUE(missing.Is(StatusCode::NotFound)) << missing.Describe();
+    EXPECT_STREQ(missing.Operation(), "DeleteFile");
+    EXPECT_EQ(missing.Path(), folder + "missing.bin");
+    EXPECT_NE(missing.OsError(), 0u);
+    EXPECT_NE(missing.Describe().find(folder + "missing.bin: OS error "), std::string::npos) << missing.Describe();
+
+    const Status twice = CreateFolder(folder.substr(0, folder.size() - 1));
+    EXPECT_TRUE(twice.Is(StatusCode::Exists)) << twice.Describe();
+    CFile file;
+    EXPECT_TRUE(file.Open(folder + "no\\such\\f.bin", CFile::modeCreate | CFile::modeWrite).Is(StatusCode::NotFound));
+    ASSERT_TRUE(file.Open(folder + "f.bin", CFile::modeCreate | CFile::modeWrite));
+    {
+        // An injected fault reads as a refusal, and a write names its file.
+        CFaultScope scope(1, false);
+        const Status refused = file.Write("x", 1);
+        EXPECT_TRUE(refused.Is(StatusCode::AccessDenied)) << refused.Describe();
+        EXPECT_EQ(refused.Path(), folder + "f.bin");
+    }
+    EXPECT_TRUE(file.Write("x", 1));
+    EXPECT_EQ(Status().Describe(), "ok");
+}
+
+// Runs of one installation share one log: each appends whole lines, what was
+// written before the log had a file goes out first, and no text can forge
+// a line of its own.
+TEST(Log, RunsAppendWholeLinesToOneFile)
+{
+    const std::string path = NewScratchFolder() + "p.tmd.log";
+    CLog first;
+    first.Write("extract", "before the name was known");
+    EXPECT_EQ(first.Pending().size(), 1u);
+    first.Open(path);
+    first.Write("extract", "done");
+    CLog second;
+    second.Open(path);
+    second.Failed("install", "a file", RemoveFile(path + ".missing"));
+    second.Write("install", "a name with\r\nFAKE  line");
+    const std::string text = ReadWholeFile(path);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 4u) << text;
+    EXPECT_NE(lines[0].find("  extract  before the name was known"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("  extract  done"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("  install  a file: FAILED DeleteFile " + path + ".missing: OS error "), std::string::npos)
+        << lines[2];
+    EXPECT_NE(lines[3].find("with  FAKE"), std::string::npos) << lines[3];
+    // "2026-12-08 14:50:01.123Z": a date and a time of day.
+    EXPECT_EQ(lines[0][4], '-');
+    EXPECT_EQ(lines[0][23], 'Z');
+}
+
+TEST(Log, IsNamedAfterTheProductInTheTemporaryFolder)
+{
+    const std::string temp = GetTempFolder();
+    EXPECT_EQ(LogPathFor("\xD0\xC7\xCD\xBC Demo"), temp + "\xD0\xC7\xCD\xBC Demo.tmd.log");
+    // A character whose second byte is "\\" stays whole; separators and
+    // a drive colon of the name itself do not lead out of the folder.
+    EXPECT_EQ(LogPathFor("\x95\x5C:..\\x/y"), temp + "\x95\x5C_.._x_y.tmd.log");
+    EXPECT_EQ(LogPathFor(""), temp + "Tessaramond.tmd.log");
+    EXPECT_EQ(LogPathFor(" . "), temp + "Tessaramond.tmd.log");
 }

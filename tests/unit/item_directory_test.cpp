@@ -106,7 +106,7 @@ TEST(ItemDirectory, StopsAtTheFirstItemThatCannotBeWritten)
 {
     Extraction x;
     // "sub" is a folder, so the second item's file cannot be created.
-    CreateFolder(x.folder + "sub");
+    CreateFolder(x.folder + "sub").Ignore();
     const std::vector<TestItem> items = {{"a.txt", "AAA"}, {"sub", "SUB"}, {"c.txt", "CCC"}};
     ASSERT_EQ(x.Read(PackageBytes(kImage, items)), DirectoryError::None);
     EXPECT_EQ(x.Extract(), ExtractError::WriteFailed);

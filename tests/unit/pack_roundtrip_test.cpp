@@ -75,7 +75,7 @@ std::vector<PostedMessage> Install(const std::string& folder, unsigned& decoded,
     std::vector<PostedMessage> messages = sink.Drain();
 
     CFile archive;
-    archive.Open(decompress.m_strDest, CFile::modeRead);
+    archive.Open(decompress.m_strDest, CFile::modeRead).Ignore();
     CArchiveTask task;
     task.m_hNotifyWnd = sink.Target();
     task.m_strArchive = decompress.m_strDest;
@@ -83,7 +83,7 @@ std::vector<PostedMessage> Install(const std::string& folder, unsigned& decoded,
     archive.Close();
     theSetupInfo = CSetupInfo();
     theSetupInfo.m_strInstallDir = folder + "install\\";
-    CreateFolder(theSetupInfo.m_strInstallDir);
+    CreateFolder(theSetupInfo.m_strInstallDir).Ignore();
     unpacked = ArchiveThreadProc(&task);
     for (const auto& m : sink.Drain())
         messages.push_back(m);
@@ -154,7 +154,7 @@ TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
         ASSERT_EQ(ReadItemDirectory(file, directory), DirectoryError::None);
     }
     const std::string temp = f + "temp\\";
-    CreateFolder(temp);
+    CreateFolder(temp).Ignore();
     CSetupInfo setup;
     ASSERT_EQ(ExtractAllItems(copy, temp, directory, setup, nullptr), ExtractError::None);
     EXPECT_EQ(ReadWholeFile(copy), "MZ-stub-image");

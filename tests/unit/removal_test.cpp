@@ -32,9 +32,9 @@ struct Product {
 
     Product()
     {
-        CreateFolder(root + "temp");
-        CreateFolder(root + "shared");
-        CreateFolder(root + "inst");
+        CreateFolder(root + "temp").Ignore();
+        CreateFolder(root + "shared").Ignore();
+        CreateFolder(root + "inst").Ignore();
         WriteWholeFile(root + "temp\\uninstall.exe", "LAUNCHER");
         setup.m_strSharedDir = shared;
         setup.m_strInstallDir = inst;
@@ -46,7 +46,7 @@ struct Product {
     void Install(const std::string& relative)
     {
         for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1))
-            CreateFolder(inst + relative.substr(0, at));
+            CreateFolder(inst + relative.substr(0, at)).Ignore();
         ASSERT_TRUE(WriteWholeFile(inst + relative, "data of " + relative));
         setup.m_arrInstalledFiles.push_back(relative);
     }
@@ -63,14 +63,14 @@ struct Product {
             CreateProgramGroup(outer);
             folder = CreateProgramGroup(outer + "\\" + inner);
         }
-        CreateGroupShortcut(folder, inst + "bin\\app.exe", link);
+        CreateGroupShortcut(folder, inst + "bin\\app.exe", link).Ignore();
         setup.m_arrGroups.push_back(group);
         setup.m_arrStartLinks.push_back(link);
     }
 
     void AddDesktopLink(const std::string& link)
     {
-        CreateDesktopShortcut(inst + "bin\\app.exe", link);
+        CreateDesktopShortcut(inst + "bin\\app.exe", link).Ignore();
         setup.m_arrDesktopLinks.push_back(link);
     }
 
@@ -169,8 +169,8 @@ TEST(Removal, UserFilesAndReadOnlyFilesDecideWhichFoldersStay)
     p.Install("plugins\\a.dll");
     const CUninstallInfo info = p.Record();
     // Added after the installation: a whole folder tree and one loose file.
-    CreateFolder(p.inst + "saves");
-    CreateFolder(p.inst + "saves\\deep");
+    CreateFolder(p.inst + "saves").Ignore();
+    CreateFolder(p.inst + "saves\\deep").Ignore();
     WriteWholeFile(p.inst + "saves\\deep\\game.sav", "SAVE");
     WriteWholeFile(p.inst + "notes.txt", "mine");
     SetReadOnly(p.inst + "locked\\settings.ini", true);
@@ -255,7 +255,7 @@ TEST(Removal, HostileEntriesDeleteNothingOutsideTheInstallation)
     WriteWholeFile(p.root + "victim.txt", "keep");
     WriteWholeFile(desktop + "\\" + tag + ".txt", "keep");
     WriteWholeFile(beside, "keep");
-    CreateFolder(p.programs + "\\" + tag);
+    CreateFolder(p.programs + "\\" + tag).Ignore();
     WriteWholeFile(p.programs + "\\" + tag + ".txt", "keep");
     WriteWholeFile(p.programs + "\\" + tag + "\\victim.lnk", "keep");
     WriteRecord(p.shared + "10.tmd", {{"InstallInfo", "InstallDir", p.inst},
@@ -280,10 +280,10 @@ TEST(Removal, HostileEntriesDeleteNothingOutsideTheInstallation)
     for (const std::string& kept : {p.root + "victim.txt", p.shared + "untessaramond.exe", desktop + "\\" + tag + ".txt",
                                     beside, p.programs + "\\" + tag + ".txt", p.programs + "\\" + tag + "\\victim.lnk"})
         EXPECT_TRUE(Exists(kept)) << kept;
-    RemoveFile(desktop + "\\" + tag + ".txt");
-    RemoveFile(beside);
-    RemoveFile(p.programs + "\\" + tag + ".txt");
-    DeleteFolderTree(p.programs + "\\" + tag);
+    RemoveFile(desktop + "\\" + tag + ".txt").Ignore();
+    RemoveFile(beside).Ignore();
+    RemoveFile(p.programs + "\\" + tag + ".txt").Ignore();
+    DeleteFolderTree(p.programs + "\\" + tag).Ignore();
 }
 
 TEST(Removal, InstallFolderThatHoldsTheSharedFoldersIsNotSwept)
@@ -293,7 +293,7 @@ TEST(Removal, InstallFolderThatHoldsTheSharedFoldersIsNotSwept)
     Product p;
     const std::string tag = UniqueTag();
     const std::string common = GetCommonFilesFolder();
-    CreateFolder(common + tag);
+    CreateFolder(common + tag).Ignore();
     WriteWholeFile(common + tag + "\\kept.txt", "keep");
     WriteWholeFile(common + tag + ".txt", "listed");
     WriteRecord(p.shared + "11.tmd", {{"InstallInfo", "InstallDir", common},
@@ -315,9 +315,9 @@ TEST(Removal, GroupsWithoutSeparatorAndLinksWithoutGroups)
     // No "|": the installer put the shortcut into the Programs folder itself.
     p.AddStartLink(tag, "\\" + tag + "A.lnk");
     // A folder of that name is none of this product's and stays.
-    CreateFolder(p.programs + "\\" + tag);
+    CreateFolder(p.programs + "\\" + tag).Ignore();
     // A link whose group value is missing has no folder to be looked for in.
-    CreateGroupShortcut(p.programs + "\\", p.inst + "app.exe", "\\" + tag + "B.lnk");
+    CreateGroupShortcut(p.programs + "\\", p.inst + "app.exe", "\\" + tag + "B.lnk").Ignore();
     p.setup.m_arrStartLinks.push_back("\\" + tag + "B.lnk");
     const CUninstallInfo info = p.Record();
     ASSERT_EQ(info.m_arrStartLinks.size(), 2u);
@@ -327,8 +327,8 @@ TEST(Removal, GroupsWithoutSeparatorAndLinksWithoutGroups)
     EXPECT_FALSE(Exists(p.programs + "\\" + tag + "A.lnk"));
     EXPECT_TRUE(Exists(p.programs + "\\" + tag));
     EXPECT_TRUE(Exists(p.programs + "\\" + tag + "B.lnk"));
-    RemoveFolder(p.programs + "\\" + tag);
-    RemoveFile(p.programs + "\\" + tag + "B.lnk");
+    RemoveFolder(p.programs + "\\" + tag).Ignore();
+    RemoveFile(p.programs + "\\" + tag + "B.lnk").Ignore();
 }
 
 TEST(Removal, PathsOfMoreThanTwoHundredBytes)
@@ -402,16 +402,16 @@ TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
     const std::string tag = UniqueTag();
     const std::string scratch = NewScratchFolder();
     const std::string games = scratch + "Games\\";
-    CreateFolder(scratch + "Games");
-    CreateFolder(games + "Other");
+    CreateFolder(scratch + "Games").Ignore();
+    CreateFolder(games + "Other").Ignore();
     WriteWholeFile(games + "Other\\other.exe", "another game");
     const std::string programFiles = GetProgramFilesFolder();
     const std::string common = GetCommonFilesFolder();
     const std::string desktop = GetDesktopFolder();
     const std::string documents = desktop.substr(0, MbReverseFind(desktop, '\\') + 1) + "Documents\\";
-    CreateFolder(documents);
+    CreateFolder(documents).Ignore();
     for (const char* folder : {"C:\\Program Files (x86)", "C:\\windows"})
-        CreateFolder(folder);  // where the stand-in of the machine lacks them
+        CreateFolder(folder).Ignore();  // where the stand-in of the machine lacks them
     // Other spellings of Program Files (case, separators, the trailing dot
     // or blank Windows drops) and of Common Files.
     std::vector<Shape> shapes = {
@@ -452,7 +452,7 @@ TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
         if (!parent.empty())
             kept.insert(kept.end(), {parent + tag + "-beside\\kept.txt", parent + tag + "-above.txt"});
         for (const std::string& file : kept) {
-            CreateFolder(file.substr(0, MbReverseFind(file, '\\')));
+            CreateFolder(file.substr(0, MbReverseFind(file, '\\'))).Ignore();
             ASSERT_TRUE(WriteWholeFile(file, "keep")) << file;
         }
 
@@ -465,7 +465,7 @@ TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
         }
         p.setup.m_strInstallDir = shape.folder;
         p.setup.m_bInstallDirCreated = shape.forged;
-        CreateFolder(real + bin);
+        CreateFolder(real + bin).Ignore();
         ASSERT_TRUE(WriteWholeFile(real + bin + "\\app.exe", "product"));
         p.setup.m_arrInstalledFiles = {bin + "\\app.exe"};
         // The record's launcher lands beside the program, stamped: a forger
@@ -486,11 +486,11 @@ TEST(Removal, NeverEmptiesAFolderThatHoldsMoreThanTheProduct)
         }
         EXPECT_TRUE(IsFolder(real));
         for (const std::string& file : kept)
-            RemoveFile(file);
-        DeleteFolderTree(real + bin);
-        DeleteFolderTree(real + tag + "-inside");
+            RemoveFile(file).Ignore();
+        DeleteFolderTree(real + bin).Ignore();
+        DeleteFolderTree(real + tag + "-inside").Ignore();
         if (!parent.empty())
-            DeleteFolderTree(parent + tag + "-beside");
+            DeleteFolderTree(parent + tag + "-beside").Ignore();
     }
 }
 TEST(Removal, OwnFolderGoesWholeButNeverThroughALink)
@@ -499,7 +499,7 @@ TEST(Removal, OwnFolderGoesWholeButNeverThroughALink)
     // time, goes without a trace; a link inside it goes as a link.
     Product p;
     p.Install("bin\\app.exe");
-    CreateFolder(p.inst + "cache");
+    CreateFolder(p.inst + "cache").Ignore();
     WriteWholeFile(p.inst + "cache\\made-at-run-time.dat", "x");
     const std::string elsewhere = NewScratchFolder();
     WriteWholeFile(elsewhere + "precious.txt", "keep");
@@ -521,7 +521,7 @@ TEST(Removal, OwnFolderGoesWholeButNeverThroughALink)
         Product q;
         q.Install("bin\\app.exe");
         WriteWholeFile(q.inst + "made-at-run-time.dat", "x");
-        CreateFolder(q.inst + "cache");
+        CreateFolder(q.inst + "cache").Ignore();
         WriteWholeFile(q.inst + "cache\\kept.dat", "x");
         const std::string link = q.root + "via";
         if (throughLink) {
@@ -535,7 +535,7 @@ TEST(Removal, OwnFolderGoesWholeButNeverThroughALink)
         EXPECT_TRUE(Exists(q.root + "inst\\cache\\kept.dat"));
         EXPECT_TRUE(Exists(q.root + "inst\\made-at-run-time.dat"));
         if (throughLink)
-            RemoveFolder(link);
+            RemoveFolder(link).Ignore();
     }
     if (!linked)
         GTEST_SKIP() << "no folder links here";

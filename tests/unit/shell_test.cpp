@@ -56,13 +56,13 @@ TEST(Shell, ShortcutKeepsTargetAndDescriptionAndIsReplaced)
     const std::string target = folder + "app.exe";
     WriteWholeFile(target, "MZ");
     WriteWholeFile(folder + "other.exe", "MZ");
-    CreateGroupShortcut(folder, target, "\xB3\xCC\xD0\xF2.lnk");  // GBK link name
+    EXPECT_TRUE(CreateGroupShortcut(folder, target, "\xB3\xCC\xD0\xF2.lnk"));  // GBK link name
     std::string readTarget, description;
     ASSERT_TRUE(ReadShortcut(folder + "\xB3\xCC\xD0\xF2.lnk", readTarget, description));
     EXPECT_EQ(readTarget, target);
     EXPECT_EQ(description, "该程序由Tessaramond安装。");
 
-    CreateGroupShortcut(folder, folder + "other.exe", "\xB3\xCC\xD0\xF2.lnk");
+    CreateGroupShortcut(folder, folder + "other.exe", "\xB3\xCC\xD0\xF2.lnk").Ignore();
     ASSERT_TRUE(ReadShortcut(folder + "\xB3\xCC\xD0\xF2.lnk", readTarget, description));
     EXPECT_EQ(readTarget, folder + "other.exe");
     EXPECT_FALSE(ReadShortcut(folder + "none.lnk", readTarget, description));
@@ -73,7 +73,7 @@ TEST(Shell, DesktopShortcutNameCarriesItsOwnSeparator)
     const std::string folder = NewScratchFolder();
     WriteWholeFile(folder + "d.exe", "MZ");
     const std::string link = Format("\\TmdDesk%u.lnk", ScratchSeed());
-    CreateDesktopShortcut(folder + "d.exe", link);
+    CreateDesktopShortcut(folder + "d.exe", link).Ignore();
     std::string target, description;
     ASSERT_TRUE(ReadShortcut(GetDesktopFolder() + link, target, description));
     EXPECT_EQ(target, folder + "d.exe");
@@ -84,7 +84,7 @@ TEST(Shell, DeleteFolderTreeRemovesNestingOfAnyDepth)
 {
     const std::string root = NewScratchFolder() + "tree";
     std::string deep = root;
-    CreateFolder(root);
+    CreateFolder(root).Ignore();
     // Paths beyond 200 bytes, within what the ANSI calls of Windows accept.
     for (int level = 0; deep.size() < 210; ++level) {
         deep += "\\level-" + std::to_string(level) + "-abcdefghij";
@@ -102,9 +102,9 @@ TEST(Shell, DeleteFolderTreeRemovesNestingOfAnyDepth)
 TEST(Shell, ReadOnlyFileKeepsItsFoldersInPlace)
 {
     const std::string root = NewScratchFolder() + "ro";
-    CreateFolder(root);
-    CreateFolder(root + "\\a");
-    CreateFolder(root + "\\b");
+    CreateFolder(root).Ignore();
+    CreateFolder(root + "\\a").Ignore();
+    CreateFolder(root + "\\b").Ignore();
     WriteWholeFile(root + "\\a\\locked.txt", "x");
     WriteWholeFile(root + "\\b\\free.txt", "x");
     SetReadOnly(root + "\\a\\locked.txt", true);
@@ -135,8 +135,8 @@ TEST(Shell, TempFileNamesAreNewEmptyFiles)
     EXPECT_EQ(a.rfind(GetTempFolder(), 0), 0u);
     EXPECT_TRUE(FileExists(a));
     EXPECT_EQ(GetFileLength(a), 0u);
-    RemoveFile(a);
-    RemoveFile(b);
+    RemoveFile(a).Ignore();
+    RemoveFile(b).Ignore();
 }
 
 TEST(Shell, FileLengthOfPresentAndMissingFiles)

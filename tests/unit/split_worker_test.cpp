@@ -68,7 +68,7 @@ TEST(SplitWorker, NoItemsLeaveTheImageWithItsMarker)
 TEST(SplitWorker, SecondRunOverwritesAnEarlierExtraction)
 {
     Extraction x;
-    CreateFolder(x.task.m_strTargetFolder);
+    CreateFolder(x.task.m_strTargetFolder).Ignore();
     WriteWholeFile(x.Target("setup.exe"), std::string(5000, 'o'));
     WriteWholeFile(x.Target("license.txt"), "an older and much longer licence text");
     x.Run(PackageBytes(kImage, {{"license.txt", "new"}}));
@@ -80,7 +80,7 @@ TEST(SplitWorker, SecondRunOverwritesAnEarlierExtraction)
 TEST(SplitWorker, UnreadableEmptyOrDamagedInstallersReportAnError)
 {
     Extraction missing;
-    RemoveFile(missing.task.m_strSourceInstaller);
+    RemoveFile(missing.task.m_strSourceInstaller).Ignore();
     missing.result = SplitThreadProc(&missing.task);
     EXPECT_EQ(missing.sink.Drain(), (std::vector<PostedMessage>{Error(kCompressOpenSource)}));
     EXPECT_EQ(missing.result, 0u);
@@ -99,10 +99,10 @@ TEST(SplitWorker, ItemsOfAnEarlierRunAreClearedBeforeExtracting)
 {
     // Another product's leftovers must not pass for this package's items.
     Extraction x;
-    CreateFolder(x.task.m_strTargetFolder);
+    CreateFolder(x.task.m_strTargetFolder).Ignore();
     WriteWholeFile(x.Target("dll.rar"), "foreign system files");
     WriteWholeFile(x.Target("untessaramond.exe"), "foreign uninstaller");
-    CreateFolder(x.Target("old"));
+    CreateFolder(x.Target("old")).Ignore();
     WriteWholeFile(x.Target("old\\x.txt"), "x");
     x.Run(PackageBytes(kImage, {{"data.rar", "d"}, {"install.tmd", "t"}}));
     EXPECT_EQ(x.result, 1u);
@@ -138,10 +138,10 @@ TEST(SplitWorker, LeftoversThatCannotGoStopTheRunOnlyWhenThePackageWouldReadThem
     };
     for (const Case& c : cases) {
         Extraction x;
-        CreateFolder(x.task.m_strTargetFolder);
+        CreateFolder(x.task.m_strTargetFolder).Ignore();
         for (const std::string& file : c.files) {
             for (size_t at = file.find('\\'); at != std::string::npos; at = file.find('\\', at + 1))
-                CreateFolder(x.Target(file.substr(0, at)));
+                CreateFolder(x.Target(file.substr(0, at))).Ignore();
             WriteWholeFile(x.Target(file), "stale");
             if (c.readOnly)
                 SetReadOnly(x.Target(file), true);

@@ -17,7 +17,7 @@ std::string NewScratchFolder()
     // Create the temporary folder's own chain on a fresh stand-in machine.
     for (size_t i = 3; i < root.size(); ++i) {
         if (root[i] == '\\')
-            CreateFolder(root.substr(0, i));
+            CreateFolder(root.substr(0, i)).Ignore();
     }
     // Process numbers repeat between runs under Wine, so a name may be taken
     // by an earlier run: only a folder this call created is fresh.
@@ -39,7 +39,7 @@ std::vector<std::string>& Scratch()
 void RemoveScratchFolders()
 {
     for (const std::string& folder : Scratch())
-        DeleteFolderTree(folder);
+        DeleteFolderTree(folder).Ignore();
     Scratch().clear();
 }
 

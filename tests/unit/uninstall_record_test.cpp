@@ -19,10 +19,10 @@ struct RecordFixture {
 
     RecordFixture()
     {
-        CreateFolder(root + "temp");
-        CreateFolder(root + "shared");
-        CreateFolder(root + "inst");
-        CreateFolder(root + "inst\\bin");
+        CreateFolder(root + "temp").Ignore();
+        CreateFolder(root + "shared").Ignore();
+        CreateFolder(root + "inst").Ignore();
+        CreateFolder(root + "inst\\bin").Ignore();
         WriteWholeFile(source + "uninstall.exe", "LAUNCHER");
         info.m_strSharedDir = root + "shared\\";
         info.m_strInstallDir = root + "inst\\";
@@ -104,7 +104,7 @@ TEST(UninstallRecord, MainProgramWithoutFolderAndShortGroupList)
 TEST(UninstallRecord, NothingWithoutALauncher)
 {
     RecordFixture f;
-    RemoveFile(f.source + "uninstall.exe");
+    RemoveFile(f.source + "uninstall.exe").Ignore();
     EXPECT_FALSE(f.info.WriteUninstallRecordFrom(f.source));
     EXPECT_FALSE(FileExists(f.root + "shared\\*.tmd"));
     EXPECT_TRUE(f.info.m_arrInstalledFiles.empty());
@@ -134,7 +134,7 @@ TEST(UninstallerDeployment, MovesOnceThenReplacesOnlyAnOlderVersion)
     const std::string newer = ReadWholeFile(uninstaller);
     const std::string source = NewScratchFolder();
     const std::string target = GetCommonFilesFolder() + "Tessaramond\\untessaramond.exe";
-    RemoveFile(target);
+    RemoveFile(target).Ignore();
 
     // First deployment: moved out of the temporary folder.
     WriteWholeFile(source + "untessaramond.exe", older);
@@ -156,7 +156,7 @@ TEST(UninstallerDeployment, MovesOnceThenReplacesOnlyAnOlderVersion)
         info.DeployUninstallerFrom(source);
         EXPECT_EQ(ReadWholeFile(target), newer);
     }
-    RemoveFile(target);
+    RemoveFile(target).Ignore();
 }
 
 TEST(UninstallRecord, LauncherThatCannotBeCopiedIsNotListed)

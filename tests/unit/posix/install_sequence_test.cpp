@@ -22,7 +22,7 @@ struct Sequence {
 
     Sequence()
     {
-        RemoveFile("C:\\launch.log");
+        RemoveFile("C:\\launch.log").Ignore();
         WriteWholeFile(temp + "uninstall.exe", "MZ-launcher");
         setup.m_strProductName = "Demo";
         setup.m_strProgramFilesDir = GetProgramFilesFolder();
@@ -31,7 +31,7 @@ struct Sequence {
         setup.m_strSharedDir = NewScratchFolder();
         setup.m_strRunProgram = "bin\\demo.exe";
         setup.m_strSourceExe = "C:\\downloads\\DemoSetup.exe";
-        CreateFolder(setup.m_strInstallDir + "bin");
+        CreateFolder(setup.m_strInstallDir + "bin").Ignore();
     }
     bool Run(const InstallChoices& choices)
     {
@@ -139,7 +139,7 @@ TEST(InstallSequence, CancelTakesBackWhatTheInstallationMadeAndAnErrorDoesNot)
         const std::string& inst = setup.m_strInstallDir;
         WriteWholeFile(inst + "bin\\keep.txt", "the user's");
         WriteWholeFile(inst + "bin\\old.dll", "old version");
-        CreateFolder(inst + "empty");
+        CreateFolder(inst + "empty").Ignore();
         WriteWholeFile(s.temp + "data.rar", EntryBytes("bin\\", "demo.exe", "MZ") + EntryBytes("bin\\", "old.dll", "new") +
                                                 EntryBytes("docs\\deep\\", "a.txt", "a") + EntryBytes("empty\\", "b.txt", "b"));
         WriteWholeFile(s.temp + "dll.rar", EntryBytes("sys\\", "x.dll", std::string(20000, 'x')) +
@@ -177,9 +177,9 @@ TEST(InstallSequence, CancelTakesBackWhatTheInstallationMadeAndAnErrorDoesNot)
 TEST(InstallSequence, FinishRunRemovesItsTemporaryFolderAndWaitsOnlyForTheWorkingCopy)
 {
     const std::string temp = GetTempFolder() + "Tessaramond\\";
-    DeleteFolderTree(temp.substr(0, temp.size() - 1));
+    DeleteFolderTree(temp.substr(0, temp.size() - 1)).Ignore();
     for (size_t at = temp.find('\\', 3); at != std::string::npos; at = temp.find('\\', at + 1))
-        CreateFolder(temp.substr(0, at));
+        CreateFolder(temp.substr(0, at)).Ignore();
     WriteWholeFile(temp + "setup.exe", "MZ");
     WriteWholeFile(temp + "notes.log", "another program's");
     EXPECT_FALSE(RemoveTemporaryFolder("C:\\elsewhere\\"));

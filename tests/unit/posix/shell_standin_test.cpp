@@ -22,11 +22,11 @@ TEST(PosixStandIn, DrivesMapOntoTheSandboxAndTheRoot)
 TEST(PosixStandIn, LaunchIsRecordedWithFolderFileAndParameters)
 {
     const std::string log = "C:\\launch.log";
-    RemoveFile(log);
+    RemoveFile(log).Ignore();
     const std::string params = "2|C:\\T\\|Demo|0|C:\\P\\|a.exe|";
-    LaunchProgram("C:\\Program Files\\X\\app.exe", &params);
-    LaunchProgram("bare.exe");
-    LaunchProgram("C:\\Program Files\\X\\");  // a folder is no program: nothing is started
+    LaunchProgram("C:\\Program Files\\X\\app.exe", &params).Ignore();
+    LaunchProgram("bare.exe").Ignore();
+    EXPECT_FALSE(LaunchProgram("C:\\Program Files\\X\\"));  // a folder is no program: nothing is started
     EXPECT_EQ(ReadWholeFile(log),
               "C:\\Program Files\\X\\\tapp.exe\t" + params + "\n"
               "\tbare.exe\t\n");
@@ -48,8 +48,8 @@ TEST(PosixStandIn, FolderTreeRemovalTakesALinkButNotWhatItPointsTo)
     // A folder link inside the tree stands for a junction a user made.
     const std::string tree = NewScratchFolder() + "tree";
     const std::string elsewhere = NewScratchFolder();
-    CreateFolder(tree);
-    CreateFolder(tree + "\\sub");
+    CreateFolder(tree).Ignore();
+    CreateFolder(tree + "\\sub").Ignore();
     WriteWholeFile(tree + "\\sub\\a.txt", "a");
     WriteWholeFile(elsewhere + "keep.txt", "keep");
     ASSERT_EQ(::symlink(HostPath(elsewhere).c_str(), HostPath(tree + "\\sub\\link").c_str()), 0);

@@ -28,7 +28,7 @@ TEST(ShellWin32, LaunchStartsTheProgramInItsOwnFolder)
     ASSERT_TRUE(CopyFileTo(GetModulePath(), copy, false));
     const std::string report = folder + "report.txt";
     const std::string params = "--report-launch " + report + " end";
-    LaunchProgram(copy, &params);
+    LaunchProgram(copy, &params).Ignore();
     const std::string text = WaitForFile(report);
     ASSERT_FALSE(text.empty()) << "the started program did not report";
     const std::string cwd = text.substr(0, text.find('\n'));
