@@ -4,6 +4,7 @@
 // run, none per file or block).
 #pragma once
 
+#include "framework/byte_input.h"
 #include "framework/file.h"
 
 #include <condition_variable>
@@ -15,7 +16,7 @@
 
 // Reads a file from its current position onwards; the file must not be read
 // or moved by anyone else while the reader is in use.
-class CBufferedReader {
+class CBufferedReader : public CByteInput {
 public:
     CBufferedReader(CFile& file, uint8_t* buffer, size_t capacity)
         : m_file(file), m_buffer(buffer), m_capacity(capacity) {}
@@ -23,7 +24,7 @@ public:
     CBufferedReader& operator=(const CBufferedReader&) = delete;
 
     // Exactly count bytes; false when the file ends or fails first.
-    bool ReadFully(void* out, uint32_t count);
+    bool ReadFully(void* out, uint32_t count) override;
 
 private:
     CFile& m_file;

@@ -3,14 +3,17 @@
 #include "common/ini_file.h"
 #include "common/path_rules.h"
 #include "common/shell.h"
+#include "format/record_schema.h"
 #include "framework/strings.h"
 
 #include <algorithm>
 
+namespace key = record_schema;
+
 namespace {
 // Reads one indexed list; empty values are left out, so later entries move up.
 std::vector<std::string> ReadList(const CIniFile& record, const char* section, const char* countKey,
-                                  const char* itemKey)
+                                  const char* itemPrefix)
 {
     std::vector<std::string> items;
     // A record cannot hold more entries than it has lines: a forged count of
@@ -18,7 +21,7 @@ std::vector<std::string> ReadList(const CIniFile& record, const char* section, c
     const int count = record.GetInt(section, countKey, 0);
     const size_t n = count > 0 ? std::min(static_cast<size_t>(count), record.LineCount()) : 0;
     for (size_t i = 0; i < n; ++i) {
-        std::string value = record.GetValue(section, Format(itemKey, static_cast<int>(i)), std::string());
+        std::string value = record.GetValue(section, key::Numbered(itemPrefix, static_cast<int>(i)), std::string());
         if (!value.empty())
             items.push_back(std::move(value));
     }
@@ -45,28 +48,28 @@ bool CUninstallInfo::LoadFrom(const std::string& folder)
     CIniFile record;
     if (!record.Load(m_strRecordPath, true) || !record.Exists())
         return false;
-    m_strProductName = record.GetValue("SoftInfo", "productname", std::string());
-    m_strInstallDir = record.GetValue("InstallInfo", "InstallDir", std::string());
+    m_strProductName = record.GetValue(key::kProduct, key::kProductName, std::string());
+    m_strInstallDir = record.GetValue(key::kInstall, key::kInstallDir, std::string());
     // Records of earlier installers lack the key: their folder counts as
     // one the installation did not make.
-    m_bInstallDirCreated = record.GetInt("InstallInfo", "DirCreated", 0) == 1;
+    m_bInstallDirCreated = record.GetInt(key::kInstall, key::kDirCreated, 0) == 1;
 
     // Groups and Start-menu links are read in one pass, each list compacted
     // on its own, as every deployed uninstaller has paired them.
-    const int count = record.GetInt("StartMenu", "linknum", 0);
+    const int count = record.GetInt(key::kStartMenu, key::kLinkCount, 0);
     const size_t n = count > 0 ? std::min(static_cast<size_t>(count), record.LineCount()) : 0;
     for (size_t i = 0; i < n; ++i) {
-        std::string group = record.GetValue("StartMenu", Format("group_%d", static_cast<int>(i)), std::string());
+        std::string group = record.GetValue(key::kStartMenu, key::Numbered(key::kGroupPrefix, static_cast<int>(i)), std::string());
         for (size_t at = MbFind(group, '|'); at != npos; at = MbFind(group, '|', at + 1))
             group[at] = '\\';
         if (!group.empty())
             m_arrGroups.push_back(std::move(group));
-        std::string link = record.GetValue("StartMenu", Format("linkname_%d", static_cast<int>(i)), std::string());
+        std::string link = record.GetValue(key::kStartMenu, key::Numbered(key::kLinkPrefix, static_cast<int>(i)), std::string());
         if (!link.empty())
             m_arrStartLinks.push_back(std::move(link));
     }
-    m_arrDesktopLinks = ReadList(record, "Desktop", "linknum", "linkname_%d");
-    m_arrInstalledFiles = ReadList(record, "UnInstallFile", "fielnum", "file_%d");
+    m_arrDesktopLinks = ReadList(record, key::kDesktop, key::kLinkCount, key::kLinkPrefix);
+    m_arrInstalledFiles = ReadList(record, key::kFiles, key::kFileCount, key::kFilePrefix);
     return true;
 }
 

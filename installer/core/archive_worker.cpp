@@ -1,18 +1,16 @@
 #include "installer/core/archive_worker.h"
 
 #include "framework/buffered_file.h"
-#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
-#include "installer/core/archive_reader.h"
+#include "format/archive.h"
 #include "installer/setup/setup_info.h"
 
 #include <vector>
 
 namespace {
-constexpr uint32_t kCopyPiece = 4096;
 // The archive and each file are read and written through buffers of this
-// size beneath the 4 KiB pieces: one system call per buffer, not per piece.
+// size beneath the walk's 4 KiB pieces: one system call per buffer, not per piece.
 constexpr size_t kFileBuffer = 256 * 1024;
 
 // Creates the install folders of the entries in archive order. The builder
@@ -63,11 +61,12 @@ private:
     bool m_baseMade = false;
 };
 
-// Copies size bytes of the archive into a new file. 0, kWorkerCancelled, or
-// an error code; a file that was not written completely is removed again.
-// created tells whether the file is new rather than one that was replaced.
-intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* buffer, const std::string& path,
-                        uint32_t size, bool& created)
+// Copies the current entry's bytes into a new file. 0, kWorkerCancelled,
+// or an error code; a file that was not written completely is removed
+// again. created tells whether the file is new rather than one that was
+// replaced.
+intptr_t WriteEntryFile(CArchiveTask& task, CArchiveWalk& walk, uint8_t* buffer, const std::string& path,
+                        bool& created)
 {
     constexpr unsigned kWriteFlags = CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary;
     CLog& log = theSetupInfo.m_log;
@@ -78,20 +77,18 @@ intptr_t WriteEntryFile(CArchiveTask& task, CBufferedReader& archive, uint8_t* b
             return log.Failed("install", "a file of the package", opened), kPackCreateFile;
     }
     CBufferedWriter out(outFile, buffer, kFileBuffer);
-    uint8_t piece[kCopyPiece];
     intptr_t result = 0;
-    for (uint32_t left = size; left > 0 && result == 0;) {
-        uint32_t n = left < kCopyPiece ? left : kCopyPiece;
-        if (!archive.ReadFully(piece, n))
-            result = kPackDamaged;
-        else if (!out.Write(piece, n))
+    const bool copied = walk.StreamTo([&](const uint8_t* piece, size_t n) {
+        if (!out.Write(piece, static_cast<uint32_t>(n)))
             result = (log.Failed("install", "a file of the package", out.Failure()), kPackWriteFile);
         // Looked for with every piece, so that a cancel does not wait for
         // the rest of a large file.
         else if (task.CancelRequested())
             result = kWorkerCancelled;
-        left -= n;
-    }
+        return result == 0;
+    });
+    if (!copied && result == 0)
+        result = kPackDamaged;
     if (result == 0 && !out.Flush())
         result = (log.Failed("install", "a file of the package", out.Failure()), kPackWriteFile);
     outFile.Close();
@@ -105,46 +102,30 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
     CSetupInfo& setup = theSetupInfo;
     std::vector<uint8_t> buffers(2 * kFileBuffer);
     CBufferedReader archive(archiveFile, buffers.data(), kFileBuffer);
+    CArchiveWalk walk(archive, total);
     CFolderMaker folders(setup.m_strInstallDir, setup.m_arrCreatedFolders);
-    uint8_t header[kMaxRecordSize];
-    uint64_t consumed = 0;
+    CPackEntry entry;
     unsigned last = 0;
-    while (consumed < total) {
-        uint8_t lenBytes[2];
-        if (total - consumed < 2 || !archive.ReadFully(lenBytes, 2))
-            return kPackDamaged;
-        const uint32_t hlen = LoadLe16(lenBytes);
-        if (hlen > kMaxRecordSize || hlen > total - consumed - 2 || !archive.ReadFully(header, hlen))
-            return kPackDamaged;
-        CPackEntry entry;
-        switch (ParseEntryHeader(header, hlen, entry)) {
-        case EntryHeaderError::None: break;
-        case EntryHeaderError::Damaged: return kPackDamaged;
-        case EntryHeaderError::UnsafePath: return kPackUnsafePath;
-        }
-        consumed += hlen + 2;
-        // An entry that claims more bytes than are left is refused before
-        // any of it is written.
-        if (entry.m_nSize > total - consumed)
-            return kPackDamaged;
-
+    while (walk.Next(entry)) {
         folders.Make(entry.m_strFolder);
         bool created = false;
-        if (intptr_t error = WriteEntryFile(task, archive, buffers.data() + kFileBuffer,
-                                            setup.m_strInstallDir + entry.m_strFolder + entry.m_strName, entry.m_nSize,
-                                            created))
+        if (intptr_t error = WriteEntryFile(task, walk, buffers.data() + kFileBuffer,
+                                            setup.m_strInstallDir + entry.m_strFolder + entry.m_strName, created))
             return error;
         // A whole file is listed even when the cancel comes right after it:
         // what is listed is what an abandoned installation takes back.
         setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
         if (created)
             setup.m_arrCreatedFiles.push_back(setup.m_arrInstalledFiles.back());
-        consumed += entry.m_nSize;
-        task.PostPercent(WM_ARCHIVE_PROGRESS, consumed, total, last);
+        task.PostPercent(WM_ARCHIVE_PROGRESS, walk.Consumed(), total, last);
         if (task.CancelRequested())
             return kWorkerCancelled;
     }
-    return 0;
+    switch (walk.Error()) {
+    case ArchiveError::None: return 0;
+    case ArchiveError::UnsafePath: return kPackUnsafePath;
+    default: return kPackDamaged;
+    }
 }
 }  // namespace
 

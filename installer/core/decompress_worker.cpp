@@ -1,10 +1,9 @@
 #include "installer/core/decompress_worker.h"
 
 #include "framework/buffered_file.h"
-#include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
-#include "installer/core/block_decoder.h"
+#include "format/block_decoder.h"
 #include "installer/setup/setup_info.h"
 
 #include <vector>
@@ -18,46 +17,40 @@ constexpr size_t kFileBuffer = 256 * 1024;
 // error code.
 intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, uint64_t total)
 {
-    uint8_t input[kBlockInputSize];
-    uint8_t output[kBlockOutputSize];
     std::vector<uint8_t> readBuffer(kFileBuffer);
     CBufferedReader source(sourceFile, readBuffer.data(), kFileBuffer);
     // Decoding one buffer while the one before is written.
     CBackgroundWriter dest(destFile, kFileBuffer);
     CLog& log = theSetupInfo.m_log;
-    uint64_t consumed = 0;
+    CBlockReader blocks(source, total);
     auto damaged = [&](const char* what) {
         log.Write("decode", Format("FAILED %s: %s at offset %llu: damaged data", task.m_strSource.c_str(), what,
-                                   static_cast<unsigned long long>(consumed)));
+                                   static_cast<unsigned long long>(blocks.Consumed())));
         return kCompressDamaged;
     };
     auto unwritten = [&] {
         log.Failed("decode", "the decoded archive", dest.Failure());
         return kCompressWriteDest;
     };
+    const uint8_t* decoded = nullptr;
+    size_t produced = 0;
     unsigned last = 0;
-    while (consumed < total) {
-        uint8_t lenBytes[2];
-        if (total - consumed < 2 || !source.ReadFully(lenBytes, 2))
-            return damaged("the file ends inside a block's length");
-        const uint32_t len = LoadLe16(lenBytes);
-        // A length beyond the input buffer or the end of the file is damage,
-        // found before anything of the block is decoded.
-        if (len == 0 || len > kBlockInputSize || len > total - consumed - 2 || !source.ReadFully(input, len))
-            return damaged("a block's length does not fit");
-        size_t produced = 0;
-        if (!DecodeBlock(input, len, output, produced))
-            return damaged("a block does not decode");
-        if (!dest.Write(output, static_cast<uint32_t>(produced)))
+    while (blocks.Next(decoded, produced)) {
+        if (!dest.Write(decoded, static_cast<uint32_t>(produced)))
             return unwritten();
-        consumed += len + 2;
-        task.PostPercent(WM_DECOMPRESS_PROGRESS, consumed, total, last);
+        task.PostPercent(WM_DECOMPRESS_PROGRESS, blocks.Consumed(), total, last);
         if (task.CancelRequested()) {
             // The file holds every block decoded before the stop; a failure
             // to write the rest changes nothing for a cancelled run.
             (void)dest.Flush();
             return kWorkerCancelled;
         }
+    }
+    switch (blocks.Error()) {
+    case BlockError::None: break;
+    case BlockError::Truncated: return damaged("the file ends inside a block's length");
+    case BlockError::BadLength: return damaged("a block's length does not fit");
+    case BlockError::Undecodable: return damaged("a block does not decode");
     }
     return dest.Flush() ? 0 : static_cast<intptr_t>(unwritten());
 }

@@ -5,7 +5,7 @@
 #include "framework/retry.h"
 #include "framework/strings.h"
 #include "installer/core/decompress_worker.h"
-#include "installer/core/item_directory.h"
+#include "installer/core/item_extract.h"
 #include "installer/setup/setup_info.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "framework/endian.h"
 #include "framework/file.h"
-#include "installer/core/item_directory.h"
+#include "format/item_directory.h"
 
 int ReadPackageMarker(const std::string& path)
 {

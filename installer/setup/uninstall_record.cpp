@@ -3,11 +3,14 @@
 // the record's identifier.
 #include "common/ini_file.h"
 #include "common/shell.h"
+#include "format/record_schema.h"
 #include "framework/clock.h"
 #include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
+
+namespace key = record_schema;
 
 void CSetupInfo::DeployUninstaller() { DeployUninstallerFrom(GetModuleFolder()); }
 
@@ -66,23 +69,23 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
 
     CIniFile record;
     record.Load(m_strRecordPath, true);
-    record.SetValue("SoftInfo", "productname", m_strProductName);
-    record.SetValue("InstallInfo", "InstallDir", m_strInstallDir);
-    record.SetInt("InstallInfo", "DirCreated", m_bInstallDirCreated ? 1 : 0);
-    record.SetInt("StartMenu", "linknum", static_cast<int>(m_arrStartLinks.size()));
+    record.SetValue(key::kProduct, key::kProductName, m_strProductName);
+    record.SetValue(key::kInstall, key::kInstallDir, m_strInstallDir);
+    record.SetInt(key::kInstall, key::kDirCreated, m_bInstallDirCreated ? 1 : 0);
+    record.SetInt(key::kStartMenu, key::kLinkCount, static_cast<int>(m_arrStartLinks.size()));
     for (size_t i = 0; i < m_arrStartLinks.size(); ++i) {
         // The descriptor loader keeps the lists side by side; should one be
         // short all the same, the group is written empty, never read past.
-        record.SetValue("StartMenu", Format("group_%d", static_cast<int>(i)),
+        record.SetValue(key::kStartMenu, key::Numbered(key::kGroupPrefix, static_cast<int>(i)),
                         i < m_arrGroups.size() ? m_arrGroups[i] : std::string());
-        record.SetValue("StartMenu", Format("linkname_%d", static_cast<int>(i)), m_arrStartLinks[i]);
+        record.SetValue(key::kStartMenu, key::Numbered(key::kLinkPrefix, static_cast<int>(i)), m_arrStartLinks[i]);
     }
-    record.SetInt("Desktop", "linknum", static_cast<int>(m_arrDesktopLinks.size()));
+    record.SetInt(key::kDesktop, key::kLinkCount, static_cast<int>(m_arrDesktopLinks.size()));
     for (size_t i = 0; i < m_arrDesktopLinks.size(); ++i)
-        record.SetValue("Desktop", Format("linkname_%d", static_cast<int>(i)), m_arrDesktopLinks[i]);
-    record.SetInt("UnInstallFile", "fielnum", static_cast<int>(m_arrInstalledFiles.size()));
+        record.SetValue(key::kDesktop, key::Numbered(key::kLinkPrefix, static_cast<int>(i)), m_arrDesktopLinks[i]);
+    record.SetInt(key::kFiles, key::kFileCount, static_cast<int>(m_arrInstalledFiles.size()));
     for (size_t i = 0; i < m_arrInstalledFiles.size(); ++i)
-        record.SetValue("UnInstallFile", Format("file_%d", static_cast<int>(i)), m_arrInstalledFiles[i]);
+        record.SetValue(key::kFiles, key::Numbered(key::kFilePrefix, static_cast<int>(i)), m_arrInstalledFiles[i]);
     // A record cut short by a failed write would be read with the wrong
     // unscrambling mask: better none, and say so.
     if (!record.Save()) {

@@ -5,7 +5,7 @@
 #include "framework/strings.h"
 #include "framework/ui/app.h"
 #include "framework/win32/handle.h"
-#include "installer/core/progress_dialogs.h"
+#include "installer/ui/progress_dialogs.h"
 #include "installer/setup/install_sequence.h"
 #include "installer/setup/setup_info.h"
 #include "resources/resource.h"

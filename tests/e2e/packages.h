@@ -3,8 +3,8 @@
 
 #include "common/scramble.h"
 #include "driver.h"
-#include "installer/core/pack_entry.h"
-#include "tools/pack/block_compressor.h"
+#include "format/pack_entry.h"
+#include "format/block_compressor.h"
 
 #include <string>
 #include <utility>

@@ -2,7 +2,7 @@
 // does: "update_dialog_driver PACKAGE INSTALL-FOLDER" (the folder
 // without its final backslash) exits with the dialog's
 // result (1 = IDOK, 2 = IDCANCEL).
-#include "installer/core/progress_dialogs.h"
+#include "installer/ui/progress_dialogs.h"
 #include "installer/setup/setup_info.h"
 
 #include <commctrl.h>

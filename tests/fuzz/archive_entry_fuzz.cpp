@@ -6,10 +6,11 @@
 #include "framework/posix/notify_queue.h"
 #include "fuzz_support.h"
 #include "common/path_rules.h"
-#include "installer/core/archive_reader.h"
+#include "format/archive.h"
 #include "installer/core/archive_worker.h"
 #include "installer/setup/setup_info.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -64,6 +65,27 @@ void ListFiles(const std::filesystem::path& root, std::vector<std::filesystem::p
     }
 }
 
+// The entries a walk over the bytes in memory takes, and why it stopped.
+struct Walked {
+    std::vector<std::string> names;
+    ArchiveError error;
+};
+Walked WalkBytes(const uint8_t* data, size_t size, bool lengthKnown)
+{
+    CMemoryInput input(data, size);
+    CArchiveWalk walk(input, lengthKnown ? size : kUnknownLength);
+    Walked walked;
+    CPackEntry entry;
+    while (walk.Next(entry)) {
+        walked.names.push_back(entry.m_strFolder + entry.m_strName);
+        if (walked.names.size() % 2 == 0)
+            walk.Skip();
+    }
+    walked.error = walk.Error();
+    FUZZ_CHECK(walked.error != ArchiveError::None || walk.Consumed() == size);
+    return walked;
+}
+
 void InstallArchive(const uint8_t* data, size_t size)
 {
     const std::string archive = FuzzFolder() + "data.h66";
@@ -86,6 +108,20 @@ void InstallArchive(const uint8_t* data, size_t size)
     FUZZ_CHECK(final.message == WM_ARCHIVE_PROGRESS);
     FUZZ_CHECK((result == 1) == (final.wParam == kProgressDone));
     FUZZ_CHECK(result == 1 || final.wParam == kProgressError);
+
+    // The installer's walk, which knows the length, and the builder's, which
+    // does not, stop for the same reason; the worker fails for that reason
+    // unless a file could not be written before.
+    const Walked known = WalkBytes(data, size, true), unknown = WalkBytes(data, size, false);
+    FUZZ_CHECK(known.error == unknown.error);
+    FUZZ_CHECK(unknown.names.size() >= known.names.size() && unknown.names.size() <= known.names.size() + 1);
+    FUZZ_CHECK(std::equal(known.names.begin(), known.names.end(), unknown.names.begin()));
+    if (result == 1)
+        FUZZ_CHECK(known.error == ArchiveError::None && known.names == theSetupInfo.m_arrInstalledFiles);
+    if (final.wParam == kProgressError && final.lParam == kPackUnsafePath)
+        FUZZ_CHECK(known.error == ArchiveError::UnsafePath);
+    if (final.wParam == kProgressError && final.lParam == kPackDamaged)
+        FUZZ_CHECK(known.error != ArchiveError::None && known.error != ArchiveError::UnsafePath);
 
     // Nothing was written outside the install folder, and each listed file
     // is there.

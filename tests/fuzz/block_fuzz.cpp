@@ -1,7 +1,7 @@
 // One block: the decoder over any bytes, and decoding what the compressor made.
 #include "fuzz_support.h"
-#include "installer/core/block_decoder.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_decoder.h"
+#include "format/block_compressor.h"
 
 #include <cstring>
 #include <vector>

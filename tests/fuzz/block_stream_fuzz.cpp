@@ -4,9 +4,9 @@
 #include "framework/file.h"
 #include "framework/posix/notify_queue.h"
 #include "fuzz_support.h"
-#include "installer/core/block_decoder.h"
+#include "format/block_decoder.h"
 #include "installer/core/decompress_worker.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 
 #include <vector>
 

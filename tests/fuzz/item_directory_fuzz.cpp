@@ -2,7 +2,7 @@
 #include "common/path_rules.h"
 #include "framework/endian.h"
 #include "fuzz_support.h"
-#include "installer/core/item_directory.h"
+#include "format/item_directory.h"
 
 namespace {
 // The directory as the builder lays it out: records from the last entry to

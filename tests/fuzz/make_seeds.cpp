@@ -2,9 +2,9 @@
 // the first argument (tests/fuzz/corpus): well-formed inputs made by the
 // writing side of each format, so the fuzzers start past the first checks.
 #include "framework/endian.h"
-#include "installer/core/item_directory.h"
-#include "installer/core/pack_entry.h"
-#include "tools/pack/block_compressor.h"
+#include "format/item_directory.h"
+#include "format/pack_entry.h"
+#include "format/block_compressor.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // CPackReader over any bytes, and CPackWriter then CPackReader over any entry.
 #include "fuzz_support.h"
-#include "installer/core/pack_entry.h"
+#include "format/pack_entry.h"
 
 namespace {
 // Reads fields in the order the input chooses until the cursor stops; it

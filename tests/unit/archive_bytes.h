@@ -2,7 +2,7 @@
 // worker tests.
 #pragma once
 
-#include "installer/core/pack_entry.h"
+#include "format/pack_entry.h"
 #include "package_bytes.h"
 
 #include <string>

@@ -3,7 +3,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "common/path_rules.h"
-#include "installer/core/archive_reader.h"
+#include "format/archive.h"
 #include "installer/core/archive_worker.h"
 #include "installer/setup/setup_info.h"
 #include "archive_bytes.h"
@@ -50,6 +50,23 @@ struct Install {
         return !any;
     }
 };
+
+// What a walk over the bytes finds: the entries, and why it stopped.
+struct Walked {
+    Files names;
+    ArchiveError error;
+};
+Walked WalkBytes(const std::string& bytes, bool lengthKnown)
+{
+    CMemoryInput input(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    CArchiveWalk walk(input, lengthKnown ? bytes.size() : kUnknownLength);
+    Walked walked;
+    CPackEntry entry;
+    while (walk.Next(entry))
+        walked.names.push_back(entry.m_strFolder + entry.m_strName);
+    walked.error = walk.Error();
+    return walked;
+}
 }  // namespace
 
 TEST(ArchiveWorker, InstallsSizesAroundOnePieceIntoNestedAndTopFolders)
@@ -118,21 +135,71 @@ TEST(ArchiveWorker, CutOrMalformedEntriesStopWithoutListingTheirFile)
     const std::string first = EntryBytes("", "first.txt", "one");
     const std::string second = EntryBytes("", "second.txt", std::string(9000, 's'));
     std::string longHeader = EntryBytes(std::string(200, 'f') + "\\", std::string(60, 'n'), "x");
-    const std::vector<std::string> damaged = {
-        first + second.substr(0, second.size() - 1),  // content cut short
-        first + second.substr(0, 10),                 // header cut short
-        first + "\x05",                               // half a length field
-        first + longHeader,                           // header over 256 bytes
-        first + U16(6) + std::string(6, '\x01'),      // header fields that do not fill it
+    // With the reason the walk gives, which the builder names.
+    const std::vector<std::pair<std::string, ArchiveError>> damaged = {
+        {first + second.substr(0, second.size() - 1), ArchiveError::Truncated},  // content cut short
+        {first + second.substr(0, 10), ArchiveError::Truncated},                 // header cut short
+        {first + "\x05", ArchiveError::Truncated},                               // half a length field
+        {first + longHeader, ArchiveError::HeaderTooLong},                       // header over 256 bytes
+        {first + U16(6) + std::string(6, '\x01'), ArchiveError::HeaderDamaged},  // fields that do not fill it
     };
     ASSERT_GT(longHeader.size(), 258u + 1);
     for (size_t i = 0; i < damaged.size(); ++i) {
         Install x;
-        EXPECT_EQ(x.Unpack(damaged[i]).back(), Error(kPackDamaged)) << "case " << i;
+        EXPECT_EQ(x.Unpack(damaged[i].first).back(), Error(kPackDamaged)) << "case " << i;
         EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"first.txt"}) << "case " << i;
         EXPECT_FALSE(CFile().Open(x.base + "second.txt", CFile::modeRead)) << "case " << i;
+        // The installer's walk knows the length, the builder's does not: both
+        // stop for the same reason, the installer's before it takes an entry
+        // whose body overruns the end.
+        for (bool known : {true, false}) {
+            const Walked walked = WalkBytes(damaged[i].first, known);
+            const Files expected = known || i != 0 ? Files{"first.txt"} : Files{"first.txt", "second.txt"};
+            EXPECT_EQ(walked.names, expected) << "case " << i;
+            EXPECT_EQ(walked.error, damaged[i].second) << "case " << i << (known ? " known" : " unknown");
+        }
     }
     EXPECT_EQ(GetPackErrorText(kPackDamaged), "解包：文件已损坏！");
+}
+
+TEST(ArchiveWorker, TheWalkStreamsSkipsOrPassesOverEachBodyInBoundedPieces)
+{
+    const std::string piece = NoiseBytes(9000, 3);
+    const std::string archive =
+        EntryBytes("a\\", "piece.bin", piece) + EntryBytes("", "skipped.bin", "ss") + EntryBytes("", "left.txt", "lll");
+    for (bool known : {true, false}) {
+        CMemoryInput input(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
+        CArchiveWalk walk(input, known ? archive.size() : kUnknownLength);
+        CPackEntry entry;
+        ASSERT_TRUE(walk.Next(entry));
+        EXPECT_EQ(entry.m_strFolder + entry.m_strName, "a\\piece.bin");
+        std::string body;
+        std::vector<size_t> pieces;
+        EXPECT_TRUE(walk.StreamTo([&](const uint8_t* data, size_t size) {
+            body.append(reinterpret_cast<const char*>(data), size);
+            pieces.push_back(size);
+            return true;
+        }));
+        EXPECT_EQ(body, piece);
+        EXPECT_EQ(pieces, (std::vector<size_t>{4096, 4096, 808}));
+        ASSERT_TRUE(walk.Next(entry));
+        EXPECT_EQ(entry.m_strName, "skipped.bin");
+        EXPECT_TRUE(walk.Skip());
+        ASSERT_TRUE(walk.Next(entry));
+        EXPECT_EQ(entry.m_strName, "left.txt");
+        // The body nobody took is passed over by the next step.
+        EXPECT_FALSE(walk.Next(entry));
+        EXPECT_EQ(walk.Error(), ArchiveError::None);
+        EXPECT_EQ(walk.Consumed(), archive.size());
+    }
+    // A sink that stops ends the walk.
+    CMemoryInput input(reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
+    CArchiveWalk walk(input, archive.size());
+    CPackEntry entry;
+    ASSERT_TRUE(walk.Next(entry));
+    EXPECT_FALSE(walk.StreamTo([](const uint8_t*, size_t) { return false; }));
+    EXPECT_EQ(walk.Error(), ArchiveError::Stopped);
+    EXPECT_FALSE(walk.Next(entry));
 }
 
 TEST(ArchiveWorker, EntriesLeavingTheInstallFolderAreRefusedBeforeWriting)

@@ -1,5 +1,5 @@
-#include "installer/core/block_decoder.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_decoder.h"
+#include "format/block_compressor.h"
 #include "archive_bytes.h"
 
 #include <gtest/gtest.h>

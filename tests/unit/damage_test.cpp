@@ -11,7 +11,7 @@
 #include "installer/core/decompress_worker.h"
 #include "installer/setup/setup_info.h"
 #include "support.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 
 #include <gtest/gtest.h>
 

@@ -9,11 +9,11 @@
 #include "framework/strings.h"
 #include "installer/core/archive_worker.h"
 #include "installer/core/decompress_worker.h"
-#include "installer/core/item_directory.h"
+#include "installer/core/item_extract.h"
 #include "installer/core/split_worker.h"
 #include "installer/core/startup.h"
 #include "installer/setup/setup_info.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 #include "archive_bytes.h"
 #include "support.h"
 

@@ -1,6 +1,7 @@
 #include "framework/file.h"
+#include "format/block_decoder.h"
 #include "installer/core/decompress_worker.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 #include "archive_bytes.h"
 #include "support.h"
 
@@ -104,20 +105,37 @@ TEST(DecompressWorker, DamagedSourcesReportAnErrorAndLeaveNoDestination)
     const std::string good = Block(NoiseBytes(4096, 1)) + Block(std::string(4096, 'b'));
     const std::string tooLong = U16(5133) + std::string(5133, '\0');
     const std::string second = Block(std::string(100, 'c'));
-    const std::vector<std::string> damaged = {
-        good.substr(0, good.size() - 1),                    // ends inside the last block
-        good + "\x01",                                        // one byte of a length field
-        good + U16(10) + "abc",                               // length beyond the end of the file
-        tooLong,                                              // longer than the input buffer
-        U16(0) + second,                                      // empty block
-        Block(std::string(4096, 'b')).substr(0, 2) + NoiseBytes(40, 9),  // not LZO data
-        U16(static_cast<unsigned>(second.size() - 1)) + second.substr(2) + "Z",  // bytes after the end marker
+    // With the reason the block reader gives, which the builder names.
+    const std::vector<std::pair<std::string, BlockError>> damaged = {
+        {good.substr(0, good.size() - 1), BlockError::BadLength},      // ends inside the last block
+        {good + "\x01", BlockError::Truncated},                         // one byte of a length field
+        {good + U16(10) + "abc", BlockError::BadLength},                 // length beyond the end of the file
+        {tooLong, BlockError::BadLength},                                // longer than the input buffer
+        {U16(0) + second, BlockError::Undecodable},                      // empty block
+        {Block(std::string(4096, 'b')).substr(0, 2) + NoiseBytes(60, 9), BlockError::Undecodable},  // not LZO data
+        {U16(static_cast<unsigned>(second.size() - 1)) + second.substr(2) + "Z",
+         BlockError::Undecodable},  // bytes after the end marker
     };
     for (size_t i = 0; i < damaged.size(); ++i) {
         Decoding run;
-        EXPECT_EQ(run.Decode(damaged[i]).back(), Error(kCompressDamaged)) << "case " << i;
+        EXPECT_EQ(run.Decode(damaged[i].first).back(), Error(kCompressDamaged)) << "case " << i;
         EXPECT_EQ(run.result, 0u);
         EXPECT_FALSE(run.DestExists()) << "case " << i;
+
+        const std::string& bytes = damaged[i].first;
+        CMemoryInput input(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        CBlockReader reader(input, bytes.size());
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        std::string decoded;
+        while (reader.Next(data, size))
+            decoded.append(reinterpret_cast<const char*>(data), size);
+        EXPECT_EQ(reader.Error(), damaged[i].second) << "case " << i;
+        EXPECT_FALSE(reader.Next(data, size)) << "case " << i;
+        // Blocks before the damage come out whole.
+        if (bytes.compare(0, good.size(), good) == 0 && bytes.size() > good.size()) {
+            EXPECT_EQ(decoded, NoiseBytes(4096, 1) + std::string(4096, 'b')) << "case " << i;
+        }
     }
     EXPECT_EQ(GetCompressErrorText(kCompressDamaged), "解压时，压缩文件已损坏！");
     EXPECT_EQ(GetCompressErrorText(kCompressOpenSource), "解压时，打开压缩文件错误！");

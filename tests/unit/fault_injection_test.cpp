@@ -13,7 +13,7 @@
 #include "installer/core/decompress_worker.h"
 #include "installer/core/split_worker.h"
 #include "installer/setup/setup_info.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 #include "uninstaller/removal.h"
 #include "uninstaller/uninstall_info.h"
 #include "archive_bytes.h"

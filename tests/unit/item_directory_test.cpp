@@ -1,6 +1,6 @@
 #include "common/shell.h"
 #include "framework/file.h"
-#include "installer/core/item_directory.h"
+#include "installer/core/item_extract.h"
 #include "installer/setup/setup_info.h"
 #include "package_bytes.h"
 #include "support.h"

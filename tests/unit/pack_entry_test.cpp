@@ -1,4 +1,4 @@
-#include "installer/core/pack_entry.h"
+#include "format/pack_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include "framework/strings.h"
 #include "installer/core/archive_worker.h"
 #include "installer/core/decompress_worker.h"
-#include "installer/core/item_directory.h"
+#include "installer/core/item_extract.h"
 #include "installer/setup/setup_info.h"
 #include "tools/pack/archive_writer.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 #include "tools/pack/descriptor.h"
 #include "tools/pack/pack_error.h"
 #include "tools/pack/package_reader.h"
@@ -185,6 +185,45 @@ TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
     }
     EXPECT_EQ(names, (std::vector<std::string>{"data.rar", "dll.rar", "sys.dll", "install.tmd", "license.txt",
                                                "untessaramond.exe", "uninstall.exe"}));
+}
+
+TEST(PackLister, NamesEachDamageOfAnItemAfterTheEntriesBeforeIt)
+{
+    const std::string first = EntryBytes("", "first.txt", "one");
+    const std::string second = EntryBytes("", "second.txt", NoiseBytes(9000, 4));
+    const std::string good = CompressBytes(first + second, CompressionLevel::Fast);
+    const std::vector<std::pair<std::string, std::string>> damaged = {
+        {good.substr(0, good.size() - 1), "a block length is out of range"},
+        {good + "\x01", "the file ends inside a block"},
+        {good + U16(0) + "ab", "a block does not decode"},
+        {CompressBytes(first + second.substr(0, second.size() - 1), CompressionLevel::Fast),
+         "the archive ends inside an entry"},
+        {CompressBytes(first + U16(300) + std::string(300, 'h'), CompressionLevel::Fast),
+         "an entry header is longer than 256 bytes"},
+        {CompressBytes(first + U16(6) + std::string(6, '\x01'), CompressionLevel::Fast),
+         "an entry header is not well formed"},
+        {CompressBytes(first + EntryBytes("..\\", "evil.txt", "x"), CompressionLevel::Fast),
+         "an entry would leave the install folder"},
+    };
+    const std::string folder = NewScratchFolder();
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        const fs::path path = HostPathOf(folder) / ("item" + std::to_string(i));
+        WriteHost(path, damaged[i].first);
+        std::ifstream file(path, std::ios::binary);
+        const PackageItem item{"data.rar", static_cast<uint32_t>(damaged[i].first.size()), 0};
+        std::vector<std::string> names;
+        std::string what;
+        try {
+            WalkArchiveItem(file, item, [&](const CPackEntry& e) -> ContentSink {
+                names.push_back(e.m_strName);
+                return [](const char*, size_t) {};
+            });
+        } catch (const CPackFailure& e) {
+            what = e.what();
+        }
+        EXPECT_EQ(what, "data.rar: damaged (" + damaged[i].second + ")") << "case " << i;
+        EXPECT_EQ(names.front(), "first.txt") << "case " << i;
+    }
 }
 
 TEST(PackBuilder, RefusesWhatTheInstallerCouldNotInstall)

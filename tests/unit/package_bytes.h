@@ -2,8 +2,8 @@
 #pragma once
 
 #include "framework/endian.h"
-#include "installer/core/item_directory.h"
-#include "installer/core/pack_entry.h"
+#include "format/item_directory.h"
+#include "format/pack_entry.h"
 
 #include <string>
 #include <utility>

@@ -1,8 +1,7 @@
 #include "tools/pack/archive_writer.h"
 
 #include "common/path_rules.h"
-#include "framework/endian.h"
-#include "installer/core/pack_entry.h"
+#include "format/archive.h"
 #include "tools/pack/gbk.h"
 #include "tools/pack/pack_error.h"
 
@@ -20,15 +19,13 @@ std::string GbkName(const fs::path& host)
     return gbk;
 }
 
-std::string HeaderBytes(const ArchiveFile& file)
+CPackEntry EntryOf(const ArchiveFile& file)
 {
     CPackEntry entry;
     entry.m_nSize = file.size;
     entry.m_strName = file.name;
     entry.m_strFolder = file.folder;
-    CPackWriter writer;
-    entry.WriteTo(writer);
-    return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Size());
+    return entry;
 }
 
 void CheckFile(const ArchiveFile& file)
@@ -38,7 +35,7 @@ void CheckFile(const ArchiveFile& file)
         throw CPackFailure(where + ": the installer would refuse this name");
     if (!IsScramblable(file.name) || !IsScramblable(file.folder))
         throw CPackFailure(where + ": the name holds a control character");
-    if (HeaderBytes(file).size() > kMaxRecordSize)
+    if (EntryHeaderBytes(EntryOf(file)).size() > kMaxRecordSize)
         throw CPackFailure(where + ": folder and name are too long (the entry header exceeds 256 bytes)");
 }
 
@@ -92,7 +89,7 @@ uint64_t ArchiveLength(const std::vector<ArchiveFile>& files)
 {
     uint64_t total = 0;
     for (const auto& f : files)
-        total += 2 + HeaderBytes(f).size() + f.size;
+        total += EntryLead(EntryOf(f)).size() + f.size;
     return total;
 }
 
@@ -100,11 +97,8 @@ void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<voi
 {
     std::vector<char> buffer(1 << 20);
     for (const auto& file : files) {
-        const std::string header = HeaderBytes(file);
-        char len[2];
-        StoreLe16(len, static_cast<uint16_t>(header.size()));
-        sink(len, 2);
-        sink(header.data(), header.size());
+        const std::string lead = EntryLead(EntryOf(file));
+        sink(lead.data(), lead.size());
         std::ifstream in(file.host, std::ios::binary);
         if (!in)
             throw CPackFailure(Utf8Path(file.host) + ": cannot be opened");

@@ -1,6 +1,7 @@
 #include "tools/pack/descriptor.h"
 
 #include "common/ini_file.h"
+#include "format/descriptor_schema.h"
 #include "framework/strings.h"
 #include "tools/pack/gbk.h"
 #include "tools/pack/pack_error.h"
@@ -42,7 +43,7 @@ std::string PrepareDescriptor(const std::string& utf8Text, bool withSystemDll, c
     // document, which finds the section and the key the installer will read.
     CIniFile ini;
     ini.SetText(gbk);
-    ini.SetInt("SystemDll", "ckdll", withSystemDll ? 1 : 0);
+    ini.SetInt(descriptor_schema::kSystemDll, descriptor_schema::kCkDll, withSystemDll ? 1 : 0);
     return ini.Text();
 }
 

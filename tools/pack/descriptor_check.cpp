@@ -3,6 +3,7 @@
 #include "common/ini_file.h"
 #include "framework/strings.h"
 #include "common/path_rules.h"
+#include "format/descriptor_schema.h"
 #include "installer/setup/split_string.h"
 #include "tools/pack/gbk.h"
 
@@ -10,6 +11,8 @@
 #include <array>
 #include <optional>
 #include <sstream>
+
+namespace schema = descriptor_schema;
 
 namespace {
 // Entries beyond this many per section are refused: nobody ships a thousand
@@ -89,11 +92,11 @@ struct SectionRules {
 const std::array<SectionRules, 5>& Rules()
 {
     static const std::array<SectionRules, 5> rules = {{
-        {"SoftInfo", {"companyname", "productname", "productversion"}, {}},
-        {"InstallInfo", {"folder", "bfoldersel", "exefile", "installexe", "filelen"}, {}},
-        {"StartMenu", {"linknum"}, {"group_", "exefile_", "linkname_"}},
-        {"Desktop", {"linknum"}, {"exefile_", "linkname_"}},
-        {"SystemDll", {"ckdll"}, {}},
+        {schema::kSoftInfo, {schema::kCompanyName, schema::kProductName, schema::kProductVersion}, {}},
+        {schema::kInstallInfo, {schema::kFolder, schema::kFolderSel, schema::kExeFile, schema::kInstallExe, schema::kFileLen}, {}},
+        {schema::kStartMenu, {schema::kLinkNum}, {schema::kGroupPrefix, schema::kExeFilePrefix, schema::kLinkNamePrefix}},
+        {schema::kDesktop, {schema::kLinkNum}, {schema::kExeFilePrefix, schema::kLinkNamePrefix}},
+        {schema::kSystemDll, {schema::kCkDll}, {}},
     }};
     return rules;
 }
@@ -111,9 +114,9 @@ public:
         ReviewLayout();
         ReviewSoftInfo();
         ReviewInstallInfo();
-        ReviewLinks("StartMenu", true);
-        ReviewLinks("Desktop", false);
-        if (auto ckdll = Get("SystemDll", "ckdll"); ckdll && ckdll->value != (m_withSystemDll ? "1" : "0"))
+        ReviewLinks(schema::kStartMenu, true);
+        ReviewLinks(schema::kDesktop, false);
+        if (auto ckdll = Get(schema::kSystemDll, schema::kCkDll); ckdll && ckdll->value != (m_withSystemDll ? "1" : "0"))
             Warn(ckdll->line, std::string("ckdll is set by the builder: ") +
                                   (m_withSystemDll ? "1, as --dll is given" : "0, as no --dll folder is given"));
         std::stable_sort(m_findings.begin(), m_findings.end(),
@@ -273,14 +276,14 @@ private:
 
     void ReviewSoftInfo()
     {
-        const auto product = Get("SoftInfo", "productname");
+        const auto product = Get(schema::kSoftInfo, schema::kProductName);
         if (!product || product->value.empty())
             Error(product ? product->line : 0, "[SoftInfo] productname is missing: every page and the "
                                                "uninstaller would show an empty product name");
         else
             RefuseBar(*product);
-        for (const char* key : {"companyname", "productversion"})
-            if (auto k = Get("SoftInfo", key))
+        for (const char* name : {schema::kCompanyName, schema::kProductVersion})
+            if (auto k = Get(schema::kSoftInfo, name))
                 RefuseBar(*k);
     }
 
@@ -304,9 +307,9 @@ private:
 
     void ReviewInstallInfo()
     {
-        const auto folder = Get("InstallInfo", "folder");
+        const auto folder = Get(schema::kInstallInfo, schema::kFolder);
         if (!folder) {
-            const auto company = Get("SoftInfo", "companyname");
+            const auto company = Get(schema::kSoftInfo, schema::kCompanyName);
             if (!company || company->value.empty())
                 Error(0, "[InstallInfo] folder is missing, and so is companyname, its default: the product would be "
                          "installed into the Program Files folder itself");
@@ -327,14 +330,14 @@ private:
                 Error(folder->line, std::string("folder ") + Quote(v) + " must be a path below the Program Files folder "
                                                            "(no drive, no leading backslash, no \"..\")");
         }
-        if (auto sel = Get("InstallInfo", "bfoldersel")) {
+        if (auto sel = Get(schema::kInstallInfo, schema::kFolderSel)) {
             long n = 0;
             if (!ParseDecimal(sel->value, n))
                 Error(sel->line, std::string("bfoldersel ") + Quote(sel->value) + " is not a number (0 or 1)");
             else if (n != 0 && n != 1)
                 Warn(sel->line, "bfoldersel is 0 (folder fixed) or 1 (the user may choose another); other values mean 1");
         }
-        const auto exe = Get("InstallInfo", "exefile");
+        const auto exe = Get(schema::kInstallInfo, schema::kExeFile);
         if (!exe || exe->value.empty()) {
             Warn(exe ? exe->line : 0, "[InstallInfo] exefile is missing: the finish page cannot start the product, "
                                       "and uninstall.exe is placed in the install folder itself");
@@ -342,9 +345,9 @@ private:
             RefuseBar(*exe);
             ReviewTarget(*exe);
         }
-        for (const char* key : {"installexe", "filelen"})
-            if (auto k = Get("InstallInfo", key))
-                Warn(k->line, std::string(key) + " is written by the installer itself; this value is replaced");
+        for (const char* name : {schema::kInstallExe, schema::kFileLen})
+            if (auto k = Get(schema::kInstallInfo, name))
+                Warn(k->line, std::string(name) + " is written by the installer itself; this value is replaced");
     }
 
     void ReviewGroup(const KeyLine& k)
@@ -392,8 +395,8 @@ private:
         if (block == nullptr)
             return;
         const std::vector<std::string> members =
-            startMenu ? std::vector<std::string>{"group_", "exefile_", "linkname_"}
-                      : std::vector<std::string>{"exefile_", "linkname_"};
+            startMenu ? std::vector<std::string>{schema::kGroupPrefix, schema::kExeFilePrefix, schema::kLinkNamePrefix}
+                      : std::vector<std::string>{schema::kExeFilePrefix, schema::kLinkNamePrefix};
         long highest = -1;  // highest entry number given
         for (const KeyLine& k : block->keys) {
             std::string prefix;
@@ -401,7 +404,7 @@ private:
             if (SplitNumbered(k.key, prefix, index) && std::find(members.begin(), members.end(), prefix) != members.end())
                 highest = std::max(highest, index);
         }
-        const auto linknum = Get(section, "linknum");
+        const auto linknum = Get(section, schema::kLinkNum);
         long count = 0;
         if (!linknum) {
             if (highest >= 0)
@@ -447,9 +450,9 @@ private:
                 continue;
             }
             for (const KeyLine& k : given) {
-                if (k.key.rfind("group_", 0) == 0)
+                if (k.key.rfind(schema::kGroupPrefix, 0) == 0)
                     ReviewGroup(k);
-                else if (k.key.rfind("exefile_", 0) == 0)
+                else if (k.key.rfind(schema::kExeFilePrefix, 0) == 0)
                     ReviewTarget(k);
                 else
                     ReviewLink(k, !startMenu);

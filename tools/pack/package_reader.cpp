@@ -1,9 +1,9 @@
 #include "tools/pack/package_reader.h"
 
 #include "framework/endian.h"
-#include "installer/core/archive_reader.h"
-#include "installer/core/block_decoder.h"
-#include "installer/core/item_directory.h"
+#include "format/archive.h"
+#include "format/block_decoder.h"
+#include "format/item_directory.h"
 #include "tools/pack/pack_error.h"
 
 #include <algorithm>
@@ -31,67 +31,89 @@ private:
     uint64_t m_length = 0;
 };
 
-// The decoded bytes of one block-compressed item, read in any portions.
-class CBlockStream {
+// The raw bytes of one item, from its offset on.
+class CItemInput : public CByteInput {
 public:
-    CBlockStream(std::ifstream& file, const PackageItem& item) : m_file(file), m_item(item), m_left(item.size)
+    CItemInput(std::ifstream& file, const PackageItem& item) : m_file(file)
     {
         m_file.clear();
         m_file.seekg(static_cast<std::streamoff>(item.offset));
     }
-    // Fills exactly size bytes; false at the clean end of the item before any byte.
-    bool Read(char* out, size_t size)
+    bool ReadFully(void* out, uint32_t count) override
     {
-        size_t got = 0;
-        while (got < size) {
-            if (m_pos == m_size && !NextBlock()) {
-                if (got == 0)
-                    return false;
-                Damaged("the archive ends inside an entry");
-            }
-            size_t n = std::min(size - got, m_size - m_pos);
-            std::copy_n(m_block + m_pos, n, out + got);
+        m_file.read(static_cast<char*>(out), count);
+        return m_file.gcount() == static_cast<std::streamsize>(count);
+    }
+
+private:
+    std::ifstream& m_file;
+};
+
+const char* BlockErrorText(BlockError error)
+{
+    switch (error) {
+    case BlockError::Truncated: return "the file ends inside a block";
+    case BlockError::BadLength: return "a block length is out of range";
+    default: return "a block does not decode";
+    }
+}
+
+const char* ArchiveErrorText(ArchiveError error)
+{
+    switch (error) {
+    case ArchiveError::HeaderTooLong: return "an entry header is longer than 256 bytes";
+    case ArchiveError::HeaderDamaged: return "an entry header is not well formed";
+    case ArchiveError::UnsafePath: return "an entry would leave the install folder";
+    default: return "the archive ends inside an entry";
+    }
+}
+
+// The decoded bytes of one block-compressed item, read in any portions.
+// Damage of the blocks throws, naming the item.
+class CBlockStream : public CByteInput {
+public:
+    CBlockStream(std::ifstream& file, const PackageItem& item) : m_item(item), m_raw(file, item), m_blocks(m_raw, item.size)
+    {
+    }
+    // Exactly count bytes; false at the end of the item before all were there.
+    bool ReadFully(void* out, uint32_t count) override
+    {
+        auto* to = static_cast<uint8_t*>(out);
+        for (uint32_t got = 0; got < count;) {
+            if (m_pos == m_size && !NextBlock())
+                return false;
+            const size_t n = std::min<size_t>(count - got, m_size - m_pos);
+            std::copy_n(m_block + m_pos, n, to + got);
             m_pos += n;
-            got += n;
+            got += static_cast<uint32_t>(n);
         }
         return true;
     }
-    uint64_t Consumed() const { return m_item.size - m_left; }
+    bool AtEnd() override { return m_pos == m_size && !NextBlock(); }
+    uint64_t Consumed() const { return m_blocks.Consumed(); }
     [[noreturn]] void Damaged(const std::string& why) const
     {
         throw CPackFailure(m_item.name + ": damaged (" + why + ")");
     }
 
 private:
+    // Blocks that decode to nothing are passed over.
     bool NextBlock()
     {
-        if (m_left == 0)
-            return false;
-        uint8_t lenBytes[2];
-        if (m_left < 2 || !ReadRaw(lenBytes, 2))
-            Damaged("the file ends inside a block");
-        const uint32_t len = LoadLe16(lenBytes);
-        if (len > kBlockInputSize || len > m_left - 2 || !ReadRaw(m_input, len))
-            Damaged("a block length is out of range");
-        m_left -= 2 + len;
-        size_t produced = 0;
-        if (!DecodeBlock(m_input, len, reinterpret_cast<uint8_t*>(m_block), produced))
-            Damaged("a block does not decode");
-        m_size = produced;
-        m_pos = 0;
-        return true;
-    }
-    bool ReadRaw(uint8_t* out, uint32_t size)
-    {
-        m_file.read(reinterpret_cast<char*>(out), size);
-        return m_file.gcount() == static_cast<std::streamsize>(size);
+        while (m_blocks.Next(m_block, m_size)) {
+            m_pos = 0;
+            if (m_size > 0)
+                return true;
+        }
+        if (m_blocks.Error() != BlockError::None)
+            Damaged(BlockErrorText(m_blocks.Error()));
+        return false;
     }
 
-    std::ifstream& m_file;
     const PackageItem& m_item;
-    uint64_t m_left;
-    uint8_t m_input[kBlockInputSize];
-    char m_block[kBlockOutputSize];
+    CItemInput m_raw;
+    CBlockReader m_blocks;
+    const uint8_t* m_block = nullptr;
     size_t m_size = 0;
     size_t m_pos = 0;
 };
@@ -138,38 +160,25 @@ void WalkArchiveItem(std::ifstream& file, const PackageItem& item,
                      const std::function<void(uint64_t)>& progress)
 {
     CBlockStream stream(file, item);
-    std::vector<char> buffer(64 * 1024);
+    CArchiveWalk walk(stream);
+    CPackEntry entry;
     uint64_t reported = 0;
-    for (;;) {
-        uint8_t lenBytes[2];
-        if (!stream.Read(reinterpret_cast<char*>(lenBytes), 2))
+    while (walk.Next(entry)) {
+        const ContentSink sink = onEntry(entry);
+        const bool passed = sink ? walk.StreamTo([&sink](const uint8_t* data, size_t size) {
+            sink(reinterpret_cast<const char*>(data), size);
+            return true;
+        })
+                                 : walk.Skip();
+        if (!passed)
             break;
-        const size_t hlen = LoadLe16(lenBytes);
-        uint8_t header[kMaxRecordSize];
-        if (hlen > kMaxRecordSize)
-            stream.Damaged("an entry header is longer than 256 bytes");
-        if (hlen > 0 && !stream.Read(reinterpret_cast<char*>(header), hlen))
-            stream.Damaged("the archive ends inside an entry");
-        CPackEntry entry;
-        switch (ParseEntryHeader(header, hlen, entry)) {
-        case EntryHeaderError::None: break;
-        case EntryHeaderError::Damaged: stream.Damaged("an entry header is not well formed");
-        case EntryHeaderError::UnsafePath: stream.Damaged("an entry would leave the install folder");
-        }
-        ContentSink sink = onEntry(entry);
-        for (uint64_t left = entry.m_nSize; left > 0;) {
-            size_t n = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-            if (!stream.Read(buffer.data(), n))
-                stream.Damaged("the archive ends inside an entry");
-            if (sink)
-                sink(buffer.data(), n);
-            left -= n;
-        }
         if (progress && stream.Consumed() - reported >= (1u << 20)) {
             reported = stream.Consumed();
             progress(reported);
         }
     }
+    if (walk.Error() != ArchiveError::None)
+        stream.Damaged(ArchiveErrorText(walk.Error()));
     if (progress)
         progress(stream.Consumed());
 }

@@ -2,7 +2,7 @@
 // archives inside its block-compressed items.
 #pragma once
 
-#include "installer/core/pack_entry.h"
+#include "format/pack_entry.h"
 
 #include <cstdint>
 #include <filesystem>

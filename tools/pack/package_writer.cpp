@@ -1,9 +1,7 @@
 #include "tools/pack/package_writer.h"
 
 #include "common/scramble.h"
-#include "framework/endian.h"
-#include "installer/core/item_directory.h"
-#include "installer/core/pack_entry.h"
+#include "format/item_directory.h"
 #include "tools/pack/archive_writer.h"
 #include "tools/pack/descriptor.h"
 #include "tools/pack/gbk.h"
@@ -39,11 +37,6 @@ bool IsValidUtf8(const std::string& text)
     return true;
 }
 
-struct Item {
-    std::string name;
-    uint64_t size;
-};
-
 // Appends an item's bytes to the output and notes its size.
 class CPackageOutput {
 public:
@@ -66,23 +59,16 @@ public:
     {
         if (size > UINT32_MAX)
             throw CPackFailure(name + ": items of 4 GiB or more cannot be packed");
-        m_items.push_back({name, size});
+        CPackEntry entry;
+        entry.m_nSize = static_cast<uint32_t>(size);
+        entry.m_strName = name;
+        m_items.push_back(std::move(entry));
     }
-    // Records of the items in reverse order of their contents, so the item
-    // written last is item 1, nearest the end; then count and marker.
+    // The item directory behind the contents.
     uint64_t Finish()
     {
-        for (size_t i = 0; i < m_items.size(); ++i) {
-            CPackEntry entry;
-            entry.m_nSize = static_cast<uint32_t>(m_items[i].size);
-            entry.m_strName = m_items[i].name;
-            CPackWriter writer;
-            entry.WriteTo(writer);
-            m_out.write(reinterpret_cast<const char*>(writer.Data()), static_cast<std::streamsize>(writer.Size()));
-            WriteU16(static_cast<uint16_t>(writer.Size()));
-        }
-        WriteU16(static_cast<uint16_t>(m_items.size()));
-        WriteU16(kMarkerPackaged);
+        const std::string directory = ItemDirectoryBytes(m_items);
+        m_out.write(directory.data(), static_cast<std::streamsize>(directory.size()));
         m_out.flush();
         if (!m_out)
             throw CPackFailure(Utf8Path(m_path) + ": writing failed (disk full?)");
@@ -92,17 +78,10 @@ public:
     }
 
 private:
-    void WriteU16(uint16_t v)
-    {
-        char b[2];
-        StoreLe16(b, v);
-        m_out.write(b, 2);
-    }
-
     fs::path m_path;
     std::vector<char> m_buffer;
     std::ofstream m_out;
-    std::vector<Item> m_items;
+    std::vector<CPackEntry> m_items;
 };
 
 // Removes the unfinished output unless the build got to the end.

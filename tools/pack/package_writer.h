@@ -3,7 +3,7 @@
 #pragma once
 
 #include "tools/pack/archive_writer.h"
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -5,7 +5,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "framework/ui/app.h"
-#include "installer/core/progress_dialogs.h"
+#include "installer/ui/progress_dialogs.h"
 #include "installer/ui/wizard.h"
 #include "installer/core/startup.h"
 #include "installer/setup/setup_info.h"

@@ -1,4 +1,4 @@
-#include "installer/core/progress_dialogs.h"
+#include "installer/ui/progress_dialogs.h"
 
 #include "common/shell.h"
 #include "framework/file.h"

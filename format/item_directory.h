@@ -3,17 +3,11 @@
 // count and the 16-bit marker. Read backwards from the end of the file.
 #pragma once
 
-#include "installer/core/pack_entry.h"
-
-#include "framework/status.h"
+#include "format/pack_entry.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
-
-class CFile;
-class CSetupInfo;
 
 constexpr uint16_t kMarkerPackaged = 1978;
 constexpr uint16_t kMarkerExtracted = 2008;
@@ -54,10 +48,6 @@ struct ItemDirectory {
 
 // Parses the directory at the end of the source; nothing is changed.
 DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out);
-// Parses the directory of an open installer copy and, on success, cuts
-// directory, count and marker off the file.
-DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out);
-
 // The file length a Windows program takes: the end of its headers, of its
 // last section and of its signature, from the first bytes of its file. 0
 // when the bytes are no program header or do not hold its section table.
@@ -65,19 +55,7 @@ DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out);
 // not give: the file may then be longer.
 uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact);
 
-// Moves the last m_nSize bytes of the copy into the file m_strFolder, in
-// bounded chunks, and cuts them off the copy. False when the copy cannot be
-// opened, is shorter than the item, or the output cannot be written; the copy
-// then keeps its length.
-Status ExtractItem(const std::string& copyPath, const CPackEntry& entry);
-// Appends the marker 2008 to a non-empty file; false when it could not.
-bool MarkExtracted(const std::string& copyPath);
-
-enum class ExtractError { None, Cancelled, WriteFailed };
-
-// Extracts every entry, entry 1 first, into tempDir and notes the size of
-// "data.rar" in the setup record. afterItem(number of items done) is called
-// after each item and returns false to stop. The first item that cannot be
-// extracted ends the run, so no later item can take the wrong bytes.
-ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,
-                             CSetupInfo& setup, const std::function<bool(size_t)>& afterItem);
+// The directory behind item contents written in the order of items: each
+// item's record (size and name) and its 16-bit length, so that the item
+// written last is item 1, nearest the end; then the count and the marker 1978.
+std::string ItemDirectoryBytes(const std::vector<CPackEntry>& items);

@@ -1,7 +1,7 @@
-#include "tools/pack/block_compressor.h"
+#include "format/block_compressor.h"
 
 #include "framework/endian.h"
-#include "installer/core/block_decoder.h"
+#include "format/block_decoder.h"
 
 #include <lzo/lzo1x.h>
 
