@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     task.m_hNotifyWnd = &queue;
     task.m_strSource = FuzzFolder() + "data.rar";
     task.m_strDest = FuzzFolder() + "data.h66";
-    RemoveFile(task.m_strDest);
+    RemoveFile(task.m_strDest).Ignore();  // absent after a run that failed to make it
     FUZZ_CHECK(WriteFuzzFile(task.m_strSource, source));
     const unsigned result = DecompressThreadProc(&task);
 

@@ -77,7 +77,8 @@ const std::string& FuzzFolder()
         g_sandbox = pattern;
         ::setenv("TESSARAMOND_C_DRIVE", pattern.c_str(), 1);
         std::atexit(RemoveSandbox);
-        CreateFolder("C:\\fuzz");
+        if (!CreateFolder("C:\\fuzz"))
+            std::abort();
         return std::string("C:\\fuzz\\");
     }();
     return folder;
@@ -87,7 +88,7 @@ bool WriteFuzzFile(const std::string& path, const void* data, size_t size)
 {
     CFile file;
     return file.Open(path, CFile::modeCreate | CFile::modeWrite) &&
-           file.Write(data, static_cast<uint32_t>(size));
+           static_cast<bool>(file.Write(data, static_cast<uint32_t>(size)));
 }
 
 bool WriteFuzzFile(const std::string& path, const std::string& bytes)
@@ -109,7 +110,7 @@ std::string ReadFuzzFile(const std::string& path)
 bool FuzzFileExists(const std::string& path)
 {
     CFile file;
-    return file.Open(path, CFile::modeRead);
+    return static_cast<bool>(file.Open(path, CFile::modeRead));
 }
 
 void ResetFuzzFolder(const std::string& path)
