@@ -101,6 +101,30 @@ private:
     bool m_isLink = false;
 };
 
+// A temporary file that is removed when its owner goes, on every path out,
+// or earlier with Remove(). Removal is best effort: what stays lies in a
+// temporary folder that is removed as a whole later.
+class CTempFile {
+public:
+    CTempFile() = default;
+    explicit CTempFile(std::string path) : m_path(std::move(path)) {}
+    ~CTempFile() { Remove(); }
+    CTempFile(const CTempFile&) = delete;
+    CTempFile& operator=(const CTempFile&) = delete;
+
+    // Takes over path; a file it held before is removed first.
+    void Assign(std::string path)
+    {
+        Remove();
+        m_path = std::move(path);
+    }
+    void Remove();
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
 // Reads exactly count bytes; false when the file ends or fails first.
 bool ReadFully(CFile& file, void* buffer, uint32_t count);
 

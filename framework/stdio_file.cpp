@@ -1,6 +1,8 @@
 // The parts of the file layer that need nothing of the platform.
 #include "framework/file.h"
 
+#include <utility>
+
 bool ReadFully(CFile& file, void* buffer, uint32_t count)
 {
     auto* at = static_cast<uint8_t*>(buffer);
@@ -66,4 +68,10 @@ void CStdioFile::Close()
     m_pos = 0;
     m_eof = false;
     CFile::Close();
+}
+
+void CTempFile::Remove()
+{
+    if (!m_path.empty())
+        RemoveFile(std::exchange(m_path, std::string())).Ignore();
 }

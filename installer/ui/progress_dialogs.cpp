@@ -140,7 +140,7 @@ void CSplitdlg::OnSplitProgress(WPARAM wParam, LPARAM lParam)
     }
 }
 
-CUpdatedlg::CUpdatedlg(const std::string& path) : m_strPackagePath(path) {}
+CUpdatedlg::CUpdatedlg(const std::string& path) : m_package(path) {}
 
 void CUpdatedlg::OnCancel()
 {
@@ -179,9 +179,8 @@ void CUpdatedlg::FinishCancel()
     // stopped worker has removed the archive already); the files already
     // installed are taken back by the install sequence. What stays lies in
     // the temporary folder, which the finish run removes.
-    RemoveFile(m_strPackagePath).Ignore();
-    if (!m_decompressTask.m_strDest.empty())
-        RemoveFile(m_decompressTask.m_strDest).Ignore();
+    m_package.Remove();
+    m_decoded.Remove();
     CDialog::OnCancel();
 }
 
@@ -199,8 +198,9 @@ bool CUpdatedlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     if (IsStartTimer(message, wParam)) {
         SetCaption("正在解压文件,请等待...");
         SetProgress(0);
-        m_decompressTask.m_strSource = m_strPackagePath;
-        m_decompressTask.m_strDest = MakeTempFileName("data.h66");
+        m_decompressTask.m_strSource = m_package.Path();
+        m_decoded.Assign(MakeTempFileName("data.h66"));
+        m_decompressTask.m_strDest = m_decoded.Path();
         m_decompressTask.m_hNotifyWnd = m_hWnd;
         StartDecompressThread(m_decompressTask);
         return false;
@@ -226,15 +226,15 @@ void CUpdatedlg::OnDecompressProgress(WPARAM wParam, LPARAM lParam)
         m_decompressTask.ReleaseThread();
         ShowError(GetCompressErrorText(lParam), "解压文件错误");
         // In the temporary folder, which the finish run removes.
-        RemoveFile(m_strPackagePath).Ignore();
-        RemoveFile(m_decompressTask.m_strDest).Ignore();
+        m_package.Remove();
+        m_decoded.Remove();
         break;
     case kProgressPosition:
         SetProgress(lParam);
         break;
     case kProgressDone:
         m_decompressTask.ReleaseThread();
-        RemoveFile(m_strPackagePath).Ignore();  // decoded; the temporary folder goes at the end
+        m_package.Remove();  // decoded: its room is needed for the installed files
         SetCaption("正在安装文件,请等待...");
         SetProgress(0);
         m_archiveTask.m_strArchive = m_decompressTask.m_strDest;
@@ -252,14 +252,14 @@ void CUpdatedlg::OnArchiveProgress(WPARAM wParam, LPARAM lParam)
         m_bFailed = true;
         m_archiveTask.ReleaseThread();
         ShowError(GetPackErrorText(lParam), "安装文件错误");
-        RemoveFile(m_archiveTask.m_strArchive).Ignore();  // in the temporary folder
+        m_decoded.Remove();
         break;
     case kProgressPosition:
         SetProgress(lParam);
         break;
     case kProgressDone:
         m_archiveTask.ReleaseThread();
-        RemoveFile(m_archiveTask.m_strArchive).Ignore();  // in the temporary folder
+        m_decoded.Remove();
         OnOK();
         break;
     }

@@ -3,6 +3,7 @@
 // package ("data.rar", "dll.rar") into the install folder.
 #pragma once
 
+#include "framework/file.h"
 #include "framework/ui/dialog.h"
 #include "installer/core/archive_worker.h"
 #include "installer/core/decompress_worker.h"
@@ -59,7 +60,11 @@ private:
     // Ends the dialog once the stopped worker has ended.
     void FinishCancel();
 
-    std::string m_strPackagePath;
+    // The package and the archive decoded from it are the dialog's own
+    // temporary files; declared before the tasks, so that a worker has
+    // ended before its file goes.
+    CTempFile m_package;
+    CTempFile m_decoded;
     CArchiveTask m_archiveTask;
     CDecompressTask m_decompressTask;
     bool m_bFailed = false;
