@@ -225,7 +225,6 @@ void CUpdatedlg::OnDecompressProgress(WPARAM wParam, LPARAM lParam)
         m_bFailed = true;
         m_decompressTask.ReleaseThread();
         ShowError(GetCompressErrorText(lParam), "解压文件错误");
-        // In the temporary folder, which the finish run removes.
         m_package.Remove();
         m_decoded.Remove();
         break;
@@ -237,7 +236,7 @@ void CUpdatedlg::OnDecompressProgress(WPARAM wParam, LPARAM lParam)
         m_package.Remove();  // decoded: its room is needed for the installed files
         SetCaption("正在安装文件,请等待...");
         SetProgress(0);
-        m_archiveTask.m_strArchive = m_decompressTask.m_strDest;
+        m_archiveTask.m_strArchive = m_decoded.Path();
         m_archiveTask.m_nExpectedLength = GetFileLength(m_archiveTask.m_strArchive);
         m_archiveTask.m_hNotifyWnd = m_hWnd;
         StartArchiveThread(m_archiveTask);
