@@ -172,7 +172,7 @@ bool CIniFile::Load(const std::string& path, bool scrambled)
     if ((scrambled && length == 0) || length > 0x7FFFFFFFu)
         return false;
     std::string text(static_cast<size_t>(length), '\0');
-    if (file.Read(text.data(), static_cast<uint32_t>(length)) != length)
+    if (!ReadFully(file, text.data(), static_cast<uint32_t>(length)))
         return false;
     file.Close();
     if (scrambled)

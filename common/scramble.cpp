@@ -21,7 +21,7 @@ int TransformFile(const std::string& path, bool resetLength)
     if (length == 0 || length > 0x7FFFFFFFu)
         return 0;
     std::vector<uint8_t> buffer(static_cast<size_t>(length));
-    if (file.Seek(0, CFile::begin) != 0 || file.Read(buffer.data(), static_cast<uint32_t>(length)) != length)
+    if (file.Seek(0, CFile::begin) != 0 || !ReadFully(file, buffer.data(), static_cast<uint32_t>(length)))
         return 0;
     ScrambleBytes(buffer.data(), buffer.size());
     if (file.Seek(0, CFile::begin) != 0 || !file.Write(buffer.data(), static_cast<uint32_t>(length)))

@@ -25,6 +25,15 @@ bool ReadU16At(CByteSource& source, uint64_t offset, uint16_t& out)
 }
 }  // namespace
 
+PackageMarker MarkerOf(const uint8_t lastTwo[2])
+{
+    switch (LoadLe16(lastTwo)) {
+    case kMarkerPackaged: return PackageMarker::Packaged;
+    case kMarkerExtracted: return PackageMarker::Extracted;
+    default: return PackageMarker::Other;
+    }
+}
+
 uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact)
 {
     exact = false;

@@ -12,6 +12,15 @@
 constexpr uint16_t kMarkerPackaged = 1978;
 constexpr uint16_t kMarkerExtracted = 2008;
 
+// What the last two bytes of an installer's file say it is.
+enum class PackageMarker : int {
+    Unreadable = 0,  // the file cannot be opened or is empty
+    Packaged = 1,    // 1978: a shipped installer with its package
+    Extracted = 2,   // 2008: the working copy
+    Other = 3,       // any other value, or a file of one byte
+};
+PackageMarker MarkerOf(const uint8_t lastTwo[2]);
+
 // Random access to the bytes the directory is read from.
 class CByteSource {
 public:

@@ -8,12 +8,21 @@ bool CBufferedReader::ReadFully(void* out, uint32_t count)
     while (count > 0) {
         if (m_pos == m_end) {
             // A request as large as the buffer goes to the file directly.
-            if (count >= m_capacity)
-                return ::ReadFully(m_file, at, count);
+            if (count >= m_capacity) {
+                m_failure = ::ReadFully(m_file, at, count);
+                return static_cast<bool>(m_failure);
+            }
             m_pos = 0;
-            m_end = m_file.Read(m_buffer, static_cast<uint32_t>(m_capacity));
-            if (m_end == 0)
+            const CFile::ReadResult got = m_file.Read(m_buffer, static_cast<uint32_t>(m_capacity));
+            m_end = got.bytes;
+            if (!got.status) {
+                m_failure = got.status;
                 return false;
+            }
+            if (m_end == 0) {
+                m_failure = Status(StatusCode::EndOfFile, "ReadFile", m_file.Path());
+                return false;
+            }
         }
         const size_t n = count < m_end - m_pos ? count : m_end - m_pos;
         std::memcpy(at, m_buffer + m_pos, n);

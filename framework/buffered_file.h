@@ -25,6 +25,8 @@ public:
 
     // Exactly count bytes; false when the file ends or fails first.
     bool ReadFully(void* out, uint32_t count) override;
+    // Why the last ReadFully failed: the file's end or the read's own error.
+    const Status& Failure() const { return m_failure; }
 
 private:
     CFile& m_file;
@@ -32,6 +34,7 @@ private:
     size_t m_capacity;
     size_t m_pos = 0;
     size_t m_end = 0;
+    Status m_failure;
 };
 
 // Collects writes to a file and passes them on a buffer at a time. Flush

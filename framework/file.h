@@ -35,13 +35,21 @@ public:
     // Fails when the file cannot be opened; modeCreate truncates an existing file.
     Status Open(const std::string& path, unsigned flags);
     bool IsOpen() const { return m_hFile != kInvalid; }
-    // Bytes actually read; 0 at the end of the file or on an error.
-    uint32_t Read(void* buffer, uint32_t count);
+    // What one read brought: a failed read has a failed status and no
+    // bytes; fewer bytes than asked is a short read (a pipe, a network
+    // file), none the end of the file.
+    struct ReadResult {
+        uint32_t bytes = 0;
+        Status status;
+    };
+    [[nodiscard]] ReadResult Read(void* buffer, uint32_t count);
     // Fails unless every byte was written.
     Status Write(const void* buffer, uint32_t count);
     // New position from the beginning, or -1 on an error.
     int64_t Seek(int64_t offset, SeekPosition from);
     uint64_t GetLength() const;
+    // The path it was opened with; "" before that.
+    const std::string& Path() const { return m_path; }
     Status SetLength(uint64_t length);
     // Waits until what was written is on the disk.
     Status Flush();
@@ -57,6 +65,8 @@ private:
 // WriteString writes every LF as CR LF.
 class CStdioFile : public CFile {
 public:
+    // False at the end of the file, and at a failed read: a line is never
+    // taken as whole when the read after it failed.
     bool ReadString(std::string& line);
     bool WriteString(const std::string& text);
     void Close() override;
@@ -125,8 +135,9 @@ private:
     std::string m_path;
 };
 
-// Reads exactly count bytes; false when the file ends or fails first.
-bool ReadFully(CFile& file, void* buffer, uint32_t count);
+// Reads exactly count bytes, over short reads; fails with EndOfFile when the
+// file ends first, or with the failed read's own error.
+Status ReadFully(CFile& file, void* buffer, uint32_t count);
 
 // Plain file-system operations; a failure names the call, the path and the
 // system's error code.

@@ -12,6 +12,7 @@ const char* StatusCodeName(StatusCode code)
     case StatusCode::SharingViolation: return "sharing violation";
     case StatusCode::DiskFull: return "disk full";
     case StatusCode::BadData: return "damaged data";
+    case StatusCode::EndOfFile: return "ends early";
     case StatusCode::Failed: break;
     }
     return "failed";

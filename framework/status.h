@@ -15,6 +15,7 @@ enum class StatusCode : uint8_t {
     SharingViolation,  // another program holds the file open
     DiskFull,
     BadData,           // the bytes are not what the format allows
+    EndOfFile,         // the file ends before the bytes that were to be read
     Failed,            // any other refusal; the OS error tells which
 };
 
@@ -29,6 +30,8 @@ public:
     // error (GetLastError on Windows, errno elsewhere).
     static Status LastOsError(const char* operation, const std::string& path);
     static Status FromOsError(uint32_t osError, const char* operation, const std::string& path);
+    // The platform's own error code that stands for code (ERROR_SHARING_VIOLATION, EBUSY).
+    static uint32_t OsErrorFor(StatusCode code);
 
     explicit operator bool() const { return m_code == StatusCode::Ok; }
     bool Is(StatusCode code) const { return m_code == code; }
@@ -56,3 +59,6 @@ inline Status Checked(bool ok, const char* operation, const std::string& path)
 }
 
 const char* StatusCodeName(StatusCode code);
+
+// Sets the thread's last error (SetLastError on Windows, errno elsewhere).
+void SetLastOsError(uint32_t osError);

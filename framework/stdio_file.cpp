@@ -3,17 +3,19 @@
 
 #include <utility>
 
-bool ReadFully(CFile& file, void* buffer, uint32_t count)
+Status ReadFully(CFile& file, void* buffer, uint32_t count)
 {
     auto* at = static_cast<uint8_t*>(buffer);
     while (count > 0) {
-        const uint32_t n = file.Read(at, count);
-        if (n == 0)
-            return false;
-        at += n;
-        count -= n;
+        const CFile::ReadResult got = file.Read(at, count);
+        if (!got.status)
+            return got.status;
+        if (got.bytes == 0)
+            return Status(StatusCode::EndOfFile, "ReadFile", file.Path());
+        at += got.bytes;
+        count -= got.bytes;
     }
-    return true;
+    return Status();
 }
 
 bool CStdioFile::ReadString(std::string& line)
@@ -25,10 +27,14 @@ bool CStdioFile::ReadString(std::string& line)
             if (m_eof)
                 break;
             m_buffer.resize(8192);
-            uint32_t n = Read(m_buffer.data(), static_cast<uint32_t>(m_buffer.size()));
-            m_buffer.resize(n);
+            const ReadResult got = Read(m_buffer.data(), static_cast<uint32_t>(m_buffer.size()));
+            m_buffer.resize(got.bytes);
             m_pos = 0;
-            if (n == 0) {
+            if (!got.status) {
+                m_eof = true;
+                return false;
+            }
+            if (got.bytes == 0) {
                 m_eof = true;
                 break;
             }

@@ -39,8 +39,8 @@ std::string SpecialFolder(const char* path)
 Status SaveShortcut(const std::string& linkFile, const std::string& target)
 {
     CFile file;
-    if (FaultInjected())
-        return Status::FromOsError(EACCES, "IPersistFile::Save", linkFile);
+    if (FaultRefuses(SysCall::SaveShortcut))
+        return Status::LastOsError("IPersistFile::Save", linkFile);
     if (Status opened = file.Open(linkFile, CFile::modeCreate | CFile::modeWrite); !opened)
         return opened;
     std::string body = target + "\n" + kShortcutDescription + "\n";
@@ -88,8 +88,8 @@ Status LaunchProgram(const std::string& programPath, const std::string* paramete
     std::string folder, file;
     if (!SplitProgramPath(programPath, folder, file))
         return Status(StatusCode::NotFound, "ShellExecuteEx", programPath);
-    if (FaultInjected())
-        return Status::FromOsError(EACCES, "ShellExecuteEx", programPath);
+    if (FaultRefuses(SysCall::Launch))
+        return Status::LastOsError("ShellExecuteEx", programPath);
     std::string line = folder + "\t" + file + "\t" + (parameters ? *parameters : std::string()) + "\n";
     std::string host = HostPath("C:\\launch.log");
     if (host.empty())
@@ -108,14 +108,18 @@ std::string GetFileVersionNumber(const std::string& path)
     // A version resource holds a VS_FIXEDFILEINFO that starts with the
     // signature 0xFEEF04BD; the file version follows the structure version.
     CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
+    if (FaultRefuses(SysCall::FileVersion) || !file.Open(path, CFile::modeRead | CFile::shareDenyNone))
         return "0000";
     std::string data;
     char buffer[65536];
-    while (uint32_t n = file.Read(buffer, sizeof buffer)) {
-        data.append(buffer, n);
-        if (data.size() > (64u << 20))  // a program image of this platform is far smaller
+    // A program image of this platform is far smaller than the bound.
+    while (data.size() <= (64u << 20)) {
+        const CFile::ReadResult got = file.Read(buffer, sizeof buffer);
+        if (!got.status)
+            return "0000";  // unknown, as for a file without a version
+        if (got.bytes == 0)
             break;
+        data.append(buffer, got.bytes);
     }
     static const char kSignature[4] = {'\xBD', '\x04', '\xEF', '\xFE'};
     size_t at = data.find(std::string(kSignature, 4));
@@ -128,7 +132,7 @@ std::string GetFileVersionNumber(const std::string& path)
 
 std::string MakeTempFileName(const std::string& prefix)
 {
-    if (FaultInjected())
+    if (FaultRefuses(SysCall::MakeTempName))
         return std::string();
     std::string folder = GetTempFolder();
     EnsureFolders(folder.substr(0, folder.size() - 1));

@@ -48,8 +48,8 @@ Status ComFailure(HRESULT result, const char* operation, const std::string& path
 
 Status SaveShortcut(const std::string& linkFile, const std::string& target)
 {
-    if (FaultInjected())
-        return Status::FromOsError(ERROR_ACCESS_DENIED, "IPersistFile::Save", linkFile);
+    if (FaultRefuses(SysCall::SaveShortcut))
+        return Status::LastOsError("IPersistFile::Save", linkFile);
     ComInit com;
     ComPtr<IShellLinkA> link;
     if (HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put()); FAILED(hr))
@@ -73,7 +73,7 @@ std::string GetCommonProgramsFolder() { return SpecialFolder(CSIDL_COMMON_PROGRA
 std::string CreateProgramGroup(const std::string& groupName)
 {
     std::string path = Format("%s\\%s", SpecialFolder(CSIDL_COMMON_PROGRAMS).c_str(), groupName.c_str());
-    if (!FaultInjected())
+    if (!FaultRefuses(SysCall::CreateProgramGroup))
         CreateDirectoryA(path.c_str(), nullptr);
     return path;
 }
@@ -114,8 +114,8 @@ Status LaunchProgram(const std::string& programPath, const std::string* paramete
     std::string folder, file;
     if (!SplitProgramPath(programPath, folder, file))
         return Status(StatusCode::NotFound, "ShellExecuteEx", programPath);
-    if (FaultInjected())
-        return Status::FromOsError(ERROR_ACCESS_DENIED, "ShellExecuteEx", programPath);
+    if (FaultRefuses(SysCall::Launch))
+        return Status::LastOsError("ShellExecuteEx", programPath);
 
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
     SHELLEXECUTEINFOA info;
@@ -186,7 +186,7 @@ std::string GetFileVersionNumber(const std::string& path)
     if (!dll.Usable())
         return "0000";
     DWORD handle = 0;
-    DWORD size = FaultInjected() ? 0 : dll.size(path.c_str(), &handle);
+    DWORD size = FaultRefuses(SysCall::FileVersion) ? 0 : dll.size(path.c_str(), &handle);
     if (size == 0)
         return "0000";
     std::vector<char> data(size);
@@ -206,7 +206,7 @@ std::string MakeTempFileName(const std::string& prefix)
     char folder[MAX_PATH];
     char name[MAX_PATH];
     DWORD n = GetTempPathA(MAX_PATH, folder);
-    if (FaultInjected() || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
+    if (FaultRefuses(SysCall::MakeTempName) || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
         return std::string();
     return name;
 }

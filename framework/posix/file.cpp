@@ -30,6 +30,8 @@ Status Status::FromOsError(uint32_t osError, const char* operation, const std::s
     case ETXTBSY: code = StatusCode::SharingViolation; break;
     case ENOSPC:
     case EDQUOT: code = StatusCode::DiskFull; break;
+    case EILSEQ: code = StatusCode::BadData; break;
+    case ENODATA: code = StatusCode::EndOfFile; break;
     default: break;
     }
     return Status(code, operation, path, osError);
@@ -40,9 +42,27 @@ Status Status::LastOsError(const char* operation, const std::string& path)
     return FromOsError(errno != 0 ? static_cast<uint32_t>(errno) : EIO, operation, path);
 }
 
+void SetLastOsError(uint32_t osError) { errno = static_cast<int>(osError); }
+
+uint32_t Status::OsErrorFor(StatusCode code)
+{
+    switch (code) {
+    case StatusCode::Ok: return 0;
+    case StatusCode::NotFound: return ENOENT;
+    case StatusCode::Exists: return EEXIST;
+    case StatusCode::AccessDenied: return EACCES;
+    case StatusCode::SharingViolation: return EBUSY;
+    case StatusCode::DiskFull: return ENOSPC;
+    case StatusCode::BadData: return EILSEQ;
+    case StatusCode::EndOfFile: return ENODATA;
+    case StatusCode::Failed: break;
+    }
+    return EIO;
+}
+
 namespace {
 // A refusal the stand-in makes itself, for a rule of Windows the host does
-// not have, or an injected fault: it sets the error the call would have.
+// not have: it sets the error the call would have.
 Status Refusal(int error, const char* operation, const std::string& path)
 {
     errno = error;
@@ -58,8 +78,8 @@ Status CFile::Open(const std::string& path, unsigned flags)
     std::string host = HostPath(path);
     if (host.empty())
         return Refusal(ENOENT, "CreateFile", path);
-    if (FaultInjected())
-        return Refusal(EACCES, "CreateFile", path);
+    if (FaultRefuses(SysCall::Open))
+        return Status::LastOsError("CreateFile", path);
     int oflags = O_RDONLY;
     if (flags & modeWrite)
         oflags = O_WRONLY;
@@ -84,31 +104,40 @@ Status CFile::Open(const std::string& path, unsigned flags)
     return Status();
 }
 
-uint32_t CFile::Read(void* buffer, uint32_t count)
+CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
 {
-    if (!IsOpen() || FaultInjected())
-        return 0;
+    if (!IsOpen())
+        return {0, Refusal(EBADF, "ReadFile", m_path)};
+    const FaultOutcome fault = FaultFor(SysCall::Read, count);
+    if (fault.fail != StatusCode::Ok)
+        return {0, Refusal(static_cast<int>(Status::OsErrorFor(fault.fail)), "ReadFile", m_path)};
+    count = std::min(count, fault.limit);
     uint32_t total = 0;
     while (total < count) {
         ssize_t n = ::read(static_cast<int>(m_hFile), static_cast<char*>(buffer) + total, count - total);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && total == 0)
+            return {0, Status::LastOsError("ReadFile", m_path)};
         if (n <= 0)
             break;
         total += static_cast<uint32_t>(n);
     }
-    return total;
+    return {total, Status()};
 }
 
 Status CFile::Write(const void* buffer, uint32_t count)
 {
     if (!IsOpen())
         return Refusal(EBADF, "WriteFile", m_path);
-    if (FaultInjected())
-        return Refusal(EACCES, "WriteFile", m_path);
+    // A full disk takes the bytes that fit and refuses the rest.
+    const FaultOutcome fault = FaultFor(SysCall::Write, count);
+    if (fault.fail != StatusCode::Ok && fault.limit == UINT32_MAX)
+        return Refusal(static_cast<int>(Status::OsErrorFor(fault.fail)), "WriteFile", m_path);
+    const uint32_t fits = std::min(count, fault.limit);
     uint32_t total = 0;
-    while (total < count) {
-        ssize_t n = ::write(static_cast<int>(m_hFile), static_cast<const char*>(buffer) + total, count - total);
+    while (total < fits) {
+        ssize_t n = ::write(static_cast<int>(m_hFile), static_cast<const char*>(buffer) + total, fits - total);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -117,12 +146,12 @@ Status CFile::Write(const void* buffer, uint32_t count)
             return Refusal(ENOSPC, "WriteFile", m_path);
         total += static_cast<uint32_t>(n);
     }
-    return Status();
+    return fits == count ? Status() : Refusal(ENOSPC, "WriteFile", m_path);
 }
 
 int64_t CFile::Seek(int64_t offset, SeekPosition from)
 {
-    if (!IsOpen() || FaultInjected())
+    if (!IsOpen() || FaultRefuses(SysCall::Seek))
         return -1;
     int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
     off_t pos = ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(offset), whence);
@@ -132,15 +161,17 @@ int64_t CFile::Seek(int64_t offset, SeekPosition from)
 uint64_t CFile::GetLength() const
 {
     struct stat st;
-    if (!IsOpen() || FaultInjected() || fstat(static_cast<int>(m_hFile), &st) != 0)
+    if (!IsOpen() || FaultRefuses(SysCall::GetLength) || fstat(static_cast<int>(m_hFile), &st) != 0)
         return 0;
     return static_cast<uint64_t>(st.st_size);
 }
 
 Status CFile::SetLength(uint64_t length)
 {
-    if (!IsOpen() || FaultInjected())
-        return Refusal(IsOpen() ? EACCES : EBADF, "SetEndOfFile", m_path);
+    if (!IsOpen())
+        return Refusal(EBADF, "SetEndOfFile", m_path);
+    if (FaultRefuses(SysCall::SetLength))
+        return Status::LastOsError("SetEndOfFile", m_path);
     // Like SetEndOfFile, the position moves to the new end.
     return Checked(::ftruncate(static_cast<int>(m_hFile), static_cast<off_t>(length)) == 0 &&
                        ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(length), SEEK_SET) >= 0,
@@ -149,8 +180,10 @@ Status CFile::SetLength(uint64_t length)
 
 Status CFile::Flush()
 {
-    if (!IsOpen() || FaultInjected())
-        return Refusal(IsOpen() ? EACCES : EBADF, "FlushFileBuffers", m_path);
+    if (!IsOpen())
+        return Refusal(EBADF, "FlushFileBuffers", m_path);
+    if (FaultRefuses(SysCall::Flush))
+        return Status::LastOsError("FlushFileBuffers", m_path);
     return Checked(::fsync(static_cast<int>(m_hFile)) == 0, "FlushFileBuffers", m_path);
 }
 
@@ -182,7 +215,7 @@ bool IsHostLink(const std::string& host)
 bool CFileFind::FindFile(const std::string& pattern)
 {
     Close();
-    if (FaultInjected())
+    if (FaultRefuses(SysCall::FindFirst))
         return false;
     size_t cut = pattern.find_last_of("\\/");
     std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
@@ -210,7 +243,7 @@ bool CFileFind::FindFile(const std::string& pattern)
 
 bool CFileFind::FindNext()
 {
-    if (m_hFind < 0 || m_next >= m_entries.size() || FaultInjected())
+    if (m_hFind < 0 || m_next >= m_entries.size() || FaultRefuses(SysCall::FindNext))
         return false;
     m_name = m_entries[m_next].name;
     m_isDirectory = m_entries[m_next].isDirectory;
@@ -229,8 +262,10 @@ void CFileFind::Close()
 Status CreateFolder(const std::string& path)
 {
     std::string host = HostPath(path);
-    if (host.empty() || FaultInjected())
-        return Refusal(host.empty() ? ENOENT : EACCES, "CreateDirectory", path);
+    if (host.empty())
+        return Refusal(ENOENT, "CreateDirectory", path);
+    if (FaultRefuses(SysCall::CreateFolder))
+        return Status::LastOsError("CreateDirectory", path);
     return Checked(::mkdir(host.c_str(), 0755) == 0, "CreateDirectory", path);
 }
 
@@ -239,8 +274,10 @@ Status RemoveFolder(const std::string& path)
     std::string host = HostPath(path);
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
-    if (host.empty() || FaultInjected())
-        return Refusal(host.empty() ? ENOENT : EACCES, "RemoveDirectory", path);
+    if (host.empty())
+        return Refusal(ENOENT, "RemoveDirectory", path);
+    if (FaultRefuses(SysCall::RemoveFolder))
+        return Status::LastOsError("RemoveDirectory", path);
     // A symbolic link to a folder stands for a junction: RemoveDirectoryA
     // removes the link itself and leaves its target alone.
     struct stat st;
@@ -275,7 +312,9 @@ Status RemoveFile(const std::string& path)
     std::string host = HostPath(path);
     if (host.empty())
         return Refusal(ENOENT, "DeleteFile", path);
-    if (FaultInjected() || IsHostFolder(host) || IsReadOnly(host))
+    if (FaultRefuses(SysCall::RemoveFile))
+        return Status::LastOsError("DeleteFile", path);
+    if (IsHostFolder(host) || IsReadOnly(host))
         return Refusal(EACCES, "DeleteFile", path);
     if (IsHeldOpen(host))
         return Refusal(EBUSY, "DeleteFile", path);
@@ -286,8 +325,10 @@ Status MakeWritable(const std::string& path)
 {
     const std::string host = HostPath(path);
     struct stat st;
-    if (host.empty() || FaultInjected())
-        return Refusal(host.empty() ? ENOENT : EACCES, "GetFileAttributes", path);
+    if (host.empty())
+        return Refusal(ENOENT, "GetFileAttributes", path);
+    if (FaultRefuses(SysCall::SetAttributes))
+        return Status::LastOsError("GetFileAttributes", path);
     if (::stat(host.c_str(), &st) != 0)
         return Status::LastOsError("GetFileAttributes", path);
     return Checked((st.st_mode & S_IWUSR) != 0 || ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0,
@@ -298,8 +339,8 @@ Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExi
 {
     const std::string both = from + " -> " + to;
     CFile in, out;
-    if (FaultInjected())
-        return Refusal(EACCES, "CopyFile", both);
+    if (FaultRefuses(SysCall::CopyFile))
+        return Status::LastOsError("CopyFile", both);
     if (Status opened = in.Open(from, CFile::modeRead); !opened)
         return Status::FromOsError(opened.OsError(), "CopyFile", both);
     if (failIfExists && ::access(HostPath(to).c_str(), F_OK) == 0)
@@ -307,11 +348,15 @@ Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExi
     if (Status opened = out.Open(to, CFile::modeCreate | CFile::modeWrite); !opened)
         return Status::FromOsError(opened.OsError(), "CopyFile", both);
     char buffer[65536];
-    while (uint32_t n = in.Read(buffer, sizeof buffer)) {
-        if (Status written = out.Write(buffer, n); !written)
+    for (;;) {
+        const CFile::ReadResult got = in.Read(buffer, sizeof buffer);
+        if (!got.status)
+            return Status::FromOsError(got.status.OsError(), "CopyFile", both);
+        if (got.bytes == 0)
+            return Status();
+        if (Status written = out.Write(buffer, got.bytes); !written)
             return Status::FromOsError(written.OsError(), "CopyFile", both);
     }
-    return Status();
 }
 
 Status MoveFileTo(const std::string& from, const std::string& to)
@@ -320,8 +365,8 @@ Status MoveFileTo(const std::string& from, const std::string& to)
     std::string a = HostPath(from), b = HostPath(to);
     if (a.empty() || b.empty())
         return Refusal(ENOENT, "MoveFile", both);
-    if (FaultInjected())
-        return Refusal(EACCES, "MoveFile", both);
+    if (FaultRefuses(SysCall::MoveFile))
+        return Status::LastOsError("MoveFile", both);
     if (::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
         return Refusal(EEXIST, "MoveFile", both);
     return Checked(::rename(a.c_str(), b.c_str()) == 0, "MoveFile", both);
@@ -333,7 +378,9 @@ Status ReplaceFileWith(const std::string& from, const std::string& to)
     std::string a = HostPath(from), b = HostPath(to);
     if (a.empty() || b.empty())
         return Refusal(ENOENT, "MoveFileEx", both);
-    if (FaultInjected() || IsHostFolder(b))
+    if (FaultRefuses(SysCall::ReplaceFile))
+        return Status::LastOsError("MoveFileEx", both);
+    if (IsHostFolder(b))
         return Refusal(EACCES, "MoveFileEx", both);
     if (::rename(a.c_str(), b.c_str()) != 0)
         return Status::LastOsError("MoveFileEx", both);

@@ -7,18 +7,29 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-
-// An injected fault looks to the caller like a refusal by the system.
-bool Refused()
-{
-    if (!FaultInjected())
-        return false;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return true;
-}
 }  // namespace
+
+void SetLastOsError(uint32_t osError) { SetLastError(osError); }
+
+uint32_t Status::OsErrorFor(StatusCode code)
+{
+    switch (code) {
+    case StatusCode::Ok: return ERROR_SUCCESS;
+    case StatusCode::NotFound: return ERROR_FILE_NOT_FOUND;
+    case StatusCode::Exists: return ERROR_ALREADY_EXISTS;
+    case StatusCode::AccessDenied: return ERROR_ACCESS_DENIED;
+    case StatusCode::SharingViolation: return ERROR_SHARING_VIOLATION;
+    case StatusCode::DiskFull: return ERROR_DISK_FULL;
+    case StatusCode::BadData: return ERROR_INVALID_DATA;
+    case StatusCode::EndOfFile: return ERROR_HANDLE_EOF;
+    case StatusCode::Failed: break;
+    }
+    return ERROR_GEN_FAILURE;
+}
 
 Status Status::FromOsError(uint32_t osError, const char* operation, const std::string& path)
 {
@@ -37,6 +48,8 @@ Status Status::FromOsError(uint32_t osError, const char* operation, const std::s
     case ERROR_USER_MAPPED_FILE: code = StatusCode::SharingViolation; break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL: code = StatusCode::DiskFull; break;
+    case ERROR_INVALID_DATA: code = StatusCode::BadData; break;
+    case ERROR_HANDLE_EOF: code = StatusCode::EndOfFile; break;
     default: break;
     }
     return Status(code, operation, path, osError);
@@ -54,7 +67,7 @@ CFile::~CFile() { CFile::Close(); }
 Status CFile::Open(const std::string& path, unsigned flags)
 {
     Close();
-    if (Refused())
+    if (FaultRefuses(SysCall::Open))
         return Status::LastOsError("CreateFile", path);
     DWORD access = GENERIC_READ;
     if (flags & modeWrite)
@@ -75,23 +88,32 @@ Status CFile::Open(const std::string& path, unsigned flags)
     return Status();
 }
 
-uint32_t CFile::Read(void* buffer, uint32_t count)
+CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
 {
+    if (!IsOpen())
+        return {0, Status::FromOsError(ERROR_INVALID_HANDLE, "ReadFile", m_path)};
+    const FaultOutcome fault = FaultFor(SysCall::Read, count);
+    if (fault.fail != StatusCode::Ok)
+        return {0, Status::FromOsError(Status::OsErrorFor(fault.fail), "ReadFile", m_path)};
     DWORD got = 0;
-    if (!IsOpen() || FaultInjected() || !ReadFile(H(m_hFile), buffer, count, &got, nullptr))
-        return 0;
-    return got;
+    if (!ReadFile(H(m_hFile), buffer, std::min(count, fault.limit), &got, nullptr))
+        return {0, Status::LastOsError("ReadFile", m_path)};
+    return {got, Status()};
 }
 
 Status CFile::Write(const void* buffer, uint32_t count)
 {
+    if (!IsOpen())
+        return Status::FromOsError(ERROR_INVALID_HANDLE, "WriteFile", m_path);
+    // A full disk takes the bytes that fit and refuses the rest.
+    const FaultOutcome fault = FaultFor(SysCall::Write, count);
+    if (fault.fail != StatusCode::Ok && fault.limit == UINT32_MAX)
+        return Status::FromOsError(Status::OsErrorFor(fault.fail), "WriteFile", m_path);
     DWORD put = 0;
-    if (!IsOpen()) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!WriteFile(H(m_hFile), buffer, std::min(count, fault.limit), &put, nullptr))
         return Status::LastOsError("WriteFile", m_path);
-    }
-    if (Refused() || !WriteFile(H(m_hFile), buffer, count, &put, nullptr))
-        return Status::LastOsError("WriteFile", m_path);
+    if (fault.fail != StatusCode::Ok)
+        return Status::FromOsError(Status::OsErrorFor(fault.fail), "WriteFile", m_path);
     // A write that took fewer bytes ran out of room.
     return put == count ? Status() : Status::FromOsError(ERROR_DISK_FULL, "WriteFile", m_path);
 }
@@ -101,7 +123,7 @@ int64_t CFile::Seek(int64_t offset, SeekPosition from)
     LARGE_INTEGER move, pos;
     move.QuadPart = offset;
     DWORD method = from == begin ? FILE_BEGIN : from == current ? FILE_CURRENT : FILE_END;
-    if (!IsOpen() || FaultInjected() || !SetFilePointerEx(H(m_hFile), move, &pos, method))
+    if (!IsOpen() || FaultRefuses(SysCall::Seek) || !SetFilePointerEx(H(m_hFile), move, &pos, method))
         return -1;
     return pos.QuadPart;
 }
@@ -109,7 +131,7 @@ int64_t CFile::Seek(int64_t offset, SeekPosition from)
 uint64_t CFile::GetLength() const
 {
     LARGE_INTEGER size;
-    if (!IsOpen() || FaultInjected() || !GetFileSizeEx(H(m_hFile), &size))
+    if (!IsOpen() || FaultRefuses(SysCall::GetLength) || !GetFileSizeEx(H(m_hFile), &size))
         return 0;
     return static_cast<uint64_t>(size.QuadPart);
 }
@@ -118,12 +140,12 @@ Status CFile::SetLength(uint64_t length)
 {
     LARGE_INTEGER pos;
     pos.QuadPart = static_cast<LONGLONG>(length);
-    return Checked(IsOpen() && !Refused() && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) &&
+    return Checked(IsOpen() && !FaultRefuses(SysCall::SetLength) && SetFilePointerEx(H(m_hFile), pos, nullptr, FILE_BEGIN) &&
                        SetEndOfFile(H(m_hFile)),
                    "SetEndOfFile", m_path);
 }
 
-Status CFile::Flush() { return Checked(IsOpen() && !Refused() && FlushFileBuffers(H(m_hFile)), "FlushFileBuffers", m_path); }
+Status CFile::Flush() { return Checked(IsOpen() && !FaultRefuses(SysCall::Flush) && FlushFileBuffers(H(m_hFile)), "FlushFileBuffers", m_path); }
 
 // The handle is kept as an integer so that the portable header needs no
 // Windows types; closing goes through the owner, which keeps the last error.
@@ -144,7 +166,7 @@ void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir, bool& is
 bool CFileFind::FindFile(const std::string& pattern)
 {
     Close();
-    if (FaultInjected())
+    if (FaultRefuses(SysCall::FindFirst))
         return false;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
@@ -158,7 +180,7 @@ bool CFileFind::FindFile(const std::string& pattern)
 bool CFileFind::FindNext()
 {
     WIN32_FIND_DATAA data;
-    if (H(m_hFind) == INVALID_HANDLE_VALUE || FaultInjected() || !FindNextFileA(H(m_hFind), &data))
+    if (H(m_hFind) == INVALID_HANDLE_VALUE || FaultRefuses(SysCall::FindNext) || !FindNextFileA(H(m_hFind), &data))
         return false;
     Take(data, m_name, m_isDirectory, m_isLink);
     return true;
@@ -171,22 +193,22 @@ void CFileFind::Close()
 
 Status CreateFolder(const std::string& path)
 {
-    return Checked(!Refused() && CreateDirectoryA(path.c_str(), nullptr) != 0, "CreateDirectory", path);
+    return Checked(!FaultRefuses(SysCall::CreateFolder) && CreateDirectoryA(path.c_str(), nullptr) != 0, "CreateDirectory", path);
 }
 
 Status RemoveFolder(const std::string& path)
 {
-    return Checked(!Refused() && RemoveDirectoryA(path.c_str()) != 0, "RemoveDirectory", path);
+    return Checked(!FaultRefuses(SysCall::RemoveFolder) && RemoveDirectoryA(path.c_str()) != 0, "RemoveDirectory", path);
 }
 
 Status RemoveFile(const std::string& path)
 {
-    return Checked(!Refused() && DeleteFileA(path.c_str()) != 0, "DeleteFile", path);
+    return Checked(!FaultRefuses(SysCall::RemoveFile) && DeleteFileA(path.c_str()) != 0, "DeleteFile", path);
 }
 
 Status MakeWritable(const std::string& path)
 {
-    const DWORD attributes = Refused() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    const DWORD attributes = FaultRefuses(SysCall::SetAttributes) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return Status::LastOsError("GetFileAttributes", path);
     return Checked((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
@@ -198,17 +220,17 @@ Status MakeWritable(const std::string& path)
 // where the data was to go.
 Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
-    return Checked(!Refused() && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
+    return Checked(!FaultRefuses(SysCall::CopyFile) && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
 }
 
 Status MoveFileTo(const std::string& from, const std::string& to)
 {
-    return Checked(!Refused() && MoveFileA(from.c_str(), to.c_str()) != 0, "MoveFile", from + " -> " + to);
+    return Checked(!FaultRefuses(SysCall::MoveFile) && MoveFileA(from.c_str(), to.c_str()) != 0, "MoveFile", from + " -> " + to);
 }
 
 Status ReplaceFileWith(const std::string& from, const std::string& to)
 {
-    return Checked(!Refused() &&
+    return Checked(!FaultRefuses(SysCall::ReplaceFile) &&
                        MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
                    "MoveFileEx", from + " -> " + to);
 }

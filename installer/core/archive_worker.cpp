@@ -97,6 +97,15 @@ intptr_t WriteEntryFile(CArchiveTask& task, CArchiveWalk& walk, uint8_t* buffer,
     return result;
 }
 
+// The archive ended or held what no archive holds; or a read of it failed,
+// which is not damage to the archive: the log tells which it was.
+intptr_t Damaged(const CBufferedReader& archive)
+{
+    if (const Status& failure = archive.Failure(); !failure && !failure.Is(StatusCode::EndOfFile))
+        theSetupInfo.m_log.Failed("install", "reading the archive", failure);
+    return kPackDamaged;
+}
+
 intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
 {
     CSetupInfo& setup = theSetupInfo;
@@ -111,7 +120,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
         bool created = false;
         if (intptr_t error = WriteEntryFile(task, walk, buffers.data() + kFileBuffer,
                                             setup.m_strInstallDir + entry.m_strFolder + entry.m_strName, created))
-            return error;
+            return error == kPackDamaged ? Damaged(archive) : error;
         // A whole file is listed even when the cancel comes right after it:
         // what is listed is what an abandoned installation takes back.
         setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
@@ -124,7 +133,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
     switch (walk.Error()) {
     case ArchiveError::None: return 0;
     case ArchiveError::UnsafePath: return kPackUnsafePath;
-    default: return kPackDamaged;
+    default: return Damaged(archive);
     }
 }
 }  // namespace

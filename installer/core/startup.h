@@ -2,10 +2,11 @@
 // the marker in the last two bytes of the program's own file.
 #pragma once
 
+#include "format/item_directory.h"
+
 #include <string>
 
-// 0 = cannot open or empty, 1 = marker 1978, 2 = marker 2008, 3 = other.
-int ReadPackageMarker(const std::string& path);
+PackageMarker ReadPackageMarker(const std::string& path);
 
 enum class InstallerRole {
     Finish,     // an outcome command line: show the result, remove the temporary folder

@@ -41,6 +41,24 @@ struct Install {
         result = ArchiveThreadProc(&task);
         return sink.Drain();
     }
+    // Unpacks with the faults that arm() plans, armed once the archive is written.
+    template <class Arm>
+    std::vector<PostedMessage> UnpackWith(const std::string& archive, Arm&& arm)
+    {
+        WriteWholeFile(task.m_strArchive, archive);
+        task.m_nExpectedLength = static_cast<uint32_t>(archive.size());
+        CFaultPlan plan;
+        arm(plan);
+        result = ArchiveThreadProc(&task);
+        return sink.Drain();
+    }
+    bool Logged(const std::string& text) const
+    {
+        for (const std::string& line : theSetupInfo.m_log.Pending())
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
     bool BaseIsEmpty() const
     {
         CFileFind find;
@@ -285,6 +303,38 @@ TEST(ArchiveWorker, UncreatableFileKeepsEarlierFilesListed)
     EXPECT_EQ(x.Unpack(EntryBytes("", "ok.txt", "ok") + EntryBytes("", "busy", "x")).back(),
               Error(kPackCreateFile));
     EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"ok.txt"});
+}
+
+// A disk that fills up inside a file, a read of the archive that the system
+// refuses, and reads that come back short: each ends as a real disk would
+// have it, and the log names the cause.
+TEST(ArchiveWorker, AFullDiskOrAFailedReadStopsWithItsCauseInTheLog)
+{
+    const std::string archive = EntryBytes("", "first.txt", "first") +
+                                EntryBytes("d\\", "big.bin", NoiseBytes(600000, 7)) + EntryBytes("", "last.txt", "last");
+    {
+        Install x;
+        EXPECT_EQ(x.UnpackWith(archive, [](CFaultPlan& p) { p.DiskFullAfter(300000); }).back(),
+                  Error(kPackWriteFile));
+        EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"first.txt"});
+        EXPECT_FALSE(FileExists(x.base + "d\\big.bin")) << "the file the full disk cut is removed";
+        EXPECT_TRUE(x.Logged("FAILED WriteFile " + x.base + "d\\big.bin: OS error"));
+        EXPECT_TRUE(x.Logged("(disk full)"));
+    }
+    {
+        Install x;
+        EXPECT_EQ(x.UnpackWith(archive, [](CFaultPlan& p) { p.Fail(SysCall::Read, StatusCode::Failed, 2); }).back(),
+                  Error(kPackDamaged));
+        EXPECT_TRUE(x.Logged("reading the archive: FAILED ReadFile " + x.task.m_strArchive + ": OS error"));
+    }
+    for (uint64_t nth : {1, 2, 3}) {
+        Install x;
+        EXPECT_EQ(x.UnpackWith(archive, [&](CFaultPlan& p) { p.ShortRead(nth, 1).ShortRead(nth + 1, 4095); }).back(),
+                  Done())
+            << "short read " << nth;
+        EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, (Files{"first.txt", "d\\big.bin", "last.txt"}));
+        EXPECT_EQ(ReadWholeFile(x.base + "d\\big.bin"), NoiseBytes(600000, 7));
+    }
 }
 
 TEST(ArchiveWorker, FoldersAreMadeWhenTheFolderBeforeSharesOnlyPartOfThePath)

@@ -18,7 +18,7 @@ TEST(File, WriteSeekReadAndCut)
     EXPECT_EQ(file.GetLength(), 10u);
     EXPECT_EQ(file.Seek(-3, CFile::end), 7);
     char buf[8] = {};
-    EXPECT_EQ(file.Read(buf, 8), 3u);
+    EXPECT_EQ(file.Read(buf, 8).bytes, 3u);
     EXPECT_EQ(std::string(buf, 3), "789");
     ASSERT_TRUE(file.SetLength(4));
     EXPECT_EQ(file.GetLength(), 4u);
@@ -39,7 +39,10 @@ TEST(File, RefusesMissingFilesAndFolders)
     EXPECT_FALSE(file.Open(folder.substr(0, folder.size() - 1), CFile::modeRead));
     EXPECT_FALSE(file.Open(folder + "no\\such\\dir.bin", CFile::modeCreate | CFile::modeWrite));
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(file.Read(nullptr, 0), 0u);
+    // A read of a file that is not open fails; it is not the end of a file.
+    const CFile::ReadResult closed = file.Read(nullptr, 0);
+    EXPECT_FALSE(closed.status);
+    EXPECT_EQ(closed.bytes, 0u);
 }
 
 TEST(StdioFile, ReadsLinesWithAnyEnding)
@@ -152,6 +155,63 @@ TEST(File, FailuresNameTheCallThePathAndTheSystemError)
     }
     EXPECT_TRUE(file.Write("x", 1));
     EXPECT_EQ(Status().Describe(), "ok");
+}
+
+// A named fault acts on its call only, with the system's own error for it, a
+// full disk keeps what fitted, and a short read is no failure: ReadFully goes
+// on over it and tells the file's end from a read that failed.
+TEST(File, NamedFaultsBehaveAsTheSystemWould)
+{
+    const std::string folder = NewScratchFolder();
+    ASSERT_TRUE(WriteWholeFile(folder + "a.bin", "0123456789"));
+    {
+        CFaultPlan plan;
+        plan.Fail(SysCall::MoveFile, StatusCode::SharingViolation, 2);
+        EXPECT_TRUE(CopyFileTo(folder + "a.bin", folder + "b.bin", false));
+        EXPECT_TRUE(MoveFileTo(folder + "b.bin", folder + "c.bin"));
+        const Status held = MoveFileTo(folder + "c.bin", folder + "d.bin");
+        EXPECT_TRUE(held.Is(StatusCode::SharingViolation)) << held.Describe();
+        EXPECT_EQ(held.OsError(), Status::OsErrorFor(StatusCode::SharingViolation));
+        EXPECT_STREQ(held.Operation(), "MoveFile");
+        EXPECT_TRUE(MoveFileTo(folder + "c.bin", folder + "d.bin")) << "only the second move was to fail";
+        EXPECT_EQ(FaultsInjected(), 1u);
+    }
+    {
+        CFaultPlan plan;
+        plan.DiskFullAfter(6);
+        CFile out;
+        ASSERT_TRUE(out.Open(folder + "full.bin", CFile::modeCreate | CFile::modeWrite));
+        EXPECT_TRUE(out.Write("abcd", 4));
+        const Status full = out.Write("efgh", 4);
+        EXPECT_TRUE(full.Is(StatusCode::DiskFull)) << full.Describe();
+        EXPECT_EQ(full.Path(), folder + "full.bin");
+        EXPECT_TRUE(out.Write("i", 1).Is(StatusCode::DiskFull)) << "a full disk stays full";
+    }
+    EXPECT_EQ(ReadWholeFile(folder + "full.bin"), "abcdef");
+    CFile in;
+    ASSERT_TRUE(in.Open(folder + "a.bin", CFile::modeRead));
+    char buffer[16] = {};
+    {
+        CFaultPlan plan;
+        plan.ShortRead(1, 3).ShortRead(2, 2);
+        const CFile::ReadResult part = in.Read(buffer, 10);
+        EXPECT_TRUE(part.status);
+        EXPECT_EQ(part.bytes, 3u);
+        EXPECT_TRUE(ReadFully(in, buffer + 3, 7));  // the second read is short as well
+        EXPECT_EQ(std::string(buffer, 10), "0123456789");
+        EXPECT_EQ(FaultsInjected(), 2u);
+    }
+    const Status end = ReadFully(in, buffer, 1);
+    EXPECT_TRUE(end.Is(StatusCode::EndOfFile)) << end.Describe();
+    EXPECT_EQ(end.Path(), folder + "a.bin");
+    ASSERT_EQ(in.Seek(0, CFile::begin), 0);
+    {
+        CFaultPlan plan;
+        plan.Fail(SysCall::Read, StatusCode::Failed);
+        const Status failed = ReadFully(in, buffer, 4);
+        EXPECT_TRUE(failed.Is(StatusCode::Failed)) << failed.Describe();
+        EXPECT_NE(failed.OsError(), 0u);
+    }
 }
 
 // Runs of one installation share one log: each appends whole lines, what was

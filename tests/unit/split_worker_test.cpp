@@ -1,4 +1,5 @@
 #include "common/shell.h"
+#include "framework/fault.h"
 #include "framework/file.h"
 #include "installer/core/decompress_worker.h"
 #include "installer/core/split_worker.h"
@@ -75,6 +76,27 @@ TEST(SplitWorker, SecondRunOverwritesAnEarlierExtraction)
     EXPECT_EQ(x.result, 1u);
     EXPECT_EQ(ReadWholeFile(x.Target("license.txt")), "new");
     EXPECT_EQ(ReadWholeFile(x.Target("setup.exe")), kImage + U16(2008));
+}
+
+// A virus scanner that holds the working copy for a moment (a sharing
+// violation on the copy) is waited out; the copy is made and the run goes on.
+TEST(SplitWorker, AWorkingCopyHeldForAMomentIsCopiedOnceItIsFree)
+{
+    Extraction x;
+    theSetupInfo = CSetupInfo();
+    WriteWholeFile(x.task.m_strSourceInstaller, PackageBytes(kImage, {{"install.tmd", "descriptor"}}));
+    {
+        CFaultPlan plan;
+        plan.Fail(SysCall::CopyFile, StatusCode::SharingViolation, 1);
+        x.result = SplitThreadProc(&x.task);
+        EXPECT_EQ(FaultsInjected(), 1u);
+    }
+    EXPECT_EQ(x.sink.Drain().back(), Done());
+    EXPECT_EQ(ReadWholeFile(x.Target("setup.exe")), kImage + U16(2008));
+    bool logged = false;
+    for (const std::string& line : theSetupInfo.m_log.Pending())
+        logged = logged || line.find("(sharing violation)") != std::string::npos;
+    EXPECT_TRUE(logged) << "the log tells why the extraction waited";
 }
 
 TEST(SplitWorker, UnreadableEmptyOrDamagedInstallersReportAnError)

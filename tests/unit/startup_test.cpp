@@ -11,13 +11,15 @@ TEST(PackageMarker, ValuesOfTheLastTwoBytes)
         WriteWholeFile(folder + "f.exe", bytes);
         return ReadPackageMarker(folder + "f.exe");
     };
-    EXPECT_EQ(ReadPackageMarker(folder + "missing.exe"), 0);
-    EXPECT_EQ(marker(""), 0);
-    EXPECT_EQ(marker("\xBA"), 3);  // one byte: no marker
-    EXPECT_EQ(marker(U16(1978)), 1);
-    EXPECT_EQ(marker("image" + U16(2008)), 2);
-    EXPECT_EQ(marker("image" + U16(1979)), 3);
-    EXPECT_EQ(marker(U16(2008) + "xx"), 3);
+    // The values are the ones the roles have always been chosen by: 0 to 3.
+    EXPECT_EQ(ReadPackageMarker(folder + "missing.exe"), PackageMarker::Unreadable);
+    EXPECT_EQ(marker(""), PackageMarker::Unreadable);
+    EXPECT_EQ(marker("\xBA"), PackageMarker::Other);  // one byte: no marker
+    EXPECT_EQ(marker(U16(1978)), PackageMarker::Packaged);
+    EXPECT_EQ(marker("image" + U16(2008)), PackageMarker::Extracted);
+    EXPECT_EQ(marker("image" + U16(1979)), PackageMarker::Other);
+    EXPECT_EQ(marker(U16(2008) + "xx"), PackageMarker::Other);
+    EXPECT_EQ(static_cast<int>(PackageMarker::Other), 3);
 }
 
 TEST(PackageMarker, CommandLineChoosesTheFinishRunWhateverTheMarker)

@@ -57,9 +57,12 @@ std::string ReadWholeFile(const std::string& path)
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
         return out;
     char buffer[65536];
-    while (uint32_t n = file.Read(buffer, sizeof buffer))
-        out.append(buffer, n);
-    return out;
+    for (;;) {
+        const CFile::ReadResult got = file.Read(buffer, sizeof buffer);
+        if (got.bytes == 0)
+            return out;
+        out.append(buffer, got.bytes);
+    }
 }
 
 std::string BuiltProgram(const std::string& relative)

@@ -1,6 +1,5 @@
 #include "tools/pack/package_reader.h"
 
-#include "framework/endian.h"
 #include "format/archive.h"
 #include "format/block_decoder.h"
 #include "format/item_directory.h"
@@ -127,7 +126,7 @@ std::vector<PackageItem> ReadPackageItems(std::ifstream& file, const std::string
         throw CPackFailure(fileName + ": no package directory (not a shipped installer, or damaged)");
     uint8_t marker[2] = {};
     source.ReadAt(source.Length() - 2, marker, 2);
-    if (LoadLe16(marker) != kMarkerPackaged)
+    if (MarkerOf(marker) != PackageMarker::Packaged)
         throw CPackFailure(fileName + ": not a shipped installer (no marker 1978)");
     // Entry 1 is nearest the end; contents lie in the same order before the directory.
     std::vector<PackageItem> items;
