@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+// Named after the framework's own calls (and never after a Win32 function,
+// whose names the Windows headers take as macros).
 enum class SysCall : uint8_t {
     Open,
     Read,
@@ -22,20 +24,20 @@ enum class SysCall : uint8_t {
     GetLength,
     SetLength,
     Flush,
-    FindFirst,
+    FindFile,
     FindNext,
     CreateFolder,
     RemoveFolder,
     RemoveFile,
-    SetAttributes,
-    CopyFile,
-    MoveFile,
-    ReplaceFile,
+    MakeWritable,
+    CopyFileTo,
+    MoveFileTo,
+    ReplaceFileWith,
     SaveShortcut,
     CreateProgramGroup,
-    Launch,
-    MakeTempName,
-    FileVersion,
+    LaunchProgram,
+    MakeTempFileName,
+    GetFileVersionNumber,
 };
 
 // What the seam makes of one call: fail with a code, or go ahead moving at

@@ -88,7 +88,7 @@ Status LaunchProgram(const std::string& programPath, const std::string* paramete
     std::string folder, file;
     if (!SplitProgramPath(programPath, folder, file))
         return Status(StatusCode::NotFound, "ShellExecuteEx", programPath);
-    if (FaultRefuses(SysCall::Launch))
+    if (FaultRefuses(SysCall::LaunchProgram))
         return Status::LastOsError("ShellExecuteEx", programPath);
     std::string line = folder + "\t" + file + "\t" + (parameters ? *parameters : std::string()) + "\n";
     std::string host = HostPath("C:\\launch.log");
@@ -108,7 +108,7 @@ std::string GetFileVersionNumber(const std::string& path)
     // A version resource holds a VS_FIXEDFILEINFO that starts with the
     // signature 0xFEEF04BD; the file version follows the structure version.
     CFile file;
-    if (FaultRefuses(SysCall::FileVersion) || !file.Open(path, CFile::modeRead | CFile::shareDenyNone))
+    if (FaultRefuses(SysCall::GetFileVersionNumber) || !file.Open(path, CFile::modeRead | CFile::shareDenyNone))
         return "0000";
     std::string data;
     char buffer[65536];
@@ -132,7 +132,7 @@ std::string GetFileVersionNumber(const std::string& path)
 
 std::string MakeTempFileName(const std::string& prefix)
 {
-    if (FaultRefuses(SysCall::MakeTempName))
+    if (FaultRefuses(SysCall::MakeTempFileName))
         return std::string();
     std::string folder = GetTempFolder();
     EnsureFolders(folder.substr(0, folder.size() - 1));

@@ -114,7 +114,7 @@ Status LaunchProgram(const std::string& programPath, const std::string* paramete
     std::string folder, file;
     if (!SplitProgramPath(programPath, folder, file))
         return Status(StatusCode::NotFound, "ShellExecuteEx", programPath);
-    if (FaultRefuses(SysCall::Launch))
+    if (FaultRefuses(SysCall::LaunchProgram))
         return Status::LastOsError("ShellExecuteEx", programPath);
 
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
@@ -186,7 +186,7 @@ std::string GetFileVersionNumber(const std::string& path)
     if (!dll.Usable())
         return "0000";
     DWORD handle = 0;
-    DWORD size = FaultRefuses(SysCall::FileVersion) ? 0 : dll.size(path.c_str(), &handle);
+    DWORD size = FaultRefuses(SysCall::GetFileVersionNumber) ? 0 : dll.size(path.c_str(), &handle);
     if (size == 0)
         return "0000";
     std::vector<char> data(size);
@@ -206,7 +206,7 @@ std::string MakeTempFileName(const std::string& prefix)
     char folder[MAX_PATH];
     char name[MAX_PATH];
     DWORD n = GetTempPathA(MAX_PATH, folder);
-    if (FaultRefuses(SysCall::MakeTempName) || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
+    if (FaultRefuses(SysCall::MakeTempFileName) || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
         return std::string();
     return name;
 }

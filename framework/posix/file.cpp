@@ -215,7 +215,7 @@ bool IsHostLink(const std::string& host)
 bool CFileFind::FindFile(const std::string& pattern)
 {
     Close();
-    if (FaultRefuses(SysCall::FindFirst))
+    if (FaultRefuses(SysCall::FindFile))
         return false;
     size_t cut = pattern.find_last_of("\\/");
     std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
@@ -327,7 +327,7 @@ Status MakeWritable(const std::string& path)
     struct stat st;
     if (host.empty())
         return Refusal(ENOENT, "GetFileAttributes", path);
-    if (FaultRefuses(SysCall::SetAttributes))
+    if (FaultRefuses(SysCall::MakeWritable))
         return Status::LastOsError("GetFileAttributes", path);
     if (::stat(host.c_str(), &st) != 0)
         return Status::LastOsError("GetFileAttributes", path);
@@ -339,7 +339,7 @@ Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExi
 {
     const std::string both = from + " -> " + to;
     CFile in, out;
-    if (FaultRefuses(SysCall::CopyFile))
+    if (FaultRefuses(SysCall::CopyFileTo))
         return Status::LastOsError("CopyFile", both);
     if (Status opened = in.Open(from, CFile::modeRead); !opened)
         return Status::FromOsError(opened.OsError(), "CopyFile", both);
@@ -365,7 +365,7 @@ Status MoveFileTo(const std::string& from, const std::string& to)
     std::string a = HostPath(from), b = HostPath(to);
     if (a.empty() || b.empty())
         return Refusal(ENOENT, "MoveFile", both);
-    if (FaultRefuses(SysCall::MoveFile))
+    if (FaultRefuses(SysCall::MoveFileTo))
         return Status::LastOsError("MoveFile", both);
     if (::access(b.c_str(), F_OK) == 0)  // MoveFile never replaces
         return Refusal(EEXIST, "MoveFile", both);
@@ -378,7 +378,7 @@ Status ReplaceFileWith(const std::string& from, const std::string& to)
     std::string a = HostPath(from), b = HostPath(to);
     if (a.empty() || b.empty())
         return Refusal(ENOENT, "MoveFileEx", both);
-    if (FaultRefuses(SysCall::ReplaceFile))
+    if (FaultRefuses(SysCall::ReplaceFileWith))
         return Status::LastOsError("MoveFileEx", both);
     if (IsHostFolder(b))
         return Refusal(EACCES, "MoveFileEx", both);

@@ -166,7 +166,7 @@ void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir, bool& is
 bool CFileFind::FindFile(const std::string& pattern)
 {
     Close();
-    if (FaultRefuses(SysCall::FindFirst))
+    if (FaultRefuses(SysCall::FindFile))
         return false;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
@@ -208,7 +208,7 @@ Status RemoveFile(const std::string& path)
 
 Status MakeWritable(const std::string& path)
 {
-    const DWORD attributes = FaultRefuses(SysCall::SetAttributes) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    const DWORD attributes = FaultRefuses(SysCall::MakeWritable) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return Status::LastOsError("GetFileAttributes", path);
     return Checked((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
@@ -220,17 +220,17 @@ Status MakeWritable(const std::string& path)
 // where the data was to go.
 Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
-    return Checked(!FaultRefuses(SysCall::CopyFile) && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
+    return Checked(!FaultRefuses(SysCall::CopyFileTo) && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
 }
 
 Status MoveFileTo(const std::string& from, const std::string& to)
 {
-    return Checked(!FaultRefuses(SysCall::MoveFile) && MoveFileA(from.c_str(), to.c_str()) != 0, "MoveFile", from + " -> " + to);
+    return Checked(!FaultRefuses(SysCall::MoveFileTo) && MoveFileA(from.c_str(), to.c_str()) != 0, "MoveFile", from + " -> " + to);
 }
 
 Status ReplaceFileWith(const std::string& from, const std::string& to)
 {
-    return Checked(!FaultRefuses(SysCall::ReplaceFile) &&
+    return Checked(!FaultRefuses(SysCall::ReplaceFileWith) &&
                        MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
                    "MoveFileEx", from + " -> " + to);
 }

@@ -42,13 +42,13 @@ void CPage1::LoadLicense(const std::string& path)
 {
     CFile file;
     const uint64_t length = file.Open(path, CFile::modeRead | CFile::shareDenyNone) ? file.GetLength() : 0;
-    // A licence is text; one that cannot be held at once is not a licence.
-    if (!file.IsOpen() || length > (16u << 20)) {
+    // A licence is text; one that cannot be held at once is not a licence,
+    // and one whose read fails is not shown in part.
+    std::string text(static_cast<size_t>(length <= (16u << 20) ? length : 0), '\0');
+    if (!file.IsOpen() || length > (16u << 20) || !ReadFully(file, text.data(), static_cast<uint32_t>(length))) {
         AfxMessageBox(Format("无法读取许可协议文件：%s", path.c_str()), MB_OK | MB_ICONERROR);
         return;
     }
-    std::string text(static_cast<size_t>(length), '\0');
-    text.resize(file.Read(text.data(), static_cast<uint32_t>(length)));
     SetDlgItemTextA(m_hWnd, IDC_LICENSE_TEXT, text.c_str());
     SendMessageA(m_editLicense.GetSafeHwnd(), EM_SETREADONLY, TRUE, 0);
 }

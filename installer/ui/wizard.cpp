@@ -31,9 +31,9 @@ BOOL COutDlg::OnInitDialog()
 void COutDlg::OnCommand(int id, int code)
 {
     if (id == IDC_CONFIRM_CONTINUE && code == BN_CLICKED)
-        EndDialog(1);
+        EndDialog(kContinue);
     else if (id == IDC_CONFIRM_QUIT && code == BN_CLICKED)
-        EndDialog(2);
+        EndDialog(kQuit);
     else
         CDialog::OnCommand(id, code);
 }
@@ -156,7 +156,7 @@ void CInstallDlg::OnCancel()
     if (m_bInstalling)
         return;
     COutDlg confirm;
-    if (confirm.DoModal(m_hWnd) != 2)
+    if (confirm.DoModal(m_hWnd) != COutDlg::kQuit)
         return;
     ShowWindow(m_hWnd, SW_HIDE);
     const std::string outcome = CancelledOutcome(theSetupInfo, GetModuleFolder());

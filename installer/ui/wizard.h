@@ -11,13 +11,15 @@
 // Returns 1 to go on with the wizard, 2 to quit the installation.
 class COutDlg : public CDialog {
 public:
+    // What DoModal returns: the values the confirmation has always ended with.
+    enum Choice : int { kContinue = 1, kQuit = 2 };
     COutDlg();
 
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(int id, int code) override;
-    void OnOK() override { EndDialog(1); }
-    void OnCancel() override { EndDialog(2); }
+    void OnOK() override { EndDialog(kContinue); }
+    void OnCancel() override { EndDialog(kQuit); }
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };
 

@@ -166,7 +166,7 @@ TEST(File, NamedFaultsBehaveAsTheSystemWould)
     ASSERT_TRUE(WriteWholeFile(folder + "a.bin", "0123456789"));
     {
         CFaultPlan plan;
-        plan.Fail(SysCall::MoveFile, StatusCode::SharingViolation, 2);
+        plan.Fail(SysCall::MoveFileTo, StatusCode::SharingViolation, 2);
         EXPECT_TRUE(CopyFileTo(folder + "a.bin", folder + "b.bin", false));
         EXPECT_TRUE(MoveFileTo(folder + "b.bin", folder + "c.bin"));
         const Status held = MoveFileTo(folder + "c.bin", folder + "d.bin");

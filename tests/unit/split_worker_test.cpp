@@ -87,7 +87,7 @@ TEST(SplitWorker, AWorkingCopyHeldForAMomentIsCopiedOnceItIsFree)
     WriteWholeFile(x.task.m_strSourceInstaller, PackageBytes(kImage, {{"install.tmd", "descriptor"}}));
     {
         CFaultPlan plan;
-        plan.Fail(SysCall::CopyFile, StatusCode::SharingViolation, 1);
+        plan.Fail(SysCall::CopyFileTo, StatusCode::SharingViolation, 1);
         x.result = SplitThreadProc(&x.task);
         EXPECT_EQ(FaultsInjected(), 1u);
     }

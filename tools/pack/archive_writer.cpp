@@ -101,7 +101,7 @@ void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<voi
         sink(lead.data(), lead.size());
         std::ifstream in(file.host, std::ios::binary);
         if (!in)
-            throw CPackFailure(Utf8Path(file.host) + ": cannot be opened");
+            throw CPackFailure(Utf8Path(file.host) + ": cannot be opened" + SystemReason());
         // The last read asks for one byte more than is left: getting it means
         // the file grew, and no read of its own is needed to find that out.
         uint64_t left = file.size;

@@ -328,7 +328,7 @@ std::ifstream OpenInstaller(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file)
-        throw CPackFailure(path + ": cannot be opened");
+        throw CPackFailure(path + ": cannot be opened" + SystemReason());
     return file;
 }
 
@@ -377,7 +377,7 @@ void WriteHostFile(const fs::path& path, const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw CPackFailure(Utf8Path(path) + ": cannot be written");
+        throw CPackFailure(Utf8Path(path) + ": cannot be written" + SystemReason());
 }
 
 int Extract(const Arguments& args)
@@ -424,7 +424,7 @@ int Extract(const Arguments& args)
                     out.clear();
                     out.open(target, std::ios::binary | std::ios::trunc);
                     if (!out)
-                        throw CPackFailure(Utf8Path(target) + ": cannot be created");
+                        throw CPackFailure(Utf8Path(target) + ": cannot be created" + SystemReason());
                     return [&out](const char* data, size_t size) {
                         out.write(data, static_cast<std::streamsize>(size));
                     };

@@ -18,7 +18,7 @@ std::string ReadHostFile(const fs::path& path, const std::string& what)
 {
     std::string bytes;
     if (!ReadHostBytes(path, bytes))
-        throw CPackFailure(Utf8Path(path) + ": " + what + " is missing or cannot be read");
+        throw CPackFailure(Utf8Path(path) + ": " + what + " is missing or cannot be read" + SystemReason());
     return bytes;
 }
 
@@ -47,7 +47,7 @@ public:
         m_out.rdbuf()->pubsetbuf(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
         m_out.open(path, std::ios::binary | std::ios::trunc);
         if (!m_out)
-            throw CPackFailure(Utf8Path(path) + ": cannot be created");
+            throw CPackFailure(Utf8Path(path) + ": cannot be created" + SystemReason());
     }
     std::ofstream& Stream() { return m_out; }
     void AddItem(const std::string& name, const std::string& bytes)
