@@ -1,8 +1,9 @@
-// Writes a record-shaped document with N "file_%d" keys through SetValue,
+// Writes an uninstall record with N "file_<n>" keys through SetValue,
 // saves it scrambled, loads it into a new document and reads every key back.
 // Prints the time for 10,000 and for 100,000 keys and their ratio: a linear
 // document takes about ten times as long for ten times the keys.
 #include "common/ini_file.h"
+#include "format/record_schema.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 
@@ -12,18 +13,20 @@
 #include <string>
 
 namespace {
+namespace rs = record_schema;
+
 double RoundTrip(const std::string& path, int files)
 {
     const auto start = std::chrono::steady_clock::now();
     {
         CIniFile record;
         record.Load(path, true);
-        record.SetValue("SoftInfo", "productname", "Demo");
-        record.SetValue("InstallInfo", "InstallDir", "C:\\Program Files\\Acme\\Demo\\");
-        record.SetInt("FileInfo", "filenum", files);
+        record.SetValue(rs::kProduct, rs::kProductName, "Demo");
+        record.SetValue(rs::kInstall, rs::kInstallDir, "C:\\Program Files\\Acme\\Demo\\");
+        record.SetInt(rs::kFiles, rs::kFileCount, files);
         for (int i = 0; i < files; ++i)
-            record.SetValue("FileInfo", Format("file_%d", i), Format("bin\\module\\part_%06d.dat", i));
-        record.SetValue("StartMenu", "linknum", "0");
+            record.SetValue(rs::kFiles, rs::Numbered(rs::kFilePrefix, i), Format("bin\\module\\part_%06d.dat", i));
+        record.SetValue(rs::kStartMenu, rs::kLinkCount, "0");
         if (!record.Save())
             std::exit(2);
     }
@@ -31,8 +34,8 @@ double RoundTrip(const std::string& path, int files)
     if (!loaded.Load(path, true))
         std::exit(2);
     size_t bytes = 0;
-    for (int i = 0, n = loaded.GetInt("FileInfo", "filenum", 0); i < n; ++i)
-        bytes += loaded.GetValue("FileInfo", Format("file_%d", i), "").size();
+    for (int i = 0, n = loaded.GetInt(rs::kFiles, rs::kFileCount, 0); i < n; ++i)
+        bytes += loaded.GetValue(rs::kFiles, rs::Numbered(rs::kFilePrefix, i), "").size();
     if (bytes == 0)
         std::exit(3);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
