@@ -240,3 +240,31 @@ TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
                                        "  install  FAILED a package could not be installed",
                                        "  finish  finish run of ", "outcome 1: failed"}));
 }
+
+// A file of the product that the system refuses to write (a folder of that
+// name is in the way; a read-only file would not do, as the tests may run
+// as root) fails the installation; the log names the refused call, the
+// system's error and the file.
+TEST(Lifecycle, AFileTheSystemRefusesFailsTheInstallationWithItsOsErrorInTheLog)
+{
+    const std::string folder = InstallDir("TmdHeld");
+    const std::string held = folder + "doc\\notes.txt";
+    ASSERT_EQ(SHCreateDirectoryExA(nullptr, held.c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileBytes(held + "\\kept.txt", "kept"));
+    HWND wizard = WalkToOptions(BuildProduct("TmdHeld"), "TmdHeld");
+    ASSERT_NE(wizard, nullptr);
+    ClickButton(wizard, kNext);
+    HWND error = WaitForCaption("安装文件错误", 60000);
+    ASSERT_NE(error, nullptr) << "no error in the install dialog";
+    const std::vector<std::string> texts = StaticTexts(error);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "解包：打开写入文件错误！"), texts.end());
+    PostMessageA(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
+    HWND finish = WaitForCaption(Caption("TmdHeld"), 60000, kNext, "结束");
+    ASSERT_NE(finish, nullptr);
+    ClickButton(finish, kNext);
+    EXPECT_TRUE(WaitUntilGone(finish, 30000));
+    EXPECT_EQ(ReadFileBytes(held + "\\kept.txt"), "kept") << "what was there is never taken";
+    EXPECT_TRUE(LogTells("TmdHeld", {"  install  a file of the package: FAILED CreateFile " + held + ": OS error 5 ",
+                                     "(access denied)", "  finish  finish run of ", "outcome 1: failed"}));
+    RemoveTree(folder);
+}
