@@ -102,7 +102,7 @@ std::string ReadFuzzFile(const std::string& path)
     if (!file.Open(path, CFile::modeRead))
         return std::string();
     std::string bytes(static_cast<size_t>(file.GetLength()), '\0');
-    if (file.Read(bytes.data(), static_cast<uint32_t>(bytes.size())) != bytes.size())
+    if (!ReadFully(file, bytes.data(), static_cast<uint32_t>(bytes.size())))
         return std::string();
     return bytes;
 }
