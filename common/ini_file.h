@@ -23,7 +23,7 @@ public:
     bool Load(const std::string& path, bool scrambled);
     // Writes every line followed by CR LF to the loaded path, whole or not
     // at all: a failed save leaves the file as it was.
-    bool Save();
+    [[nodiscard]] bool Save();
     // The document from text, as Load reads a file; and back as Save writes it.
     void SetText(const std::string& text);
     std::string Text() const;

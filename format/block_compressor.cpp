@@ -165,7 +165,6 @@ std::string CompressBytes(const std::string& data, CompressionLevel level)
 {
     std::ostringstream out;
     CBlockCompressor compressor(out, level);
-    compressor.Write(data.data(), data.size());
-    compressor.Finish();
-    return out.str();
+    const bool written = compressor.Write(data.data(), data.size()) && compressor.Finish();
+    return written ? out.str() : std::string();
 }

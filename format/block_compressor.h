@@ -30,9 +30,9 @@ public:
     CBlockCompressor& operator=(const CBlockCompressor&) = delete;
 
     // False once compressing or writing to out has failed.
-    bool Write(const void* data, size_t size);
+    [[nodiscard]] bool Write(const void* data, size_t size);
     // Compresses what is left; false when anything failed.
-    bool Finish();
+    [[nodiscard]] bool Finish();
     uint64_t InputBytes() const { return m_input; }
     // Valid after Finish.
     uint64_t OutputBytes() const { return m_output; }
@@ -59,5 +59,6 @@ private:
 
 // Compresses all of in to out; false when reading or writing fails.
 bool CompressStream(std::istream& in, std::ostream& out, CompressionLevel level);
-// The whole block-compressed form of a byte string; for tests and small items.
+// The whole block-compressed form of a byte string, "" should it fail; for
+// tests and small items.
 std::string CompressBytes(const std::string& data, CompressionLevel level);

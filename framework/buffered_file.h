@@ -48,8 +48,8 @@ public:
     CBufferedWriter& operator=(const CBufferedWriter&) = delete;
 
     // False once any write to the file has failed.
-    bool Write(const void* data, uint32_t count);
-    bool Flush();
+    [[nodiscard]] bool Write(const void* data, uint32_t count);
+    [[nodiscard]] bool Flush();
     // The write that failed first, with the system's error code.
     const Status& Failure() const { return m_failure; }
 
@@ -74,8 +74,8 @@ public:
     CBackgroundWriter& operator=(const CBackgroundWriter&) = delete;
 
     // False once any write to the file has failed.
-    bool Write(const void* data, uint32_t count);
-    bool Flush();
+    [[nodiscard]] bool Write(const void* data, uint32_t count);
+    [[nodiscard]] bool Flush();
     // The write that failed first; read it after Flush returned false.
     Status Failure();
 

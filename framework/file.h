@@ -68,7 +68,7 @@ public:
     // False at the end of the file, and at a failed read: a line is never
     // taken as whole when the read after it failed.
     bool ReadString(std::string& line);
-    bool WriteString(const std::string& text);
+    [[nodiscard]] bool WriteString(const std::string& text);
     void Close() override;
 
 private:

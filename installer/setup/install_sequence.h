@@ -40,4 +40,4 @@ std::string CancelledOutcome(const CSetupInfo& setup, const std::string& tempFol
 // when it is the installer's own ("Tessaramond\" under the temporary folder):
 // the command line is anyone's to write. True when the folder was removed.
 bool IsOwnTemporaryFolder(const std::string& folder);
-bool RemoveTemporaryFolder(const std::string& folder);
+[[nodiscard]] bool RemoveTemporaryFolder(const std::string& folder);

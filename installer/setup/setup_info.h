@@ -28,8 +28,8 @@ public:
     // Stamps the launcher with a new record identifier, places it beside the
     // main program and writes the scrambled uninstall record. False when the
     // launcher cannot be opened: then neither is written.
-    bool WriteUninstallRecord();
-    bool WriteUninstallRecordFrom(const std::string& sourceFolder);
+    [[nodiscard]] bool WriteUninstallRecord();
+    [[nodiscard]] bool WriteUninstallRecordFrom(const std::string& sourceFolder);
     // Names the self-extraction's log after the product of the descriptor it
     // has extracted into m_strTempDir, or after the installer's file when
     // there is none (a damaged package).

@@ -100,7 +100,7 @@ TEST(PackRoundTrip, GeneratedTreeComesBackByteForByteAtBothLevels)
         {
             std::ofstream out(HostPathOf(tree.folder + "data.rar"), std::ios::binary);
             CBlockCompressor compressor(out, level);
-            WriteArchive(files, [&](const void* d, size_t n) { compressor.Write(d, n); });
+            WriteArchive(files, [&](const void* d, size_t n) { EXPECT_TRUE(compressor.Write(d, n)); });
             ASSERT_TRUE(compressor.Finish());
             EXPECT_EQ(compressor.InputBytes(), ArchiveLength(files));
         }
