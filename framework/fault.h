@@ -1,6 +1,6 @@
 // The calls of the file and shell layer by name, and the tests' hook into
-// them. Every platform call with an effect asks FaultFor(call) before it does
-// its work; a test arms a plan that makes a named call fail with a given
+// them. Every call of the seam (file, folder and shell calls, reads among
+// them) asks FaultFor(call) before it does its work; a test arms a plan that makes a named call fail with a given
 // error ("MoveFile fails with a sharing violation"), fills the disk after so
 // many bytes, or makes a read come back short, and the call then behaves as
 // the system would have: the same error code, the same partial transfer.
