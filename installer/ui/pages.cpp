@@ -44,8 +44,9 @@ void CPage1::LoadLicense(const std::string& path)
     const uint64_t length = file.Open(path, CFile::modeRead | CFile::shareDenyNone) ? file.GetLength() : 0;
     // A licence is text; one that cannot be held at once is not a licence,
     // and one whose read fails is not shown in part.
-    std::string text(static_cast<size_t>(length <= (16u << 20) ? length : 0), '\0');
-    if (!file.IsOpen() || length > (16u << 20) || !ReadFully(file, text.data(), static_cast<uint32_t>(length))) {
+    const bool fits = file.IsOpen() && length <= (16u << 20);
+    std::string text(fits ? static_cast<size_t>(length) : 0, '\0');
+    if (!fits || !ReadFully(file, text.data(), static_cast<uint32_t>(text.size()))) {
         AfxMessageBox(Format("无法读取许可协议文件：%s", path.c_str()), MB_OK | MB_ICONERROR);
         return;
     }

@@ -85,6 +85,23 @@ bool InstallAndFinish(HWND wizard, const std::string& product, const std::string
     return WaitUntilGone(finish, 30000);
 }
 
+// Presses "安装" on a product whose installation fails: the progress dialog
+// shows its error (caption and text), is closed, and the finish page that
+// follows is returned; nullptr when either does not come.
+HWND FailToTheFinishPage(HWND wizard, const std::string& product, const std::string& caption, const std::string& text)
+{
+    ClickButton(wizard, kNext);
+    HWND error = WaitForCaption(caption, 60000);
+    if (error == nullptr) {
+        ADD_FAILURE() << "no error \"" << caption << "\" in the progress dialog";
+        return nullptr;
+    }
+    const std::vector<std::string> texts = StaticTexts(error);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << caption;
+    PostMessageA(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
+    return WaitForCaption(Caption(product), 60000, kNext, "结束");
+}
+
 // Starts the product's launcher and returns the uninstaller's wizard.
 HWND StartRemoval(const std::string& product)
 {
@@ -222,13 +239,7 @@ TEST(Lifecycle, FailingPackageEndsOnTheFailurePage)
 {
     HWND wizard = WalkToOptions(BuildProduct("TmdBroken", true), "TmdBroken");
     ASSERT_NE(wizard, nullptr);
-    ClickButton(wizard, kNext);
-    HWND error = WaitForCaption("解压文件错误", 60000);
-    ASSERT_NE(error, nullptr) << "no error in the package dialog";
-    const std::vector<std::string> texts = StaticTexts(error);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，压缩文件已损坏！"), texts.end());
-    PostMessageA(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
-    HWND finish = WaitForCaption(Caption("TmdBroken"), 60000, kNext, "结束");
+    HWND finish = FailToTheFinishPage(wizard, "TmdBroken", "解压文件错误", "解压时，压缩文件已损坏！");
     ASSERT_NE(finish, nullptr);
     SaveScreenshot("wizard-4-failed");
     ClickButton(finish, kNext);
@@ -253,13 +264,7 @@ TEST(Lifecycle, AFileTheSystemRefusesFailsTheInstallationWithItsOsErrorInTheLog)
     ASSERT_TRUE(WriteFileBytes(held + "\\kept.txt", "kept"));
     HWND wizard = WalkToOptions(BuildProduct("TmdHeld"), "TmdHeld");
     ASSERT_NE(wizard, nullptr);
-    ClickButton(wizard, kNext);
-    HWND error = WaitForCaption("安装文件错误", 60000);
-    ASSERT_NE(error, nullptr) << "no error in the install dialog";
-    const std::vector<std::string> texts = StaticTexts(error);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "解包：打开写入文件错误！"), texts.end());
-    PostMessageA(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
-    HWND finish = WaitForCaption(Caption("TmdHeld"), 60000, kNext, "结束");
+    HWND finish = FailToTheFinishPage(wizard, "TmdHeld", "安装文件错误", "解包：打开写入文件错误！");
     ASSERT_NE(finish, nullptr);
     ClickButton(finish, kNext);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));

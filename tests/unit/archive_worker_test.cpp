@@ -52,13 +52,7 @@ struct Install {
         result = ArchiveThreadProc(&task);
         return sink.Drain();
     }
-    bool Logged(const std::string& text) const
-    {
-        for (const std::string& line : theSetupInfo.m_log.Pending())
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
+    bool Logged(const std::string& text) const { return LogHolds(theSetupInfo.m_log.Pending(), text); }
     bool BaseIsEmpty() const
     {
         CFileFind find;

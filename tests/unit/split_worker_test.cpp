@@ -93,10 +93,8 @@ TEST(SplitWorker, AWorkingCopyHeldForAMomentIsCopiedOnceItIsFree)
     }
     EXPECT_EQ(x.sink.Drain().back(), Done());
     EXPECT_EQ(ReadWholeFile(x.Target("setup.exe")), kImage + U16(2008));
-    bool logged = false;
-    for (const std::string& line : theSetupInfo.m_log.Pending())
-        logged = logged || line.find("(sharing violation)") != std::string::npos;
-    EXPECT_TRUE(logged) << "the log tells why the extraction waited";
+    EXPECT_TRUE(LogHolds(theSetupInfo.m_log.Pending(), "(sharing violation)"))
+        << "the log tells why the extraction waited";
 }
 
 TEST(SplitWorker, UnreadableEmptyOrDamagedInstallersReportAnError)

@@ -4,6 +4,7 @@
 #include "framework/strings.h"
 #include "common/shell.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <vector>
@@ -72,4 +73,10 @@ std::string BuiltProgram(const std::string& relative)
         return std::string();
     const std::string path = FromHostPath(std::string(dir) + "/" + relative);
     return FileExists(path) ? path : std::string();
+}
+
+bool LogHolds(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }

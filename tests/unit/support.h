@@ -57,6 +57,9 @@ private:
 
 // A receiver of worker progress messages owned by the test's thread: a
 // CNotifyQueue on POSIX, a message-only window on Windows.
+// True when a line of the log holds text.
+bool LogHolds(const std::vector<std::string>& lines, const std::string& text);
+
 struct PostedMessage {
     unsigned message;
     uintptr_t wParam;
