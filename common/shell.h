@@ -42,6 +42,10 @@ extern const char* const kShortcutDescription;
 // Fails when the system refused to start it, and for a path with nothing
 // to start (see SplitProgramPath).
 Status LaunchProgram(const std::string& programPath, const std::string* parameters = nullptr);
+// Starts a program as LaunchProgram does and waits for its end; exitCode is
+// its exit code. The POSIX stand-in records the start as LaunchProgram does
+// and reports the exit code 0.
+Status RunProgramAndWait(const std::string& programPath, const std::string& parameters, uint32_t& exitCode);
 // How LaunchProgram takes a path apart: folder (with its trailing backslash,
 // or empty) and file name. False when there is nothing to start: an empty
 // path, or a folder (a descriptor without a main program), for which a shell

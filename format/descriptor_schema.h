@@ -19,6 +19,9 @@ inline constexpr char kExeFile[] = "exefile";
 // of "data.rar".
 inline constexpr char kInstallExe[] = "installexe";
 inline constexpr char kFileLen[] = "filelen";
+// 1: the installation lists the product among the system's installed
+// programs. The builder writes it; descriptors made before it have none.
+inline constexpr char kUninstallEntry[] = "uninstallentry";
 
 // The two lists of shortcuts: linknum entries, entry N with its keys named
 // prefix + N (N from 0, in decimal).

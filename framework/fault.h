@@ -38,6 +38,7 @@ enum class SysCall : uint8_t {
     LaunchProgram,
     MakeTempFileName,
     GetFileVersionNumber,
+    WriteRegistry,
 };
 
 // What the seam makes of one call: fail with a code, or go ahead moving at

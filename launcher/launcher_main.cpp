@@ -3,7 +3,9 @@
 // of its own file, and starts the shared uninstaller with the record's file
 // name. Plain Win32 on purpose: it is copied into every install folder and
 // links nothing of the installer or the uninstaller. It never reports an
-// error and always ends with exit code 0.
+// error and ends with exit code 0. Started with /S it shows nothing, passes
+// /S on, waits for the uninstaller and ends with the uninstaller's exit code.
+#include "common/exit_codes.h"
 #include "framework/endian.h"
 #include "framework/ui/dll_search.h"
 #include "framework/win32/handle.h"
@@ -143,10 +145,12 @@ std::string CommonFilesFolder()
     return path;
 }
 
-void StartUninstaller(const std::string& folder, uint32_t id)
+// Starts the uninstaller; silent: with /S, waited for, its exit code
+// returned. Otherwise never waited for, and 0.
+int StartUninstaller(const std::string& folder, uint32_t id, bool silent)
 {
-    char parameters[16];
-    std::snprintf(parameters, sizeof parameters, "%lu.tmd", static_cast<unsigned long>(id));
+    char parameters[24];
+    std::snprintf(parameters, sizeof parameters, silent ? "/S %lu.tmd" : "%lu.tmd", static_cast<unsigned long>(id));
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     // No error box of the shell's own: a missing uninstaller is not reported,
@@ -160,16 +164,49 @@ void StartUninstaller(const std::string& folder, uint32_t id)
     info.lpParameters = parameters;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
-    // The uninstaller is never waited for.
     const unique_kernel_handle process(ShellExecuteExA(&info) ? info.hProcess : nullptr);
+    if (!silent)
+        return 0;
+    DWORD code = kExitFailed;
+    if (!process || WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.get(), &code))
+        return kExitFailed;
+    return static_cast<int>(code);
+}
+
+// "/S", in any case, with blanks around it.
+bool IsSilent(const char* commandLine)
+{
+    std::string text = commandLine ? commandLine : "";
+    const size_t start = text.find_first_not_of(" \t");
+    const size_t end = text.find_last_not_of(" \t");
+    if (start == std::string::npos)
+        return false;
+    text = text.substr(start, end - start + 1);
+    return text == "/S" || text == "/s";
+}
+
+// The silent removal: no splash, and every failure is told by the exit code.
+int RemoveSilently()
+{
+    uint32_t id = 0;
+    const std::string path = OwnPath();
+    if (path.empty() || !ReadStamp(path, id))
+        return kExitDamaged;
+    const std::string common = CommonFilesFolder();
+    if (common.empty())
+        return kExitFailed;
+    return StartUninstaller(common + "\\Tessaramond", id, true);
 }
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
     // The launcher lies in the install folder, where the shell's DLLs must
     // not be taken from either.
     RestrictDllSearch();
+    if (IsSilent(commandLine))
+        return RemoveSilently();
     HWND splash = CreateSplash(instance);
     if (splash == nullptr)
         return 0;
@@ -185,6 +222,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     const std::string common = CommonFilesFolder();
     if (common.empty())
         return 0;
-    StartUninstaller(common + "\\Tessaramond", id);
+    StartUninstaller(common + "\\Tessaramond", id, false);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "common/path_rules.h"
 #include "common/shell.h"
+#include "common/uninstall_entry.h"
 #include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
@@ -30,6 +31,23 @@ bool RecordId(const std::string& recordPath, uint32_t& id)
     return value <= UINT32_MAX;
 }
 
+bool IsLauncherEntry(const std::string& entry)
+{
+    const size_t cut = MbReverseFind(entry, '\\');
+    return MbLowerAscii(cut == npos ? entry : entry.substr(cut + 1)) == "uninstall.exe";
+}
+
+// A launcher that runs cannot be deleted, only renamed: the one a silent
+// removal was started with waits for the uninstaller to report. It is moved
+// into the temporary folder, so that the install folder can go; the file
+// there is the launcher's only leftover.
+Status MoveRunningLauncherAside(const std::string& path, const std::string& recordPath)
+{
+    uint32_t id = 0;
+    RecordId(recordPath, id);
+    return ReplaceFileWith(path, GetTempFolder() + Format("tmd-uninstall-%lu.exe", static_cast<unsigned long>(id)));
+}
+
 // The launcher the record lists still lies in the folder, stamped with this
 // record's identifier: the folder holds this installation, not merely a
 // path a record names.
@@ -39,8 +57,7 @@ bool HoldsStampedLauncher(const CUninstallInfo& info)
     if (!RecordId(info.m_strRecordPath, id))
         return false;
     for (auto entry = info.m_arrInstalledFiles.rbegin(); entry != info.m_arrInstalledFiles.rend(); ++entry) {
-        const size_t cut = MbReverseFind(*entry, '\\');
-        if (MbLowerAscii(cut == npos ? *entry : entry->substr(cut + 1)) != "uninstall.exe" || !IsSafeRelativePath(*entry))
+        if (!IsLauncherEntry(*entry) || !IsSafeRelativePath(*entry))
             continue;
         CFile launcher;
         uint8_t stamp[4];
@@ -91,16 +108,19 @@ InstallFolder JudgeInstallFolder(const CUninstallInfo& info)
 }
 }  // namespace
 
-void RemoveInstallation(const CUninstallInfo& info)
+bool RemoveInstallation(const CUninstallInfo& info)
 {
     CLog& log = info.m_log;
+    bool complete = true;
     // What is gone already (a second removal, a file the user deleted) is
     // no failure; the rest is written down and skipped.
     auto removed = [&](const char* what, const Status& status) {
         if (status)
             return true;
-        if (!status.Is(StatusCode::NotFound))
+        if (!status.Is(StatusCode::NotFound)) {
             log.Failed("remove", what, status);
+            complete = false;
+        }
         return false;
     };
     // The record goes first: should anything below stop the process, the
@@ -115,9 +135,19 @@ void RemoveInstallation(const CUninstallInfo& info)
         const InstallFolder folder = JudgeInstallFolder(info);  // before the launcher is deleted
         unsigned gone = 0, refused = 0;
         for (const std::string& entry : info.m_arrInstalledFiles) {
-            if (!IsSafeRelativePath(entry))
+            const std::string path = info.m_strInstallDir + entry;
+            if (!IsSafeRelativePath(entry)) {
                 ++refused;
-            else if (removed("an installed file", RemoveFile(info.m_strInstallDir + entry)))
+                continue;
+            }
+            Status status = RemoveFile(path);
+            if (!status && status.Is(StatusCode::AccessDenied) && IsLauncherEntry(entry) && FileExists(path) && !IsFolder(path)) {
+                if (Status moved = MoveRunningLauncherAside(path, info.m_strRecordPath)) {
+                    log.Write("remove", "the launcher " + path + " is running: moved into the temporary folder");
+                    status = Status();
+                }
+            }
+            if (removed("an installed file", status))
                 ++gone;
         }
         log.Write("remove", Format("%u of %u listed files removed from %s%s", gone, static_cast<unsigned>(info.m_arrInstalledFiles.size()),
@@ -126,8 +156,10 @@ void RemoveInstallation(const CUninstallInfo& info)
         if (folder.sweepable) {
             if (ClearInstallFolder(folder.path))
                 log.Write("remove", "install folder " + folder.path + " removed whole (made by this installation)");
-            else
+            else {
                 log.Write("remove", "install folder " + folder.path + " stays: something in it could not be removed");
+                complete = false;
+            }
         } else if (!folder.path.empty()) {
             RemoveEmptyFolders(folder.path, info.m_arrInstalledFiles, folder.removable, folder.shielded);
             log.Write("remove", Format("install folder %s: only folders left empty were removed (%s); it %s",
@@ -155,6 +187,20 @@ void RemoveInstallation(const CUninstallInfo& info)
         start += removed("a Start-menu shortcut", DeleteProgramLink(info.m_arrGroups[i], info.m_arrStartLinks[i])) ? 1 : 0;
     log.Write("remove", Format("%u of %u desktop and %u of %u Start-menu shortcuts removed", static_cast<unsigned>(desktop),
                                static_cast<unsigned>(info.m_arrDesktopLinks.size()), static_cast<unsigned>(start), static_cast<unsigned>(info.m_arrStartLinks.size())));
+
+    // The entry among the installed programs goes only when it is this
+    // record's: a later installation of the product has its own. Records of
+    // installations that made none find none.
+    const size_t cut = MbReverseFind(info.m_strRecordPath, '\\');
+    const std::string record = cut == npos ? info.m_strRecordPath : info.m_strRecordPath.substr(cut + 1);
+    const Status entry = DeleteUninstallEntry(UninstallEntryKey(info.m_strProductName), record);
+    if (entry)
+        log.Write("remove", "the entry among the installed programs removed");
+    else if (entry.Is(StatusCode::Exists))
+        log.Write("remove", "the entry among the installed programs is a later installation's: it stays");
+    else
+        removed("the entry among the installed programs", entry);
+    return complete;
 }
 
 bool ClearInstallFolder(const std::string& path)

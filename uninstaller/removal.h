@@ -13,7 +13,9 @@
 // whole only when the installation made it; otherwise only the folders its
 // removal left empty go. Neither ever happens to a folder that is or holds a
 // folder of the shell, nor through a junction or link.
-void RemoveInstallation(const CUninstallInfo& info);
+// True when everything it tried to remove is gone (what was gone already
+// counts as removed).
+bool RemoveInstallation(const CUninstallInfo& info);
 
 // Deletes every subfolder tree of the folder, keeps its loose files, then
 // removes the folder if it is empty. Refuses an empty path and a drive root.

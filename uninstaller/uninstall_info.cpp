@@ -78,3 +78,19 @@ std::string RecordNameFromArguments(const std::string& arguments)
     const size_t at = arguments.find_first_not_of(" \t");
     return at == std::string::npos ? std::string() : arguments.substr(at);
 }
+
+UninstallerArguments ReadUninstallerArguments(const std::string& arguments)
+{
+    UninstallerArguments read;
+    std::string rest = RecordNameFromArguments(arguments);
+    if (rest.size() >= 2 && rest[0] == '/' && (rest[1] == 'S' || rest[1] == 's') &&
+        (rest.size() == 2 || rest[2] == ' ' || rest[2] == '\t')) {
+        read.silent = true;
+        rest = RecordNameFromArguments(rest.substr(2));
+    }
+    if (!rest.empty() && rest[0] == '/')
+        read.refused = true;
+    else
+        read.recordName = rest;
+    return read;
+}

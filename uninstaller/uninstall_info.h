@@ -36,3 +36,13 @@ public:
 // The record's file name from the uninstaller's arguments (the command line
 // after the program's own name): the whole text, leading blanks skipped.
 std::string RecordNameFromArguments(const std::string& arguments);
+
+// The arguments of a start: "/S " before the name asks for the removal
+// without a window (the launcher passes it on). No record is named with a
+// "/" first, so any other switch is refused.
+struct UninstallerArguments {
+    bool silent = false;
+    bool refused = false;  // a switch other than /S
+    std::string recordName;
+};
+UninstallerArguments ReadUninstallerArguments(const std::string& arguments);

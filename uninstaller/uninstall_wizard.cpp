@@ -62,7 +62,8 @@ void CUninstallDlg::OnNext()
     switch (m_tabPages.GetCurrentPage()) {
     case 0:
         // The removal runs once, on the way to the finish page.
-        RemoveInstallation(m_info);
+        m_bComplete = RemoveInstallation(m_info);
+        m_bRemoved = true;
         m_tabPages.SelectPage(1);
         EnableWindow(Item(IDC_FRAME_CANCEL), FALSE);
         SetItemText(IDC_FRAME_NEXT, "完成");

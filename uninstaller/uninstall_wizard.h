@@ -36,6 +36,9 @@ private:
 class CUninstallDlg : public CWizardFrame {
 public:
     explicit CUninstallDlg(const CUninstallInfo& info);
+    // Whether "下一步" ran the removal, and whether it removed everything.
+    bool Removed() const { return m_bRemoved; }
+    bool Complete() const { return m_bComplete; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -47,4 +50,6 @@ private:
     const CUninstallInfo& m_info;
     CUninstallPage0 m_page0;
     CUninstallPage1 m_page1;
+    bool m_bRemoved = false;
+    bool m_bComplete = false;
 };

@@ -103,6 +103,14 @@ Status LaunchProgram(const std::string& programPath, const std::string* paramete
     return Status();
 }
 
+Status RunProgramAndWait(const std::string& programPath, const std::string& parameters, uint32_t& exitCode)
+{
+    Status started = LaunchProgram(programPath, &parameters);
+    if (started)
+        exitCode = 0;
+    return started;
+}
+
 std::string GetFileVersionNumber(const std::string& path)
 {
     // A version resource holds a VS_FIXEDFILEINFO that starts with the

@@ -124,6 +124,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
         // A whole file is listed even when the cancel comes right after it:
         // what is listed is what an abandoned installation takes back.
         setup.m_arrInstalledFiles.push_back(entry.m_strFolder + entry.m_strName);
+        setup.m_nInstalledBytes += entry.m_nSize;
         if (created)
             setup.m_arrCreatedFiles.push_back(setup.m_arrInstalledFiles.back());
         task.PostPercent(WM_ARCHIVE_PROGRESS, walk.Consumed(), total, last);

@@ -17,10 +17,12 @@ PackageMarker ReadPackageMarker(const std::string& path)
     return MarkerOf(b);
 }
 
-InstallerRole ChooseRole(const std::string& commandLine, const std::string& modulePath)
+InstallerRole ChooseRole(const InstallerCommandLine& commandLine, const std::string& modulePath)
 {
-    if (!commandLine.empty())
+    if (commandLine.kind == CommandLineKind::Outcome)
         return InstallerRole::Finish;
+    if (commandLine.kind == CommandLineKind::Invalid)
+        return InstallerRole::BadCommandLine;
     switch (ReadPackageMarker(modulePath)) {
     case PackageMarker::Packaged: return InstallerRole::Packaged;
     case PackageMarker::Extracted: return InstallerRole::Working;

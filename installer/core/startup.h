@@ -3,6 +3,7 @@
 #pragma once
 
 #include "format/item_directory.h"
+#include "installer/setup/command_line.h"
 
 #include <string>
 
@@ -13,17 +14,8 @@ enum class InstallerRole {
     Packaged,   // marker 1978: extract the package and start the working copy
     Working,    // marker 2008: the wizard
     BadPackage, // no usable marker: "Tessaramond:setup Error!"
+    BadCommandLine, // neither an outcome nor switches it knows: refused
 };
 
-InstallerRole ChooseRole(const std::string& commandLine, const std::string& modulePath);
-
-// Exit codes of the roles; nothing in the system reads them, the tests do.
-enum InstallerExit {
-    kExitPackaged = 20,
-    kExitWorking = 21,
-    kExitFinish = 22,
-    kExitBadPackage = 23,
-    kExitNoModulePath = 24,
-    kExitExtractFailed = 25,  // the self-extraction showed an error
-    kExitNoDescriptor = 26,   // the working copy's descriptor could not be read
-};
+// Switches leave the role to the marker, as an empty command line does.
+InstallerRole ChooseRole(const InstallerCommandLine& commandLine, const std::string& modulePath);

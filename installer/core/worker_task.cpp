@@ -11,7 +11,7 @@ void CWorkerTask::Reset()
 
 void CWorkerTask::ReleaseThread() { m_pThread.reset(); }
 
-void CWorkerTask::PostPercent(unsigned message, uint64_t done, uint64_t total, unsigned& last) const
+void CWorkerTask::PostPercent(unsigned message, uint64_t done, uint64_t total, unsigned& last)
 {
     const auto percent = static_cast<unsigned>(done * 100 / total);
     if (percent > last) {

@@ -27,12 +27,20 @@ public:
     std::unique_ptr<CWinThread> m_pThread;
     CEvent m_evCancel;
 
-    void Post(unsigned message, uintptr_t kind, intptr_t value) const { PostNotify(m_hNotifyWnd, message, kind, value); }
+    // The last error is also kept in the task, for a run without a window
+    // (the silent installation) that reads it once the worker has ended.
+    void Post(unsigned message, uintptr_t kind, intptr_t value)
+    {
+        if (kind == kProgressError)
+            m_nLastError = value;
+        PostNotify(m_hNotifyWnd, message, kind, value);
+    }
+    intptr_t m_nLastError = -1;
     // Consumes a pending cancel request.
     bool CancelRequested() { return m_evCancel.Lock(0); }
     // Posts done/total in whole percent when it has grown past last, so
     // each value goes out once and 100 comes with the last unit of work.
-    void PostPercent(unsigned message, uint64_t done, uint64_t total, unsigned& last) const;
+    void PostPercent(unsigned message, uint64_t done, uint64_t total, unsigned& last);
 };
 
 // What a worker's inner loop returns when it stopped on the cancel event.

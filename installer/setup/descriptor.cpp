@@ -71,6 +71,7 @@ bool CSetupInfo::LoadDescriptorFrom(const std::string& path)
         m_arrDesktopLinks.push_back(std::move(link));
     }
     m_bSystemDll = ini.GetInt(key::kSystemDll, key::kCkDll, 0);
+    m_bUninstallEntry = ini.GetInt(key::kInstallInfo, key::kUninstallEntry, 0);
     return true;
 }
 

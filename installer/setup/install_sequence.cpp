@@ -73,13 +73,17 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
         // the files stay as the message left them.
         if (result == PackageResult::Cancelled)
             TakeBackInstallation(setup);
-        HandOff(setup, FailedOutcome(setup, packageFolder));
+        setup.m_nOutcome = kOutcomeFailed;
+        if (choices.handOff)
+            HandOff(setup, FailedOutcome(setup, packageFolder));
         return false;
     }
     // Without a record the product cannot be removed by its uninstaller;
     // the installed files stay, as the Parts have it, and the log says so.
     if (!setup.WriteUninstallRecordFrom(packageFolder))
         log.Write("install", "FAILED no uninstall record was written");
+    else if (setup.m_bUninstallEntry != 0)
+        setup.AddToInstalledPrograms();
 
     auto shortcut = [&](const std::string& where, const std::string& target, const std::string& link) {
         if (log.Check("install", "a shortcut to " + target, CreateGroupShortcut(where, target, link)))
@@ -99,7 +103,9 @@ bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const 
         for (size_t i = 0; i < setup.m_arrDesktopPrograms.size() && i < setup.m_arrDesktopLinks.size(); ++i)
             shortcut(GetDesktopFolder(), setup.m_strInstallDir + setup.m_arrDesktopPrograms[i], setup.m_arrDesktopLinks[i]);
     }
-    HandOff(setup, CompletedOutcome(setup, packageFolder, choices.runAfter));
+    setup.m_nOutcome = kOutcomeCompleted;
+    if (choices.handOff)
+        HandOff(setup, CompletedOutcome(setup, packageFolder, choices.runAfter));
     return true;
 }
 

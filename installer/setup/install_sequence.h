@@ -12,6 +12,9 @@ struct InstallChoices {
     bool startMenu = true;
     bool desktop = true;
     bool runAfter = true;
+    // The wizard hands the outcome to the finish run; a silent installation
+    // reports it itself and starts no finish run.
+    bool handOff = true;
 };
 
 // How the installation of one package file ended: every file written, an
@@ -23,6 +26,7 @@ using PackageInstaller = std::function<PackageResult(const std::string& packageP
 // folder, which is also sent as the temporary folder) and starts the shipped
 // installer with the outcome. True when it ran to its end (outcome 2). A
 // cancelled package takes the whole installation back before the hand-off.
+// The outcome is kept in setup.m_nOutcome.
 bool RunInstallSequence(CSetupInfo& setup, const InstallChoices& choices, const std::string& packageFolder,
                         const PackageInstaller& installPackage);
 

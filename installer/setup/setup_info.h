@@ -30,6 +30,9 @@ public:
     // launcher cannot be opened: then neither is written.
     [[nodiscard]] bool WriteUninstallRecord();
     [[nodiscard]] bool WriteUninstallRecordFrom(const std::string& sourceFolder);
+    // Lists the installation among the system's installed programs, with the
+    // placed launcher as its uninstall command. Called after the record.
+    void AddToInstalledPrograms();
     // Names the self-extraction's log after the product of the descriptor it
     // has extracted into m_strTempDir, or after the installer's file when
     // there is none (a damaged package).
@@ -72,7 +75,13 @@ public:
     std::string m_strTempDir;
     int m_nOutcome = 0;
     int m_bRunAfter = 0;
+    // /NORUN: the options page offers to start the program unticked.
+    bool m_bNoRun = false;
     int m_bSystemDll = 0;
+    // The descriptor asks for an entry among the system's installed programs.
+    int m_bUninstallEntry = 0;
+    // Bytes of the files the packages installed, for the entry's size.
+    uint64_t m_nInstalledBytes = 0;
     // This run's log; every role of the installer writes to it.
     CLog m_log;
 };

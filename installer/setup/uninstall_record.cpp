@@ -3,12 +3,15 @@
 // the record's identifier.
 #include "common/ini_file.h"
 #include "common/shell.h"
+#include "common/uninstall_entry.h"
 #include "format/record_schema.h"
 #include "framework/clock.h"
 #include "framework/endian.h"
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "installer/setup/setup_info.h"
+
+#include <algorithm>
 
 namespace key = record_schema;
 
@@ -98,4 +101,34 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
                                  static_cast<unsigned>(m_arrDesktopLinks.size()), m_strInstallDir.c_str(),
                                  m_bInstallDirCreated ? " (made by this installation)" : ""));
     return true;
+}
+
+void CSetupInfo::AddToInstalledPrograms()
+{
+    // The launcher is the record's last file: without it there is nothing
+    // the entry could start.
+    const size_t cut = MbReverseFind(m_strRunProgram, '\\');
+    const std::string rel = (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
+    const size_t slash = MbReverseFind(m_strRecordPath, '\\');
+    if (m_arrInstalledFiles.empty() || m_arrInstalledFiles.back() != rel || slash == npos) {
+        m_log.Write("record", "no entry among the installed programs: the launcher was not placed");
+        return;
+    }
+    const std::string launcher = m_strInstallDir + rel;
+    UninstallEntry entry;
+    entry.displayName = m_strProductName;
+    entry.displayVersion = m_strProductVersion;
+    entry.publisher = m_strCompanyName;
+    entry.installLocation = m_strInstallDir;
+    entry.uninstallString = "\"" + launcher + "\"";
+    entry.quietUninstallString = "\"" + launcher + "\" /S";
+    entry.displayIcon = m_strRunProgram.empty() ? launcher : m_strInstallDir + m_strRunProgram;
+    const uint64_t kb = (m_nInstalledBytes + GetFileLength(launcher) + 1023) / 1024;
+    entry.estimatedSizeKb = static_cast<uint32_t>(std::min<uint64_t>(kb, UINT32_MAX));
+    entry.record = m_strRecordPath.substr(slash + 1);
+    const std::string key = UninstallEntryKey(m_strProductName);
+    bool perMachine = false;
+    if (m_log.Check("record", "the entry among the installed programs", WriteUninstallEntry(key, entry, perMachine)))
+        m_log.Write("record", Format("listed among the installed programs: %s\\%s (%s), %u KB", perMachine ? "HKLM" : "HKCU",
+                                     key.c_str(), entry.record.c_str(), entry.estimatedSizeKb));
 }

@@ -163,7 +163,7 @@ BOOL CPage3::OnInitDialog()
     for (const auto& b : boxes) {
         b.box.Bind(b.id, m_hWnd);
         b.box.SetText(b.label);
-        b.box.SetCheck(1);
+        b.box.SetCheck(&b.box == &m_chkRunAfter && theSetupInfo.m_bNoRun ? 0 : 1);
     }
     return TRUE;
 }

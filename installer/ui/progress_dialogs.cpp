@@ -79,7 +79,15 @@ bool CProgressDialog::IsStartTimer(UINT message, WPARAM wParam) const
     return true;
 }
 
-CSplitdlg::CSplitdlg(const std::string& path) : m_strSourcePath(path) {}
+CSplitdlg::CSplitdlg(const std::string& path, std::string parameters)
+    : m_strSourcePath(path), m_strParameters(std::move(parameters))
+{
+}
+
+bool CSplitdlg::DamagedPackage() const
+{
+    return IsPackageDamage(m_task.m_nLastError);
+}
 
 void CSplitdlg::OnCancel()
 {
@@ -134,7 +142,8 @@ void CSplitdlg::OnSplitProgress(WPARAM wParam, LPARAM lParam)
         if (!theSetupInfo.UpdateDescriptor(theSetupInfo.m_strTempDir + "install.tmd"))
             theSetupInfo.m_log.Write("extract", "FAILED the working copy's descriptor cannot be updated");
         theSetupInfo.m_log.Check("extract", "starting the working copy",
-                                 LaunchProgram(theSetupInfo.m_strTempDir + "setup.exe"));
+                                 LaunchProgram(theSetupInfo.m_strTempDir + "setup.exe",
+                                               m_strParameters.empty() ? nullptr : &m_strParameters));
         OnOK();
         break;
     }

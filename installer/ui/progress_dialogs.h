@@ -28,7 +28,11 @@ protected:
 
 class CSplitdlg : public CProgressDialog {
 public:
-    explicit CSplitdlg(const std::string& path);
+    // parameters: what the working copy is started with (the switches).
+    explicit CSplitdlg(const std::string& path, std::string parameters = std::string());
+    // After a failed extraction: the package itself is damaged or unreadable,
+    // rather than the temporary folder unwritable.
+    bool DamagedPackage() const;
 
 protected:
     void OnCancel() override;
@@ -38,6 +42,7 @@ private:
     void OnSplitProgress(WPARAM wParam, LPARAM lParam);
 
     std::string m_strSourcePath;
+    std::string m_strParameters;
     CSplitTask m_task;
     bool m_bWorking = false;
 };

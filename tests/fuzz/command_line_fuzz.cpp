@@ -39,8 +39,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CSetupInfo parsed;
     parsed.ParseCommandLine(raw);
     FUZZ_CHECK(parsed.m_strTempDir == split.GetField(1) && parsed.m_strProductName == split.GetField(2));
-    FUZZ_CHECK(ChooseRole(raw, "Z:\\nonexistent\\setup.exe") ==
-               (raw.empty() ? InstallerRole::BadPackage : InstallerRole::Finish));
+    // Only a text shaped as an outcome starts a finish run; switches read
+    // back from what the shipped installer passes on.
+    const InstallerCommandLine line = ReadInstallerCommandLine(raw);
+    const InstallerRole role = ChooseRole(line, "Z:\\nonexistent\\setup.exe");
+    FUZZ_CHECK(role == (line.kind == CommandLineKind::Outcome   ? InstallerRole::Finish
+                        : line.kind == CommandLineKind::Invalid ? InstallerRole::BadCommandLine
+                                                                : InstallerRole::BadPackage));
+    if (line.kind == CommandLineKind::Outcome)
+        FUZZ_CHECK(line.outcome.back() == '|' && line.outcome.front() >= '0' && line.outcome.front() <= '9');
+    if (line.kind == CommandLineKind::Switches) {
+        const InstallerCommandLine passed = ReadInstallerCommandLine(SwitchesCommandLine(line.switches));
+        FUZZ_CHECK(passed.kind == CommandLineKind::Switches && passed.switches.silent == line.switches.silent &&
+                   passed.switches.noRun == line.switches.noRun && passed.switches.folder == line.switches.folder);
+    }
 
     // Fields joined as the installer writes them come back one for one.
     CFuzzInput input(data, size);

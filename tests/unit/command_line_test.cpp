@@ -1,3 +1,4 @@
+#include "installer/setup/command_line.h"
 #include "installer/setup/setup_info.h"
 #include "installer/setup/split_string.h"
 
@@ -88,4 +89,55 @@ TEST(OutcomeCommandLine, MissingFieldsReadAsEmptyAndZero)
     EXPECT_EQ(shortLine.m_strProductName, "");
     EXPECT_EQ(shortLine.m_bRunAfter, 0);
     EXPECT_EQ(shortLine.m_strInstallDir, "");
+}
+
+TEST(InstallerCommandLine, SwitchesReadAsAdministratorsWriteThemAndAnythingElseIsRefused)
+{
+    const struct {
+        const char* line;
+        CommandLineKind kind;
+        bool silent, noRun;
+        const char* folder;
+    } cases[] = {
+        {"", CommandLineKind::Empty, false, false, ""},
+        {"  \t", CommandLineKind::Empty, false, false, ""},
+        {"/S", CommandLineKind::Switches, true, false, ""},
+        {" /s  /norun ", CommandLineKind::Switches, true, true, ""},
+        // /D= is last and unquoted: blanks belong to the folder, and so does
+        // what looks like a switch after it.
+        {"/S /NORUN /D=C:\\Program Files\\Acme Tools  ", CommandLineKind::Switches, true, true, "C:\\Program Files\\Acme Tools"},
+        {"/D=C:\\A /S", CommandLineKind::Switches, false, false, "C:\\A /S"},
+        {"/S /D=D:\\\xD6\xD0\xCE\xC4\\", CommandLineKind::Switches, true, false, "D:\\\xD6\xD0\xCE\xC4\\"},
+        // Outcomes as the working copy writes them, nothing else.
+        {"2|C:\\T\\|Demo|1|D:\\A\\|a.exe|", CommandLineKind::Outcome, false, false, ""},
+        {" 0|C:\\T\\|Demo| ", CommandLineKind::Outcome, false, false, ""},
+        {"1|C:\\T\\|Demo", CommandLineKind::Invalid, false, false, ""},
+        {"Demo|", CommandLineKind::Invalid, false, false, ""},
+        {"/D=", CommandLineKind::Invalid, false, false, ""},
+        {"/S /D=   ", CommandLineKind::Invalid, true, false, ""},
+        {"/X", CommandLineKind::Invalid, false, false, ""},
+        // A refused line that asked for silence still gets no message box.
+        {"/S /quiet", CommandLineKind::Invalid, true, false, ""},
+        {"/SILENT", CommandLineKind::Invalid, false, false, ""},
+    };
+    for (const auto& c : cases) {
+        const InstallerCommandLine read = ReadInstallerCommandLine(c.line);
+        EXPECT_EQ(read.kind, c.kind) << c.line;
+        EXPECT_EQ(read.switches.silent, c.silent) << c.line;
+        EXPECT_EQ(read.switches.noRun, c.noRun) << c.line;
+        EXPECT_EQ(read.switches.folder, c.folder) << c.line;
+        if (c.kind == CommandLineKind::Invalid) {
+            EXPECT_FALSE(read.problem.empty()) << c.line;
+        }
+        if (c.kind == CommandLineKind::Switches) {
+            // What the shipped installer hands to its working copy reads back the same.
+            const InstallerCommandLine passed = ReadInstallerCommandLine(SwitchesCommandLine(read.switches));
+            EXPECT_EQ(passed.kind, CommandLineKind::Switches) << c.line;
+            EXPECT_EQ(passed.switches.silent, c.silent) << c.line;
+            EXPECT_EQ(passed.switches.noRun, c.noRun) << c.line;
+            EXPECT_EQ(passed.switches.folder, c.folder) << c.line;
+        }
+    }
+    EXPECT_EQ(ReadInstallerCommandLine(" 0|C:\\T\\|Demo| ").outcome, "0|C:\\T\\|Demo|");
+    EXPECT_EQ(ReadInstallerCommandLine("/S /D=" + std::string(40000, 'a')).kind, CommandLineKind::Invalid);
 }

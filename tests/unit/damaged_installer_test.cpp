@@ -113,7 +113,7 @@ PipelineRun Install(const Product& p, const std::string& folder, const std::stri
     DeleteFolderTree(folder + "Tessaramond").Ignore();
     DeleteFolderTree(folder + "inst").Ignore();
     WriteWholeFile(source, shipped);
-    if (ChooseRole("", source) != InstallerRole::Packaged)
+    if (ChooseRole(InstallerCommandLine(), source) != InstallerRole::Packaged)
         return run;
 
     theSetupInfo = CSetupInfo();

@@ -22,16 +22,24 @@ TEST(PackageMarker, ValuesOfTheLastTwoBytes)
     EXPECT_EQ(static_cast<int>(PackageMarker::Other), 3);
 }
 
-TEST(PackageMarker, CommandLineChoosesTheFinishRunWhateverTheMarker)
+TEST(PackageMarker, AnOutcomeChoosesTheFinishRunAndAnythingUnknownIsRefusedWhateverTheMarker)
 {
     const std::string folder = NewScratchFolder();
     WriteWholeFile(folder + "shipped.exe", "img" + U16(1978));
     WriteWholeFile(folder + "working.exe", "img" + U16(2008));
     WriteWholeFile(folder + "broken.exe", "img");
-    for (const char* file : {"shipped.exe", "working.exe", "broken.exe", "missing.exe"})
-        EXPECT_EQ(ChooseRole("0|C:\\T\\|Demo|", folder + file), InstallerRole::Finish) << file;
-    EXPECT_EQ(ChooseRole("", folder + "shipped.exe"), InstallerRole::Packaged);
-    EXPECT_EQ(ChooseRole("", folder + "working.exe"), InstallerRole::Working);
-    EXPECT_EQ(ChooseRole("", folder + "broken.exe"), InstallerRole::BadPackage);
-    EXPECT_EQ(ChooseRole("", folder + "missing.exe"), InstallerRole::BadPackage);
+    auto role = [](const char* line, const std::string& path) { return ChooseRole(ReadInstallerCommandLine(line), path); };
+    // A finish run removes the folder its line names: only a text shaped as
+    // an outcome is taken for one.
+    for (const char* file : {"shipped.exe", "working.exe", "broken.exe", "missing.exe"}) {
+        EXPECT_EQ(role("0|C:\\T\\|Demo|", folder + file), InstallerRole::Finish) << file;
+        for (const char* refused : {"C:\\T\\|Demo|", "2|C:\\T\\|Demo", "/X", "/D=", "/S /quiet", "-S"})
+            EXPECT_EQ(role(refused, folder + file), InstallerRole::BadCommandLine) << refused << " " << file;
+    }
+    for (const char* none : {"", "/S", "/S /NORUN /D=C:\\Apps"}) {
+        EXPECT_EQ(role(none, folder + "shipped.exe"), InstallerRole::Packaged) << none;
+        EXPECT_EQ(role(none, folder + "working.exe"), InstallerRole::Working) << none;
+        EXPECT_EQ(role(none, folder + "broken.exe"), InstallerRole::BadPackage) << none;
+        EXPECT_EQ(role(none, folder + "missing.exe"), InstallerRole::BadPackage) << none;
+    }
 }
