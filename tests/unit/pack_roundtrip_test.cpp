@@ -163,7 +163,7 @@ TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
     EXPECT_EQ(ReadWholeFile(temp + "license.txt"), "\xD0\xED\xBF\xC9\r\nline 2\r\n");
     std::string descriptor = ReadWholeFile(temp + "install.tmd");
     ScrambleBytes(descriptor);
-    EXPECT_EQ(descriptor, "[SoftInfo]\r\nproductname=Demo\r\n\r\n[SystemDll]\r\nckdll=1\r\n");
+    EXPECT_EQ(descriptor, "[SoftInfo]\r\nproductname=Demo\r\n\r\n[SystemDll]\r\nckdll=1\r\n\r\n[InstallInfo]\r\nuninstallentry=1\r\n");
     EXPECT_EQ(setup.m_nDataSize, static_cast<int64_t>(ReadWholeFile(temp + "data.rar").size()));
 
     unsigned decoded = 0, unpacked = 0;
@@ -250,18 +250,21 @@ TEST(PackBuilder, RefusesWhatTheInstallerCouldNotInstall)
     EXPECT_FALSE(fs::exists(options.output));
 }
 
-TEST(PackBuilder, DescriptorGetsGbkCrLfAndTheSystemLibraryFlag)
+TEST(PackBuilder, DescriptorGetsGbkCrLfTheSystemLibraryFlagAndTheProgramsEntry)
 {
     EXPECT_EQ(PrepareDescriptor("\xEF\xBB\xBF[SoftInfo]\nproductname=\xE6\xBC\x94\xE7\xA4\xBA\n", false, "d"),
-              "[SoftInfo]\r\nproductname=\xD1\xDD\xCA\xBE\r\n\r\n[SystemDll]\r\nckdll=0\r\n");
+              "[SoftInfo]\r\nproductname=\xD1\xDD\xCA\xBE\r\n\r\n[SystemDll]\r\nckdll=0\r\n\r\n[InstallInfo]\r\nuninstallentry=1\r\n");
     EXPECT_EQ(PrepareDescriptor("[SystemDll]\r\nckdll=0\r\n[Desktop]\r\nlinknum=0\r\n", true, "d"),
-              "[SystemDll]\r\nckdll=1\r\n[Desktop]\r\nlinknum=0\r\n");
+              "[SystemDll]\r\nckdll=1\r\n[Desktop]\r\nlinknum=0\r\n\r\n[InstallInfo]\r\nuninstallentry=1\r\n");
     EXPECT_EQ(PrepareDescriptor("[SystemDll]\nx=1\n\n[Desktop]\n", true, "d"),
-              "[SystemDll]\r\nx=1\r\nckdll=1\r\n\r\n[Desktop]\r\n");
+              "[SystemDll]\r\nx=1\r\nckdll=1\r\n\r\n[Desktop]\r\n\r\n[InstallInfo]\r\nuninstallentry=1\r\n");
+    // The entry among the installed programs is on unless the author says 0.
+    EXPECT_EQ(PrepareDescriptor("[InstallInfo]\nuninstallentry=0\n", false, "d"),
+              "[InstallInfo]\r\nuninstallentry=0\r\n\r\n[SystemDll]\r\nckdll=0\r\n");
     // The section the installer reads, whatever the author wrote around it:
     // a note after the header, and a look-alike with blanks inside the brackets.
     EXPECT_EQ(PrepareDescriptor("[SystemDll]//note\nckdll=0\n[ SystemDll ]\nckdll=0\n", true, "d"),
-              "[SystemDll]//note\r\nckdll=1\r\n[ SystemDll ]\r\nckdll=0\r\n");
+              "[SystemDll]//note\r\nckdll=1\r\n[ SystemDll ]\r\nckdll=0\r\n\r\n[InstallInfo]\r\nuninstallentry=1\r\n");
     try {
         PrepareDescriptor("[SoftInfo]\nproductname=\xF0\x9F\x98\x80\n", false, "setup.ini");
         FAIL() << "a descriptor GBK cannot hold was accepted";

@@ -44,6 +44,10 @@ std::string PrepareDescriptor(const std::string& utf8Text, bool withSystemDll, c
     CIniFile ini;
     ini.SetText(gbk);
     ini.SetInt(descriptor_schema::kSystemDll, descriptor_schema::kCkDll, withSystemDll ? 1 : 0);
+    // Installers made from here on list the product among the system's
+    // installed programs unless the descriptor says 0.
+    if (ini.GetValue(descriptor_schema::kInstallInfo, descriptor_schema::kUninstallEntry, "").empty())
+        ini.SetInt(descriptor_schema::kInstallInfo, descriptor_schema::kUninstallEntry, 1);
     return ini.Text();
 }
 

@@ -93,7 +93,8 @@ const std::array<SectionRules, 5>& Rules()
 {
     static const std::array<SectionRules, 5> rules = {{
         {schema::kSoftInfo, {schema::kCompanyName, schema::kProductName, schema::kProductVersion}, {}},
-        {schema::kInstallInfo, {schema::kFolder, schema::kFolderSel, schema::kExeFile, schema::kInstallExe, schema::kFileLen}, {}},
+        {schema::kInstallInfo, {schema::kFolder, schema::kFolderSel, schema::kExeFile, schema::kInstallExe, schema::kFileLen,
+                                schema::kUninstallEntry}, {}},
         {schema::kStartMenu, {schema::kLinkNum}, {schema::kGroupPrefix, schema::kExeFilePrefix, schema::kLinkNamePrefix}},
         {schema::kDesktop, {schema::kLinkNum}, {schema::kExeFilePrefix, schema::kLinkNamePrefix}},
         {schema::kSystemDll, {schema::kCkDll}, {}},
@@ -337,6 +338,9 @@ private:
             else if (n != 0 && n != 1)
                 Warn(sel->line, "bfoldersel is 0 (folder fixed) or 1 (the user may choose another); other values mean 1");
         }
+        if (auto entry = Get(schema::kInstallInfo, schema::kUninstallEntry); entry && entry->value != "0" && entry->value != "1")
+            Error(entry->line, std::string("uninstallentry ") + Quote(entry->value) +
+                                   " must be 1 (list the product among the installed programs, the default) or 0 (do not)");
         const auto exe = Get(schema::kInstallInfo, schema::kExeFile);
         if (!exe || exe->value.empty()) {
             Warn(exe ? exe->line : 0, "[InstallInfo] exefile is missing: the finish page cannot start the product, "

@@ -1,10 +1,16 @@
 // The install sequence against the POSIX stand-in, where started programs
 // are recorded in C:\launch.log and shortcuts are small text files.
+#include "common/exit_codes.h"
 #include "common/shell.h"
+#include "common/uninstall_entry.h"
+#include "format/block_compressor.h"
+#include "framework/fault.h"
 #include "framework/file.h"
 #include "installer/core/archive_worker.h"
 #include "installer/setup/install_sequence.h"
 #include "installer/setup/setup_info.h"
+#include "installer/setup/silent_install.h"
+#include "uninstaller/removal.h"
 #include "archive_bytes.h"
 #include "support.h"
 
@@ -195,4 +201,98 @@ TEST(InstallSequence, FinishRunRemovesItsTemporaryFolderAndWaitsOnlyForTheWorkin
     EXPECT_TRUE(FileExists(temp + "notes.log"));
     EXPECT_TRUE(RemoveTemporaryFolder(temp));
     EXPECT_FALSE(FileExists(temp.substr(0, temp.size() - 1)));
+}
+
+TEST(InstallSequence, SilentRunInstallsWithTheDefaultsListsTheProductAndItsRemovalTakesOnlyItsOwnEntry)
+{
+    // The workers install below the global record's folder, as in the program.
+    auto prepare = [](const std::string& temp, int folderSel) {
+        theSetupInfo = CSetupInfo();
+        CSetupInfo& setup = theSetupInfo;
+        setup.m_strProductName = "TmdSilent";
+        setup.m_strCompanyName = "Acme";
+        setup.m_strProductVersion = "2.1";
+        setup.m_strProgramFilesDir = GetProgramFilesFolder();
+        setup.m_strFolder = "Acme\\TmdSilent\\";
+        setup.m_strInstallDir = setup.m_strProgramFilesDir + setup.m_strFolder;
+        setup.m_bFolderSel = folderSel;
+        setup.m_strRunProgram = "bin\\demo.exe";
+        setup.m_bUninstallEntry = 1;
+        setup.m_strSharedDir = NewScratchFolder();
+        setup.m_arrDesktopPrograms = {"bin\\demo.exe"};
+        setup.m_arrDesktopLinks = {"\\TmdSilent.lnk"};
+        WriteWholeFile(temp + "uninstall.exe", "MZ-launcher");
+        const std::string archive = EntryBytes("bin\\", "demo.exe", "MZ-demo") + EntryBytes("", "readme.txt", "hello");
+        WriteWholeFile(temp + "data.rar", CompressBytes(archive, CompressionLevel::Fast));
+        RemoveFile("C:\\launch.log").Ignore();
+        return &setup;
+    };
+    const std::string key = UninstallEntryKey("TmdSilent");
+    DeleteUninstallEntry(key, "").Ignore();
+
+    // A folder fixed by the package is not changed from the command line.
+    std::string temp = NewScratchFolder();
+    CSetupInfo* setup = prepare(temp, 0);
+    const std::string chosen = NewScratchFolder() + "Chosen\\";
+    EXPECT_EQ(RunSilentInstallation(*setup, {true, false, chosen}, temp), kExitBadCommandLine);
+    EXPECT_FALSE(FileExists(chosen));
+    EXPECT_FALSE(FileExists(setup->m_strInstallDir + "readme.txt"));
+
+    temp = NewScratchFolder();
+    setup = prepare(temp, 1);
+    {
+        // Where the machine's list is refused, the user's takes the entry.
+        CFaultPlan plan;
+        plan.Fail(SysCall::WriteRegistry, StatusCode::AccessDenied, 1);
+        ASSERT_EQ(RunSilentInstallation(*setup, {true, false, chosen}, temp), kExitSuccess);
+    }
+    EXPECT_EQ(ReadWholeFile(chosen + "bin\\demo.exe"), "MZ-demo");
+    EXPECT_EQ(ReadWholeFile(chosen + "readme.txt"), "hello");
+    EXPECT_FALSE(FileExists(temp + "data.rar"));
+    EXPECT_TRUE(FileExists(chosen + "bin\\uninstall.exe"));
+    EXPECT_TRUE(FileExists(setup->m_strRecordPath));
+    EXPECT_TRUE(FileExists(GetDesktopFolder() + "\\TmdSilent.lnk"));
+    // The product is started; no finish run is, the shipped installer waits.
+    EXPECT_EQ(ReadWholeFile("C:\\launch.log"), chosen + "bin\\\tdemo.exe\t\n");
+
+    UninstallEntry entry;
+    bool perMachine = false;
+    ASSERT_TRUE(ReadUninstallEntry(key, entry, perMachine));
+    EXPECT_FALSE(perMachine);
+    EXPECT_EQ(entry.displayName, "TmdSilent");
+    EXPECT_EQ(entry.displayVersion, "2.1");
+    EXPECT_EQ(entry.publisher, "Acme");
+    EXPECT_EQ(entry.installLocation, chosen);
+    EXPECT_EQ(entry.uninstallString, "\"" + chosen + "bin\\uninstall.exe\"");
+    EXPECT_EQ(entry.quietUninstallString, "\"" + chosen + "bin\\uninstall.exe\" /S");
+    EXPECT_EQ(entry.displayIcon, chosen + "bin\\demo.exe");
+    EXPECT_EQ(entry.estimatedSizeKb, 1u);
+    EXPECT_EQ(setup->m_strSharedDir + entry.record, setup->m_strRecordPath);
+
+    // A reinstallation's entry is its own: removing the first installation
+    // leaves it; removing the second takes it.
+    const std::string first = entry.record;
+    CUninstallInfo older;
+    older.m_strRecordPath = first;
+    ASSERT_TRUE(older.LoadFrom(setup->m_strSharedDir));
+    temp = NewScratchFolder();
+    const std::string shared = setup->m_strSharedDir;
+    setup = prepare(temp, 1);
+    setup->m_strSharedDir = shared;
+    ASSERT_EQ(RunSilentInstallation(*setup, {true, true, ""}, temp), kExitSuccess);
+    EXPECT_FALSE(FileExists("C:\\launch.log")) << "/NORUN started the program";
+    ASSERT_TRUE(ReadUninstallEntry(key, entry, perMachine));
+    EXPECT_TRUE(perMachine);
+    EXPECT_NE(entry.record, first);
+    EXPECT_EQ(entry.installLocation, setup->m_strInstallDir);
+
+    EXPECT_TRUE(RemoveInstallation(older));
+    EXPECT_FALSE(FileExists(chosen + "readme.txt"));
+    ASSERT_TRUE(ReadUninstallEntry(key, entry, perMachine)) << "the later installation's entry was removed";
+    CUninstallInfo newer;
+    newer.m_strRecordPath = entry.record;
+    ASSERT_TRUE(newer.LoadFrom(shared));
+    EXPECT_TRUE(RemoveInstallation(newer));
+    EXPECT_FALSE(ReadUninstallEntry(key, entry, perMachine));
+    EXPECT_FALSE(FileExists(setup->m_strInstallDir + "readme.txt"));
 }
