@@ -20,13 +20,6 @@ enum CompressError : intptr_t {
     kCompressLeftover = 8,    // the self-extraction met a leftover it cannot remove
 };
 
-// An error that lies in the package itself (unreadable, empty, damaged),
-// not in the machine it is installed on.
-inline bool IsPackageDamage(intptr_t code)
-{
-    return code == kCompressOpenSource || code == kCompressEmptySource || code == kCompressDamaged;
-}
-
 class CDecompressTask : public CWorkerTask {
 public:
     std::string m_strDest;

@@ -131,7 +131,7 @@ unsigned SplitThreadProc(void* param)
         if (Status opened = file.Open(copy, CFile::modeReadWrite | CFile::shareDenyNone); !opened)
             return log.Failed("extract", "the working copy", opened), error(kCompressOpenSource);
         if (file.GetLength() == 0)
-            return error(kCompressEmptySource);
+            return task.m_bDamaged = true, error(kCompressEmptySource);
         progress(5);
         // A directory that does not fit the file is refused before anything
         // is cut or written.
@@ -142,7 +142,7 @@ unsigned SplitThreadProc(void* param)
                                       ? ProgramImageEnd(header, headerSize, exact)
                                       : 0;
         if (ReadItemDirectory(file, directory) != DirectoryError::None)
-            return log.Write("extract", "FAILED the item directory is damaged"), error(kCompressDamaged);
+            return task.m_bDamaged = true, log.Write("extract", "FAILED the item directory is damaged"), error(kCompressDamaged);
         // The items are cut off the end one after another, so their sizes
         // must fill the room between the program and the directory exactly:
         // otherwise the last item would take bytes of the program, or lose
@@ -152,7 +152,7 @@ unsigned SplitThreadProc(void* param)
             contents += entry.m_nSize;
         const uint64_t room = directory.start - contents;
         if (imageEnd != 0 && (exact ? imageEnd != room : imageEnd > room))
-            return log.Write("extract", "FAILED the items do not fill the room after the program"),
+            return task.m_bDamaged = true, log.Write("extract", "FAILED the items do not fill the room after the program"),
                    error(kCompressDamaged);
     }
     // The folder's name is fixed, so it may hold items of an earlier run,

@@ -15,6 +15,9 @@ public:
     std::string m_strTargetFolder;  // with trailing backslash
     // With the error kCompressLeftover: the name of what is in the way.
     std::string m_strLeftover;
+    // The error lies in the installer file itself (empty, or its item
+    // directory does not fit it), not in the machine it runs on.
+    bool m_bDamaged = false;
 };
 
 CWinThread* StartSplitThread(CSplitTask& task);

@@ -90,7 +90,7 @@ int RunSilentSelfExtraction(CSetupInfo& setup, const std::string& installerPath,
         log.Write("extract", "FAILED the silent self-extraction: " +
                                  (error == kCompressLeftover ? GetLeftoverText(split.m_strLeftover, split.m_strLeftover.size())
                                                              : GetCompressErrorText(error)));
-        return IsPackageDamage(error) ? kExitDamaged : kExitFailed;
+        return split.m_bDamaged ? kExitDamaged : kExitFailed;
     }
     if (!setup.UpdateDescriptor(setup.m_strTempDir + "install.tmd"))
         log.Write("extract", "FAILED the working copy's descriptor cannot be updated");

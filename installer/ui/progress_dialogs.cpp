@@ -86,7 +86,7 @@ CSplitdlg::CSplitdlg(const std::string& path, std::string parameters)
 
 bool CSplitdlg::DamagedPackage() const
 {
-    return IsPackageDamage(m_task.m_nLastError);
+    return m_task.m_bDamaged;
 }
 
 void CSplitdlg::OnCancel()

@@ -5,6 +5,7 @@
 #include <winternl.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -437,4 +438,43 @@ bool SaveScreenshot(const std::string& name)
     return false;
 }
 
+}  // namespace e2e
+
+namespace {
+BOOL CALLBACK CollectVisible(HWND window, LPARAM param)
+{
+    if (IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+}  // namespace
+
+namespace e2e {
+DWORD RunUnseen(const std::string& program, const std::string& arguments, DWORD timeoutMs, std::string& windowShown)
+{
+    const std::vector<HWND> before = VisibleWindows();
+    Process run(program, arguments);
+    if (!run.Started())
+        return STILL_ACTIVE;
+    for (DWORD waited = 0;; waited += 50) {
+        const DWORD code = run.WaitForExit(50);
+        for (HWND window : VisibleWindows()) {
+            if (windowShown.empty() && std::find(before.begin(), before.end(), window) == before.end() &&
+                WindowProcess(window) != GetCurrentProcessId()) {
+                windowShown = "window \"";
+                windowShown += WindowText(window);
+                windowShown += '"';
+            }
+        }
+        if (code != STILL_ACTIVE || waited >= timeoutMs)
+            return code;
+    }
+}
 }  // namespace e2e

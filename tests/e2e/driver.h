@@ -66,6 +66,10 @@ DWORD WindowProcess(HWND window);
 // The command line a running process was started with, in the code page of
 // the programs; "" when it cannot be read.
 std::string ProcessCommandLine(DWORD processId);
+// Runs a program to its end, watching for any window another process shows
+// meanwhile (windowShown: the first one's caption). Exit code, or
+// STILL_ACTIVE when it did not end within timeoutMs.
+DWORD RunUnseen(const std::string& program, const std::string& arguments, DWORD timeoutMs, std::string& windowShown);
 // Ends the process that owns a window.
 void TerminateOwner(HWND window);
 // Waits until the window is gone.

@@ -1,6 +1,8 @@
 // Products installed side by side, options left unchecked, a removal
 // cancelled and run again, and a package that fails to install.
+#include "common/exit_codes.h"
 #include "common/shell.h"
+#include "common/uninstall_entry.h"
 #include "framework/file.h"
 #include "driver.h"
 #include "packages.h"
@@ -18,15 +20,18 @@ std::string Caption(const std::string& product) { return product + " 安装"; }
 std::string InstallDir(const std::string& product) { return SpecialFolder(CSIDL_PROGRAM_FILES) + "TmdSide\\" + product + "\\"; }
 
 // A product whose Start-menu entry lies in the group TmdSide|<product>|.
-std::string BuildProduct(const std::string& product, bool damagedData = false)
+std::string BuildProduct(const std::string& product, bool damagedData = false, bool listed = false)
 {
     const std::string data =
         damagedData ? std::string("\x10\x00garbage that is no LZO block at all", 36)
-                    : CompressBytes(ArchiveEntry("bin\\", "app.exe", ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"))) +
+                    // The listed product's program is a GUI one: a console program's
+                    // window would be taken for one of the silent runs.
+                    : CompressBytes(ArchiveEntry("bin\\", "app.exe", ReadFileBytes(BuiltProgram(listed ? "TMD_LAUNCH_REPORTER_EXE" : "TMD_DEMO_APP_EXE"))) +
                                         ArchiveEntry("doc\\", "notes.txt", product),
                                     CompressionLevel::Fast);
     const std::string descriptor = Scrambled("[SoftInfo]\r\nproductname=" + product + "\r\n\r\n[InstallInfo]\r\nfolder=TmdSide\\" +
-                                             product + "\\\r\nexefile=bin\\app.exe\r\n\r\n[StartMenu]\r\nlinknum=1\r\n"
+                                             product + "\\\r\nexefile=bin\\app.exe\r\n" +
+                                             (listed ? "uninstallentry=1\r\n" : "") + "\r\n[StartMenu]\r\nlinknum=1\r\n"
                                              "group_0=TmdSide|" + product + "|\r\nexefile_0=bin\\app.exe\r\nlinkname_0=\\" +
                                              product + ".lnk\r\n\r\n[Desktop]\r\nlinknum=1\r\nexefile_0=bin\\app.exe\r\n"
                                              "linkname_0=\\" + product + ".lnk\r\n");
@@ -272,4 +277,88 @@ TEST(Lifecycle, AFileTheSystemRefusesFailsTheInstallationWithItsOsErrorInTheLog)
     EXPECT_TRUE(LogTells("TmdHeld", {"  install  a file of the package: FAILED CreateFile " + held + ": OS error 5 ",
                                      "(access denied)", "  finish  finish run of ", "outcome 1: failed"}));
     RemoveTree(folder);
+}
+
+// What an administrator's deployment does: a silent installation into a
+// folder given on the command line, a silent reinstallation over it, and
+// the silent removal through the product's launcher. No run shows a window;
+// each tells its exit code, its log and the list of installed programs.
+TEST(Lifecycle, SilentInstallReinstallAndRemovalReportByExitCodeLogAndTheProgramsList)
+{
+    const std::string product = "TmdQuiet";
+    const std::string parent = NewFolder();
+    const std::string folder = parent + "Quiet Place\\";  // /D= takes the blank as it stands
+    WriteFileBytes(parent + "beside.txt", "the user's");
+    const std::string shipped = BuildProduct(product, false, true);
+    const std::string key = UninstallEntryKey(product);
+    const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS), desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    DeleteFileA((GetTempFolder() + product + ".tmd.log").c_str());
+
+    std::string shown;
+    EXPECT_EQ(RunUnseen(shipped, "/S /NORUN /D=" + folder.substr(0, folder.size() - 1), 120000, shown), DWORD{kExitSuccess});
+    EXPECT_EQ(shown, "") << "the silent installation showed a window";
+    EXPECT_EQ(ReadFileBytes(folder + "doc\\notes.txt"), product);
+    EXPECT_TRUE(Exists(folder + "bin\\uninstall.exe"));
+    EXPECT_TRUE(Exists(programs + "TmdSide\\TmdQuiet\\TmdQuiet.lnk")) << "every option is on";
+    EXPECT_TRUE(Exists(desktop + "TmdQuiet.lnk"));
+    EXPECT_FALSE(Exists(GetTempFolder() + "Tessaramond\\setup.exe")) << "the shipped installer removes the working copy";
+    Sleep(500);
+    EXPECT_FALSE(Exists(folder + "bin\\launch-report.txt")) << "/NORUN started the program";
+
+    UninstallEntry entry;
+    bool perMachine = false;
+    ASSERT_TRUE(ReadUninstallEntry(key, entry, perMachine));
+    EXPECT_TRUE(perMachine);
+    EXPECT_EQ(entry.displayName, product);
+    EXPECT_EQ(entry.installLocation, folder);
+    EXPECT_EQ(entry.uninstallString, "\"" + folder + "bin\\uninstall.exe\"");
+    EXPECT_EQ(entry.quietUninstallString, "\"" + folder + "bin\\uninstall.exe\" /S");
+    EXPECT_GT(entry.estimatedSizeKb, 0u);
+    const std::string first = entry.record;
+    EXPECT_TRUE(Exists(CommonFilesFolder() + "Tessaramond\\" + first));
+
+    // Over the installation, this time starting the program.
+    EXPECT_EQ(RunUnseen(shipped, "/S /D=" + folder, 120000, shown), DWORD{kExitSuccess});
+    EXPECT_EQ(shown, "");
+    ASSERT_TRUE(ReadUninstallEntry(key, entry, perMachine));
+    EXPECT_NE(entry.record, first) << "the entry is the new installation's";
+    for (int i = 0; i < 50 && ReadFileBytes(folder + "bin\\launch-report.txt").empty(); ++i)
+        Sleep(100);
+    EXPECT_FALSE(ReadFileBytes(folder + "bin\\launch-report.txt").empty()) << "the program was not started";
+    Sleep(500);  // its file is held until it has ended
+    DeleteFileA((folder + "bin\\launch-report.txt").c_str());
+    shown.clear();
+
+    // The launcher waits for the uninstaller and reports its code; the
+    // folder goes although the launcher in it was running.
+    EXPECT_EQ(RunUnseen(folder + "bin\\uninstall.exe", "/S", 120000, shown), DWORD{kExitSuccess});
+    EXPECT_EQ(shown, "") << "the silent removal showed a window";
+    EXPECT_FALSE(Exists(folder)) << "the install folder stays";
+    EXPECT_FALSE(ReadUninstallEntry(key, entry, perMachine)) << "the entry stays in the list";
+    EXPECT_FALSE(Exists(programs + "TmdSide\\TmdQuiet"));
+    EXPECT_FALSE(Exists(desktop + "TmdQuiet.lnk"));
+    EXPECT_EQ(ReadFileBytes(parent + "beside.txt"), "the user's");
+    EXPECT_TRUE(Exists(CommonFilesFolder() + "Tessaramond\\untessaramond.exe"));
+
+    EXPECT_TRUE(LogTells(product, {"  extract  self-extraction of ", ", silent", "  setup  working copy ", ", silent",
+                                   "  silent  installing TmdQuiet into " + folder + ", the program is not started",
+                                   "  record  listed among the installed programs: HKLM\\" + key, "  silent  installed",
+                                   "  extract  the working copy ended with exit code 0",
+                                   "  silent  installed", "  remove  uninstaller ", ", silent",
+                                   " is running: moved into the temporary folder",
+                                   "  remove  the entry among the installed programs removed", "  remove  removed"}));
+
+    // A switch it does not know is refused without a box; so is a folder
+    // the package does not let anybody choose.
+    shown.clear();
+    EXPECT_EQ(RunUnseen(shipped, "/S /QUIET", 60000, shown), DWORD{kExitBadCommandLine});
+    EXPECT_EQ(shown, "");
+    // A package that fails to decode: no window, the failure's code, nothing listed.
+    const std::string broken = BuildProduct("TmdQuietBroken", true, true);
+    EXPECT_EQ(RunUnseen(broken, "/S", 120000, shown), DWORD{kExitFailed});
+    EXPECT_EQ(shown, "");
+    EXPECT_FALSE(ReadUninstallEntry(UninstallEntryKey("TmdQuietBroken"), entry, perMachine));
+    EXPECT_TRUE(LogTells("TmdQuietBroken", {"  silent  FAILED the installation did not complete",
+                                            "  extract  the working copy ended with exit code 2"}));
+    RemoveTree(InstallDir("TmdQuietBroken"));
 }

@@ -1,5 +1,6 @@
 // The installer started as a whole program: which role each start takes, and
 // the message a file without a usable marker shows.
+#include "common/exit_codes.h"
 #include "driver.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,10 @@ using namespace e2e;
 
 namespace {
 // Exit codes the installer leaves for each role.
-constexpr DWORD kPackaged = 20, kWorking = 21, kFinish = 22, kBadPackage = 23, kExtractFailed = 25;
+// The packaged run succeeds once it has started the working copy; the
+// working copy is cancelled here, the finish run shows a failure.
+constexpr DWORD kPackaged = kExitSuccess, kWorking = kExitCancelled, kFinish = kExitFailed, kBadPackage = kExitDamaged,
+                kExtractFailed = kExitDamaged;
 
 // A copy of the built installer with bytes appended.
 std::string Variant(const std::string& name, const std::string& tail)

@@ -1,6 +1,7 @@
 // The uninstaller's start-up: it needs a record name on its command line and
 // that record beside itself; otherwise it ends at once without a window.
 // With one it shows its wizard, which Cancel ends without removing anything.
+#include "common/exit_codes.h"
 #include "driver.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,9 @@
 using namespace e2e;
 
 namespace {
-// Exit codes the uninstaller leaves for a loaded record and for none.
-constexpr DWORD kLoaded = 0, kNoRecord = 1;
+// Exit codes the uninstaller leaves for a record loaded and its removal
+// cancelled, for none, and for a switch it does not know.
+constexpr DWORD kLoaded = kExitCancelled, kNoRecord = kExitDamaged, kRefused = kExitBadCommandLine;
 
 DWORD RunQuietly(const std::string& program, const std::string& arguments)
 {
@@ -36,6 +38,8 @@ TEST(UninstallerStartup, LoadsOnlyARecordNamedBesideItself)
     EXPECT_EQ(RunQuietly(program, ""), kNoRecord);
     EXPECT_EQ(RunQuietly(program, "404.tmd"), kNoRecord);
     EXPECT_EQ(RunQuietly(program, outside + "6.tmd"), kNoRecord);
+    EXPECT_EQ(RunQuietly(program, "/S 404.tmd"), kNoRecord);
+    EXPECT_EQ(RunQuietly(program, "/X 5.tmd"), kRefused);
     for (const char* name : {"5.tmd", "   5.tmd"}) {
         Process run(program, name);
         // A record that is no INI document names no product.

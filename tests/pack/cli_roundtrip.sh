@@ -3,8 +3,8 @@
 # 50 MB (nested folders, empty files, a GBK name, compressible and random
 # files), then its one-line errors and exit codes.
 # With an installer stub as well, the built installer is started under the
-# emulator and must take the packaged role (exit code 20 until the
-# self-extraction stage exists).
+# emulator and must take the packaged role: it extracts itself and starts
+# the working copy (exit code 0); a switch it does not know ends it with 4.
 # Usage: cli_roundtrip.sh TOOL [EMULATOR [STUB]]
 set -euo pipefail
 tool=$(realpath "$1")
@@ -79,6 +79,8 @@ if [ -n "$stub" ]; then
   pack build -o real.exe --descriptor empty.ini --product product/empty-files --licence licence.txt \
     --stub "$stub" --uninstaller un.exe --launcher la.exe || fail "build with the real stub"
   set +e; timeout 60 $emulator ./real.exe </dev/null >/dev/null 2>&1; rc=$?; set -e
-  [ "$rc" -eq 20 ] || fail "the built installer did not take the packaged role (exit code $rc)"
+  [ "$rc" -eq 0 ] || fail "the built installer did not take the packaged role (exit code $rc)"
+  set +e; timeout 60 $emulator ./real.exe /S /bogus </dev/null >/dev/null 2>&1; rc=$?; set -e
+  [ "$rc" -eq 4 ] || fail "the built installer took an unknown switch (exit code $rc)"
 fi
 echo "round trip of ${size} MB passed"

@@ -87,6 +87,8 @@ const char kUsage[] =
     "                   exefile         main program, relative to the install folder;\n"
     "                                   started on the finish page if the user asks,\n"
     "                                   and uninstall.exe is placed beside it\n"
+    "                   uninstallentry  1 (written unless given): listed among Windows'\n"
+    "                                   installed programs (Apps & Features); 0: not\n"
     "    [StartMenu]    linknum         number of Start-menu shortcuts; for each N\n"
     "                                   from 0: group_N, exefile_N, linkname_N\n"
     "                   group_N         program group: names each followed by \"|\",\n"

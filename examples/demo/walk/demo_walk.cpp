@@ -8,7 +8,9 @@
 // place on the screen and the texts a person must be able to read there,
 // which scripts/demo reads back from the picture. Exit code 0 when every
 // check held.
+#include "common/exit_codes.h"
 #include "common/shell.h"
+#include "common/uninstall_entry.h"
 #include "driver.h"
 #include "layout.h"
 #include "page_texts.h"
@@ -391,6 +393,36 @@ void CheckRemoved(Tally& t, const std::string& installDir, const std::string& pr
     t.Check(!Exists(programs + "星辰软件"), "the program groups are gone");
     t.Check(!Exists(desktop + "星图演示.lnk"), "the desktop shortcut is gone");
 }
+
+// The same product as an administrator deploys it: no window, the exit code
+// and the list of installed programs tell what happened.
+void SilentLife(Tally& t, const std::string& setup, const std::string& installDir, const std::string& programs,
+                const std::string& desktop)
+{
+    Step("Silent installation: DemoSetup.exe /S /NORUN");
+    std::string shown;
+    const DWORD installed = RunUnseen(setup, "/S /NORUN", 180000, shown);
+    t.Check(installed == kExitSuccess, "the installer ends with exit code 0 (it ended with " + std::to_string(installed) + ")");
+    t.Check(shown.empty(), shown.empty() ? "no window was shown" : "no window was shown (" + shown + " was)");
+    CheckInstalled(t, installDir, programs, desktop);
+    const std::string key = UninstallEntryKey("星图演示");
+    UninstallEntry entry;
+    bool perMachine = false;
+    const bool listed = ReadUninstallEntry(key, entry, perMachine);
+    t.Check(listed && perMachine, "Apps & Features lists it: HKLM\\...\\Uninstall\\" + key);
+    t.Check(entry.displayName == "星图演示" && entry.publisher == "星辰软件" && entry.displayVersion == "1.0.0",
+            "with its name, maker and version (" + entry.displayName + ", " + entry.publisher + ", " + entry.displayVersion + ")");
+    t.Check(entry.quietUninstallString == "\"" + installDir + "bin\\uninstall.exe\" /S",
+            "and the silent removal " + entry.quietUninstallString);
+
+    Step("Silent removal: uninstall.exe /S");
+    const DWORD removed = RunUnseen(installDir + "bin\\uninstall.exe", "/S", 180000, shown);
+    t.Check(removed == kExitSuccess, "the launcher ends with the uninstaller's exit code 0 (it ended with " +
+                                         std::to_string(removed) + ")");
+    t.Check(shown.empty(), shown.empty() ? "no window was shown" : "no window was shown (" + shown + " was)");
+    CheckRemoved(t, installDir, programs, desktop);
+    t.Check(!ReadUninstallEntry(key, entry, perMachine), "the entry is gone from Apps & Features");
+}
 }  // namespace
 
 int main()
@@ -427,6 +459,7 @@ int main()
         CheckInstalled(t, installDir, programs, desktop);
         Remove(t, installDir);
         CheckRemoved(t, installDir, programs, desktop);
+        SilentLife(t, setup, installDir, programs, desktop);
     }
     Out("\n%s: %d check%s failed\n", t.failures == 0 ? "Demo life cycle complete" : "Demo life cycle FAILED",
                 t.failures, t.failures == 1 ? "" : "s");
