@@ -55,6 +55,51 @@ struct ItemDirectory {
     uint64_t start = 0;               // offset of the first directory byte
 };
 
+// The first length bytes of another source: the package of a signed
+// installer ends where its certificate table starts.
+class CPrefixSource : public CByteSource {
+public:
+    CPrefixSource(CByteSource& source, uint64_t length) : m_source(source), m_length(length) {}
+    uint64_t Length() const override { return m_length; }
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
+    {
+        return offset <= m_length && count <= m_length - offset && m_source.ReadAt(offset, buffer, count);
+    }
+
+private:
+    CByteSource& m_source;
+    uint64_t m_length;
+};
+
+// A signature appends a certificate table behind everything else and says in
+// the program header's security directory (a file offset and a size, not an
+// address) where it lies.
+enum class SignatureState {
+    Unsigned,   // no program header, or an empty security directory
+    Signed,     // a table that ends exactly at the end of the file
+    Misplaced,  // a table that lies elsewhere or outside the file
+};
+struct CertificateTable {
+    uint64_t start = 0;        // file offset of the table
+    uint32_t length = 0;
+    uint64_t entryOffset = 0;  // file offset of the 8-byte security directory entry
+};
+// From the first size bytes of a file of fileLength bytes.
+SignatureState FindCertificateTable(const uint8_t* header, size_t size, uint64_t fileLength, CertificateTable& out);
+// The signing tool starts the table on an 8-byte boundary and fills the gap
+// with up to 7 zero bytes. before holds the count bytes in front of the table;
+// the package ends with its marker, whose last byte is never zero, so the
+// zeros in front of the table are the padding.
+uint64_t PackageEndBeforeTable(uint64_t tableStart, const uint8_t* before, size_t count);
+struct PackageSpan {
+    SignatureState state = SignatureState::Unsigned;
+    uint64_t end = 0;  // one past the package's last byte: its marker
+    CertificateTable table;
+};
+// Where the package of an installer ends: the end of the file, or before the
+// certificate table and its padding. False for a misplaced table.
+bool LocatePackageEnd(CByteSource& source, PackageSpan& out);
+
 // Parses the directory at the end of the source; nothing is changed.
 DirectoryError ParseItemDirectory(CByteSource& source, ItemDirectory& out);
 // The file length a Windows program takes: the end of its headers, of its

@@ -7,22 +7,13 @@
 
 #include <vector>
 
-namespace {
-class CFileSource : public CByteSource {
-public:
-    explicit CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
-    uint64_t Length() const override { return m_length; }
-    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
-    {
-        return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
-               ReadFully(m_file, buffer, count);
-    }
+CFileSource::CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
 
-private:
-    CFile& m_file;
-    uint64_t m_length;
-};
-}  // namespace
+bool CFileSource::ReadAt(uint64_t offset, void* buffer, uint32_t count)
+{
+    return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
+           ReadFully(m_file, buffer, count);
+}
 
 DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
 {

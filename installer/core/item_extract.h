@@ -11,6 +11,18 @@
 class CFile;
 class CSetupInfo;
 
+// An open file as the bytes the package is read from.
+class CFileSource : public CByteSource {
+public:
+    explicit CFileSource(CFile& file);
+    uint64_t Length() const override { return m_length; }
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override;
+
+private:
+    CFile& m_file;
+    uint64_t m_length;
+};
+
 // Parses the directory of an open installer copy and, on success, cuts
 // directory, count and marker off the file.
 DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out);

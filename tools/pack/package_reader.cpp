@@ -120,7 +120,11 @@ private:
 
 std::vector<PackageItem> ReadPackageItems(std::ifstream& file, const std::string& fileName)
 {
-    CStreamSource source(file);
+    CStreamSource whole(file);
+    PackageSpan span;
+    if (!LocatePackageEnd(whole, span))
+        throw CPackFailure(fileName + ": the signature's certificate table does not lie at the end of the file");
+    CPrefixSource source(whole, span.end);
     ItemDirectory directory;
     if (ParseItemDirectory(source, directory) != DirectoryError::None)
         throw CPackFailure(fileName + ": no package directory (not a shipped installer, or damaged)");
