@@ -159,9 +159,18 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
                    const std::function<void(uint64_t, uint64_t)>& progress)
 {
     // Everything small is read and checked before the output is touched.
-    const std::string stub = ReadHostFile(options.stub, "the installer stub");
-    const std::string uninstaller = ReadHostFile(options.uninstaller, "the uninstaller");
-    const std::string launcher = ReadHostFile(options.launcher, "the uninstall launcher");
+    // A signature of the stub would end up inside the installer, where it
+    // signs nothing and no reader of the package looks for it.
+    const std::string stub = WithoutSignature(ReadHostFile(options.stub, "the installer stub"), Utf8Path(options.stub));
+    std::string uninstaller = ReadHostFile(options.uninstaller, "the uninstaller");
+    std::string launcher = ReadHostFile(options.launcher, "the uninstall launcher");
+    if (options.signing.Enabled()) {
+        // Signed before they are packed, and before the long compression, so
+        // that a wrong password or key stops the build at once.
+        CheckSigningOptions(options.signing);
+        uninstaller = SignProgramBytes(options.signing, uninstaller, "untessaramond.exe");
+        launcher = SignProgramBytes(options.signing, launcher, "uninstall.exe");
+    }
     const std::string licence = PrepareLicence(ReadHostFile(options.licence, "the licence"),
                                                Utf8Path(options.licence));
     std::string descriptor = PrepareDescriptor(ReadHostFile(options.descriptor, "the setup descriptor"),
@@ -197,11 +206,22 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     summary.productBytes = total;
     if (progress)
         progress(total, total);
+    fs::path finished = partial;
+    if (options.signing.Enabled()) {
+        finished = options.output;
+        finished += ".signed";
+        CRemoveUnlessKept signedCleanup(finished);
+        SignFile(options.signing, partial, finished);
+        std::error_code ignored;
+        summary.outputBytes = fs::file_size(finished, ignored);
+        signedCleanup.Keep();
+    }
+    CRemoveUnlessKept finishedCleanup(finished);
     std::error_code error;
-    fs::rename(partial, options.output, error);
+    fs::rename(finished, options.output, error);
     if (error)
         throw CPackFailure(Utf8Path(options.output) + ": cannot be written (" + error.message() + ")");
-    cleanup.Keep();
+    finishedCleanup.Keep();
     return summary;
 }
 }  // namespace
