@@ -145,6 +145,7 @@ void CBlockCompressor::CompressBatch(const std::vector<uint8_t>& batch, size_t f
     }
     m_out.write(m_written.data(), static_cast<std::streamsize>(m_written.size()));
     m_output += m_written.size();
+    m_hash.Update(m_written.data(), m_written.size());
     if (!m_out)
         m_failed = true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <atomic>
+#include "format/sha256.h"
 #include <ostream>
 #include <string>
 #include <thread>
@@ -34,6 +35,8 @@ public:
     // Compresses what is left; false when anything failed.
     [[nodiscard]] bool Finish();
     uint64_t InputBytes() const { return m_input; }
+    // The SHA-256 of everything written to out; valid after Finish.
+    Sha256Digest OutputDigest() { return m_hash.Final(); }
     // Valid after Finish.
     uint64_t OutputBytes() const { return m_output; }
 
@@ -55,6 +58,7 @@ private:
     uint64_t m_input = 0;
     uint64_t m_output = 0;
     std::atomic<bool> m_failed{false};  // set by m_thread too
+    CSha256 m_hash;  // of the bytes written, fed by m_thread
 };
 
 // Compresses all of in to out; false when reading or writing fails.

@@ -187,3 +187,59 @@ std::string ItemDirectoryBytes(const std::vector<CPackEntry>& items)
     appendU16(kMarkerPackaged);
     return out;
 }
+
+bool IsChecksumEntry(const CPackEntry& entry)
+{
+    return entry.m_strName == kChecksumItemName || entry.m_strFolder == kChecksumItemTag;
+}
+
+std::string ItemChecksumBytes(const std::vector<ItemChecksum>& items)
+{
+    std::string out;
+    for (const ItemChecksum& item : items)
+        out += DigestHex(item.digest) + "  " + item.name + "\n";
+    return out;
+}
+
+bool ParseItemChecksums(const std::string& bytes, std::vector<ItemChecksum>& out)
+{
+    out.clear();
+    if (bytes.size() > kMaxChecksumItemSize)
+        return false;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const size_t end = bytes.find('\n', at);
+        if (end == std::string::npos || end - at < 64 + 2 + 1 || bytes.compare(at + 64, 2, "  ") != 0)
+            return false;
+        ItemChecksum item;
+        item.name = bytes.substr(at + 66, end - at - 66);
+        if (!ParseDigestHex(bytes.substr(at, 64), item.digest) || !IsSafeName(item.name))
+            return false;
+        for (const ItemChecksum& earlier : out)
+            if (earlier.name == item.name)
+                return false;
+        out.push_back(std::move(item));
+        at = end + 1;
+    }
+    return true;
+}
+
+bool ChecksumsCoverDirectory(const std::vector<ItemChecksum>& list, const ItemDirectory& directory)
+{
+    size_t checksumEntries = 0, others = 0;
+    for (const CPackEntry& entry : directory.entries) {
+        if (IsChecksumEntry(entry)) {
+            if (entry.m_strName != kChecksumItemName || entry.m_strFolder != kChecksumItemTag)
+                return false;
+            ++checksumEntries;
+            continue;
+        }
+        ++others;
+        size_t listed = 0;
+        for (const ItemChecksum& item : list)
+            listed += item.name == entry.m_strName;
+        if (listed != 1)
+            return false;
+    }
+    return checksumEntries == 1 && others == list.size();
+}

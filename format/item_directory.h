@@ -4,6 +4,7 @@
 #pragma once
 
 #include "format/pack_entry.h"
+#include "format/sha256.h"
 
 #include <cstdint>
 #include <string>
@@ -113,3 +114,25 @@ uint64_t ProgramImageEnd(const uint8_t* data, size_t size, bool& exact);
 // item's record (size and name) and its 16-bit length, so that the item
 // written last is item 1, nearest the end; then the count and the marker 1978.
 std::string ItemDirectoryBytes(const std::vector<CPackEntry>& items);
+
+// The item that guards the others: one line "HEX  NAME\n" per other item, in
+// the form sha256sum reads, so that the extracted folder can be checked by
+// hand too. Its record names the item and carries the tag in its folder
+// field, which no reader of the directory uses otherwise: a damaged name
+// or tag still shows that the package had its checksums.
+constexpr const char* kChecksumItemName = "checksums.sha256";
+constexpr const char* kChecksumItemTag = "sha256";
+constexpr uint32_t kMaxChecksumItemSize = 64 * 1024;
+
+struct ItemChecksum {
+    std::string name;
+    Sha256Digest digest{};
+};
+// True when the entry claims to be the checksum item by its name or its tag.
+bool IsChecksumEntry(const CPackEntry& entry);
+std::string ItemChecksumBytes(const std::vector<ItemChecksum>& items);
+// False for anything but well-formed lines of safe, distinct names.
+bool ParseItemChecksums(const std::string& bytes, std::vector<ItemChecksum>& out);
+// True when the directory has exactly one checksum entry, with both its name
+// and its tag, and the list names each of the other entries exactly once.
+bool ChecksumsCoverDirectory(const std::vector<ItemChecksum>& list, const ItemDirectory& directory);

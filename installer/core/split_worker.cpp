@@ -204,6 +204,14 @@ unsigned SplitThreadProc(void* param)
             progress(position);
             return true;
         });
+    if (extracted == ExtractError::Damaged) {
+        // Nothing of a damaged package may be started or taken for the
+        // next run's: the working copy and every item go.
+        for (const CPackEntry& entry : directory.entries)
+            RemoveFile(task.m_strTargetFolder + entry.m_strName).Ignore();
+        RemoveFile(copy).Ignore();
+        return error(kCompressChecksum);
+    }
     if (extracted != ExtractError::None)
         return error(kCompressCreateDest);
 

@@ -53,9 +53,23 @@ public:
     void AddItem(const std::string& name, const std::string& bytes)
     {
         m_out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        Added(name, bytes.size());
+        Added(name, bytes.size(), Sha256Of(bytes.data(), bytes.size()));
     }
-    void Added(const std::string& name, uint64_t size)
+    void Added(const std::string& name, uint64_t size, const Sha256Digest& digest)
+    {
+        m_checksums.push_back({name, digest});
+        AddEntry(name, size);
+    }
+    // The checksums of every item so far, as the last item: entry 1, which
+    // the installer extracts first and so knows them before the others.
+    void AddChecksumItem()
+    {
+        const std::string list = ItemChecksumBytes(m_checksums);
+        m_out.write(list.data(), static_cast<std::streamsize>(list.size()));
+        AddEntry(kChecksumItemName, list.size());
+        m_items.back().m_strFolder = kChecksumItemTag;
+    }
+    void AddEntry(const std::string& name, uint64_t size)
     {
         if (size > UINT32_MAX)
             throw CPackFailure(name + ": items of 4 GiB or more cannot be packed");
@@ -82,6 +96,7 @@ private:
     std::vector<char> m_buffer;
     std::ofstream m_out;
     std::vector<CPackEntry> m_items;
+    std::vector<ItemChecksum> m_checksums;
 };
 
 // Removes the unfinished output unless the build got to the end.
@@ -120,7 +135,7 @@ void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, cons
     });
     if (!compressor.Finish())
         throw CPackFailure(itemName + ": writing failed (disk full?)");
-    out.Added(itemName, compressor.OutputBytes());
+    out.Added(itemName, compressor.OutputBytes(), compressor.OutputDigest());
 }
 }  // namespace
 
@@ -200,6 +215,7 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     out.AddItem("license.txt", licence);
     out.AddItem("untessaramond.exe", uninstaller);
     out.AddItem("uninstall.exe", launcher);
+    out.AddChecksumItem();
     BuildSummary summary;
     summary.outputBytes = out.Finish();
     summary.files = product.size() + system.size();
