@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define TMD_SHA_NI 1
+#endif
+
 namespace {
 constexpr uint32_t kRound[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
@@ -21,6 +27,62 @@ uint32_t LoadBe32(const uint8_t* p)
            p[3];
 }
 }  // namespace
+
+#ifdef TMD_SHA_NI
+namespace {
+// The processor's SHA extensions (most x86 processors since about 2017) do a
+// block in a fraction of the time of the plain rounds: the builder hashes as
+// fast as it compresses, and the installer as fast as it copies.
+bool HasShaExtensions()
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSSE3) || !(c & bit_SSE4_1))
+        return false;
+    if (__get_cpuid_max(0, nullptr) < 7)
+        return false;
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b & (1u << 29)) != 0;
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void BlocksWithShaExtensions(uint32_t* state, const uint8_t* data,
+                                                                         size_t blocks)
+{
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    // The instructions keep the state as ABEF and CDGH.
+    __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+    __m128i state1 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+    __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);
+    state1 = _mm_blend_epi16(state1, tmp, 0xF0);
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abef = state0, cdgh = state1;
+        __m128i m[4];
+#pragma GCC unroll 16
+        for (int g = 0; g < 16; ++g) {
+            if (g < 4)
+                m[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byteSwap);
+            __m128i msg = _mm_add_epi32(m[g % 4], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * g)));
+            state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
+            if (g >= 3 && g < 15) {
+                const __m128i w = _mm_add_epi32(m[(g + 1) % 4], _mm_alignr_epi8(m[g % 4], m[(g + 3) % 4], 4));
+                m[(g + 1) % 4] = _mm_sha256msg2_epu32(w, m[g % 4]);
+            }
+            msg = _mm_shuffle_epi32(msg, 0x0E);
+            state0 = _mm_sha256rnds2_epu32(state0, state1, msg);
+            if (g >= 1 && g < 13)
+                m[(g + 3) % 4] = _mm_sha256msg1_epu32(m[(g + 3) % 4], m[g % 4]);
+        }
+        state0 = _mm_add_epi32(state0, abef);
+        state1 = _mm_add_epi32(state1, cdgh);
+    }
+    tmp = _mm_shuffle_epi32(state0, 0x1B);
+    state1 = _mm_shuffle_epi32(state1, 0xB1);
+    state0 = _mm_blend_epi16(tmp, state1, 0xF0);
+    state1 = _mm_alignr_epi8(state1, tmp, 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), state0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), state1);
+}
+}  // namespace
+#endif
 
 CSha256::CSha256()
     : m_state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
@@ -61,6 +123,19 @@ void CSha256::Block(const uint8_t* block)
     m_state[7] += h;
 }
 
+void CSha256::Blocks(const uint8_t* data, size_t count)
+{
+#ifdef TMD_SHA_NI
+    static const bool extensions = HasShaExtensions();
+    if (extensions && !m_plainOnly) {
+        BlocksWithShaExtensions(m_state.data(), data, count);
+        return;
+    }
+#endif
+    for (; count > 0; --count, data += 64)
+        Block(data);
+}
+
 void CSha256::Update(const void* data, size_t size)
 {
     auto* p = static_cast<const uint8_t*>(data);
@@ -73,11 +148,12 @@ void CSha256::Update(const void* data, size_t size)
         size -= n;
         if (m_pendingSize < 64)
             return;
-        Block(m_pending.data());
+        Blocks(m_pending.data(), 1);
         m_pendingSize = 0;
     }
-    for (; size >= 64; p += 64, size -= 64)
-        Block(p);
+    Blocks(p, size / 64);
+    p += size / 64 * 64;
+    size %= 64;
     std::memcpy(m_pending.data(), p, size);
     m_pendingSize = size;
 }
