@@ -318,6 +318,17 @@ TEST(DamagedInstaller, SignedInstallerInstallsAndItsWorkingCopyCarriesNoSignatur
     EXPECT_EQ(Install(p, folder, shipped + "\xBA\x07").outcome, Stage::SetupError);
     for (size_t cut = 1; cut <= 40; ++cut)
         EXPECT_EQ(Install(p, folder, shipped.substr(0, shipped.size() - cut)).outcome, Stage::SetupError) << cut;
+    // Damage inside the signed range is the checksums' to find: nothing is
+    // installed and nothing of the package stays behind.
+    for (size_t at : {p.contents, p.contents + 100, p.directory - 1}) {
+        std::string damaged = shipped;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x04);
+        const PipelineRun run = Install(p, folder, damaged);
+        EXPECT_EQ(run.outcome, Stage::ExtractError) << at;
+        EXPECT_EQ(run.error, kCompressChecksum) << at;
+        EXPECT_FALSE(run.leftBehind) << at;
+        EXPECT_FALSE(FileExists(folder + "inst")) << at;
+    }
     for (size_t at = kSecurityEntry; at < kSecurityEntry + 8; ++at) {
         std::string lying = shipped;
         lying[at] = static_cast<char>(lying[at] ^ 0x01);

@@ -1,6 +1,7 @@
 // tessaramond-pack: builds a shipped installer from a product folder and a
 // setup descriptor, lists one, or extracts one.
 #include "common/scramble.h"
+#include "format/item_directory.h"
 #include "framework/strings.h"
 #include "tools/pack/archive_writer.h"
 #include "tools/pack/descriptor.h"
@@ -348,6 +349,16 @@ int CheckInstaller(const Arguments& args)
         std::ifstream file = OpenInstaller(path);
         const std::vector<PackageItem> items = ReadPackageItems(file, path);
         std::printf("%s: package of %zu items\n", path.c_str(), items.size());
+        // The checks the installer makes while it extracts itself.
+        const std::string problem = CheckItemChecksums(file, items);
+        if (!problem.empty()) {
+            std::printf("%s: DAMAGED: %s\n", path.c_str(), problem.c_str());
+            return kExitFailure;
+        }
+        const bool guarded = std::any_of(items.begin(), items.end(),
+                                         [](const PackageItem& item) { return item.name == kChecksumItemName; });
+        std::printf("%s: %s\n", path.c_str(),
+                    guarded ? "every item matches its checksum" : "no checksums (built by an older builder)");
     }
     const SignatureReport report = CheckSignature(path, args.Get("--ca"));
     if (!report.isSigned) {
