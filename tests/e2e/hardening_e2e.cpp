@@ -347,7 +347,7 @@ TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
         DWORD code = 0;
         std::vector<std::string> texts;
         const bool data = d.what == "data flipped";
-        const Ending ending = StartShipped(shipped, &texts, &code, data ? "split_damaged_download.png" : nullptr);
+        const Ending ending = StartShipped(shipped, &texts, &code, data ? "split_damaged_download" : nullptr);
         EXPECT_EQ(ending, d.expected) << d.what;
         EXPECT_TRUE(code == kBadPackage || code == kExtractFailed || code == kPackaged) << d.what << " exit " << code;
         if (d.byChecksum) {
