@@ -68,7 +68,20 @@ CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level)
     m_work.assign(m_workers, std::vector<uint8_t>(WorkMemorySize(level)));
 }
 
-CBlockCompressor::~CBlockCompressor() { WaitForBatch(); }
+CBlockCompressor::~CBlockCompressor()
+{
+    WaitForBatch();
+    if (m_hashThread.joinable())
+        m_hashThread.join();
+}
+
+Sha256Digest CBlockCompressor::OutputDigest()
+{
+    WaitForBatch();
+    if (m_hashThread.joinable())
+        m_hashThread.join();
+    return m_hash.Final();
+}
 
 bool CBlockCompressor::Write(const void* data, size_t size)
 {
@@ -137,14 +150,20 @@ void CBlockCompressor::CompressBatch(const std::vector<uint8_t>& batch, size_t f
     }
     // One write per batch: a stream passes each piece of a KiB or more to
     // the system on its own.
-    m_written.clear();
+    std::string& written = m_written[m_side];
+    written.clear();
     for (size_t i = 0; i < pieces; ++i) {
         const auto len = static_cast<uint16_t>(m_blocks[i].size());
-        AppendLe16(m_written, len);
-        m_written.append(m_blocks[i]);
+        AppendLe16(written, len);
+        written.append(m_blocks[i]);
     }
-    m_out.write(m_written.data(), static_cast<std::streamsize>(m_written.size()));
-    m_output += m_written.size();
+    m_out.write(written.data(), static_cast<std::streamsize>(written.size()));
+    m_output += written.size();
+    // The batch before is hashed by now, and its buffer is the next to fill.
+    if (m_hashThread.joinable())
+        m_hashThread.join();
+    m_hashThread = std::thread([this, &written] { m_hash.Update(written.data(), written.size()); });
+    m_side ^= 1;
     if (!m_out)
         m_failed = true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <atomic>
+#include "format/sha256.h"
 #include <ostream>
 #include <string>
 #include <thread>
@@ -34,6 +35,8 @@ public:
     // Compresses what is left; false when anything failed.
     [[nodiscard]] bool Finish();
     uint64_t InputBytes() const { return m_input; }
+    // The SHA-256 of everything written to out; valid after Finish.
+    Sha256Digest OutputDigest();
     // Valid after Finish.
     uint64_t OutputBytes() const { return m_output; }
 
@@ -49,12 +52,18 @@ private:
     std::vector<uint8_t> m_busy;   // compressed and written by m_thread
     size_t m_filled = 0;
     std::vector<std::string> m_blocks;
-    std::string m_written;  // the blocks of a batch with their lengths
+    std::string m_written[2];  // the blocks of a batch with their lengths: one written, one hashed
+    int m_side = 0;            // the one written next
     std::vector<std::vector<uint8_t>> m_work;
     std::thread m_thread;  // the batch in work, if any
     uint64_t m_input = 0;
     uint64_t m_output = 0;
     std::atomic<bool> m_failed{false};  // set by m_thread too
+    // Of the bytes written. A batch is hashed on a thread of its own while
+    // the next one is compressed, so that the hash costs no time of its own
+    // where a core is free.
+    CSha256 m_hash;
+    std::thread m_hashThread;
 };
 
 // Compresses all of in to out; false when reading or writing fails.

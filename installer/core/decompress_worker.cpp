@@ -116,6 +116,7 @@ std::string GetCompressErrorText(intptr_t code)
     case kCompressDamaged: return "解压时，压缩文件已损坏！";
     case kCompressWriteDest: return "解压时，写入目标文件错误！";
     case kCompressLeftover: return "解压时，无法删除旧文件！";
+    case kCompressChecksum: return "解压时，安装文件已损坏，请重新下载！";
     default: return "";
     }
 }

@@ -18,6 +18,7 @@ enum CompressError : intptr_t {
     kCompressDamaged = 6,     // a block that does not decode, is too long, or is cut off
     kCompressWriteDest = 7,   // the decoded bytes could not be written
     kCompressLeftover = 8,    // the self-extraction met a leftover it cannot remove
+    kCompressChecksum = 9,    // an item differs from the package's checksums: a damaged download
 };
 
 class CDecompressTask : public CWorkerTask {

@@ -7,22 +7,13 @@
 
 #include <vector>
 
-namespace {
-class CFileSource : public CByteSource {
-public:
-    explicit CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
-    uint64_t Length() const override { return m_length; }
-    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) override
-    {
-        return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
-               ReadFully(m_file, buffer, count);
-    }
+CFileSource::CFileSource(CFile& file) : m_file(file), m_length(file.GetLength()) {}
 
-private:
-    CFile& m_file;
-    uint64_t m_length;
-};
-}  // namespace
+bool CFileSource::ReadAt(uint64_t offset, void* buffer, uint32_t count)
+{
+    return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == static_cast<int64_t>(offset) &&
+           ReadFully(m_file, buffer, count);
+}
 
 DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
 {
@@ -33,7 +24,7 @@ DirectoryError ReadItemDirectory(CFile& file, ItemDirectory& out)
     return error;
 }
 
-Status ExtractItem(const std::string& copyPath, const CPackEntry& entry)
+Status ExtractItem(const std::string& copyPath, const CPackEntry& entry, CSha256* hash)
 {
     CFile copy;
     if (Status opened = copy.Open(copyPath, CFile::modeReadWrite | CFile::shareDenyNone); !opened)
@@ -53,6 +44,8 @@ Status ExtractItem(const std::string& copyPath, const CPackEntry& entry)
         auto n = static_cast<uint32_t>(left < chunk.size() ? left : chunk.size());
         if (!ReadFully(copy, chunk.data(), n))
             return Status::LastOsError("ReadFile", copyPath);
+        if (hash != nullptr)
+            hash->Update(chunk.data(), n);
         if (Status written = output.Write(chunk.data(), n); !written)
             return written;
         left -= n;
@@ -73,19 +66,65 @@ bool MarkExtracted(const std::string& copyPath)
 ExtractError ExtractAllItems(const std::string& copyPath, const std::string& tempDir, ItemDirectory& directory,
                              CSetupInfo& setup, const std::function<bool(size_t)>& afterItem)
 {
+    // The entries as read: extracting replaces their folder field, which
+    // holds the checksum item's tag.
+    const ItemDirectory read = directory;
+    bool guarded = false;
+    for (const CPackEntry& entry : read.entries)
+        guarded = guarded || IsChecksumEntry(entry);
+    std::vector<ItemChecksum> expected;
+    bool listKnown = false;
+    std::vector<std::pair<std::string, Sha256Digest>> moved;  // before the list was known
+    auto matches = [&expected](const std::string& name, const Sha256Digest& digest) {
+        for (const ItemChecksum& item : expected)
+            if (item.name == name)
+                return item.digest == digest;
+        return false;
+    };
+    auto damaged = [&setup](const std::string& what) {
+        setup.m_log.Write("extract", "FAILED " + what);
+        return ExtractError::Damaged;
+    };
+
     for (size_t i = 0; i < directory.entries.size(); ++i) {
         CPackEntry& entry = directory.entries[i];
+        const bool isList = IsChecksumEntry(read.entries[i]);
         entry.m_strFolder = tempDir + entry.m_strName;
         if (entry.m_strName == "data.rar")
             setup.m_nDataSize = entry.m_nSize;
-        if (Status extracted = ExtractItem(copyPath, entry); !extracted) {
+        if (isList && entry.m_nSize > kMaxChecksumItemSize)
+            return damaged("the checksum list is too long");
+        CSha256 hash;
+        if (Status extracted = ExtractItem(copyPath, entry, guarded && !isList ? &hash : nullptr); !extracted) {
             setup.m_log.Failed("extract", "item " + entry.m_strName, extracted);
             return ExtractError::WriteFailed;
         }
         setup.m_log.Write("extract", Format("item %s: %llu bytes", entry.m_strName.c_str(),
                                             static_cast<unsigned long long>(entry.m_nSize)));
+        if (isList) {
+            std::string bytes;
+            CFile list;
+            bytes.resize(entry.m_nSize);
+            if (!list.Open(entry.m_strFolder, CFile::modeRead | CFile::shareDenyNone) ||
+                !ReadFully(list, bytes.data(), static_cast<uint32_t>(bytes.size())))
+                return damaged("the checksum list cannot be read back");
+            if (!ParseItemChecksums(bytes, expected) || !ChecksumsCoverDirectory(expected, read))
+                return damaged("the checksum list does not match the item directory");
+            listKnown = true;
+            for (const auto& [name, digest] : moved)
+                if (!matches(name, digest))
+                    return damaged("item " + name + " differs from its checksum");
+        } else if (guarded) {
+            const Sha256Digest digest = hash.Final();
+            if (!listKnown)
+                moved.emplace_back(entry.m_strName, digest);
+            else if (!matches(entry.m_strName, digest))
+                return damaged("item " + entry.m_strName + " differs from its checksum");
+        }
         if (afterItem && !afterItem(i + 1))
             return ExtractError::Cancelled;
     }
+    if (guarded)
+        setup.m_log.Write("extract", "every item matches its checksum");
     return ExtractError::None;
 }

@@ -133,6 +133,27 @@ unsigned SplitThreadProc(void* param)
         if (file.GetLength() == 0)
             return task.m_bDamaged = true, error(kCompressEmptySource);
         progress(5);
+        // A signature is the shipped file's, not the working copy's: the
+        // copy loses its certificate table, the padding in front of it and
+        // the header's pointer to it, so that it ends with its package.
+        {
+            CFileSource source(file);
+            PackageSpan span;
+            if (!LocatePackageEnd(source, span))
+                return task.m_bDamaged = true, log.Write("extract", "FAILED the signature does not lie at the end of the installer"),
+                       error(kCompressDamaged);
+            if (span.state == SignatureState::Signed) {
+                const uint8_t none[8] = {};
+                const auto entry = static_cast<int64_t>(span.table.entryOffset);
+                if (Status cut = file.SetLength(span.end); !cut)
+                    return log.Failed("extract", "the working copy's signature", cut), error(kCompressWriteDest);
+                if (file.Seek(entry, CFile::begin) != entry || !file.Write(none, sizeof none))
+                    return log.Write("extract", "FAILED the working copy's header cannot be written"),
+                           error(kCompressWriteDest);
+                log.Write("extract", Format("signed: the package ends at %llu",
+                                            static_cast<unsigned long long>(span.end)));
+            }
+        }
         // A directory that does not fit the file is refused before anything
         // is cut or written.
         uint8_t header[4096];
@@ -183,6 +204,15 @@ unsigned SplitThreadProc(void* param)
             progress(position);
             return true;
         });
+    if (extracted == ExtractError::Damaged) {
+        // Nothing of a damaged package may be started or taken for the
+        // next run's: the working copy and every item go.
+        for (const CPackEntry& entry : directory.entries)
+            RemoveFile(task.m_strTargetFolder + entry.m_strName).Ignore();
+        RemoveFile(copy).Ignore();
+        task.m_bDamaged = true;
+        return error(kCompressChecksum);
+    }
     if (extracted != ExtractError::None)
         return error(kCompressCreateDest);
 

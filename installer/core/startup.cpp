@@ -2,6 +2,7 @@
 
 #include "framework/file.h"
 #include "format/item_directory.h"
+#include "installer/core/item_extract.h"
 
 PackageMarker ReadPackageMarker(const std::string& path)
 {
@@ -11,8 +12,14 @@ PackageMarker ReadPackageMarker(const std::string& path)
     const uint64_t length = file.GetLength();
     if (length == 0)
         return PackageMarker::Unreadable;
+    // A signed installer's marker stands before its certificate table; a
+    // table anywhere else makes the file no installer this program reads.
+    CFileSource source(file);
+    PackageSpan span;
+    if (!LocatePackageEnd(source, span))
+        return PackageMarker::Other;
     uint8_t b[2];
-    if (length < 2 || file.Seek(static_cast<int64_t>(length - 2), CFile::begin) < 0 || !ReadFully(file, b, 2))
+    if (span.end < 2 || !source.ReadAt(span.end - 2, b, 2))
         return PackageMarker::Other;
     return MarkerOf(b);
 }

@@ -296,19 +296,21 @@ TEST(HostileInput, RecordListingFilesElsewhereRemovesOnlyItsOwn)
 
 TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
 {
-    const std::string good = ShippedBytes();
-    const std::vector<std::pair<std::string, std::string>> items = ProductItems();
+    // As the builder writes it: the checksum list is item 1, the last content.
+    const std::vector<std::pair<std::string, std::string>> items = WithChecksums(ProductItems());
+    const std::string good = Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")), items);
     const size_t image = ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")).size();
     size_t directory = image;
     for (const auto& item : items)
         directory += item.second.size();
     const size_t count = good.size() - 4, marker = good.size() - 2;
-    const size_t dataStart = directory - items[0].second.size();  // item 1 lies last
-
+    const size_t listStart = directory - items[0].second.size();
+    const size_t dataStart = listStart - items[1].second.size();  // item 2
     struct Damage {
         std::string what;
         std::string bytes;
         Ending expected;
+        bool byChecksum = false;  // found by the checksums: the damaged-download message
     };
     std::vector<Damage> damages;
     // Cut short: the marker goes with the cut, whatever region it falls in.
@@ -330,22 +332,31 @@ TEST(DamagedInstaller, CutOrFlippedAtEveryRegionBoundaryNeverStartsABrokenCopy)
     damages.push_back({"count flipped", flip(count, 1), Ending::ExtractError});
     damages.push_back({"first record's size flipped", flip(directory, 0), Ending::ExtractError});
     damages.push_back({"last record's length flipped", flip(count - 2, 3), Ending::ExtractError});
-    // Where no check can see it, the flip is carried along and the working
-    // copy starts: a byte of the program's DOS stub text, of the licence, of
-    // the compressed data (found only when it is decoded).
-    const size_t licence = dataStart - items[1].second.size() - items[2].second.size();
+    // The checksums find a flip in any item: the licence, the compressed
+    // data, the list itself. Only the program's DOS stub text, which no
+    // checksum covers and nothing reads, is carried along.
+    const size_t licence = dataStart - items[2].second.size() - items[3].second.size();
     damages.push_back({"image's DOS stub flipped", flip(0x60, 0), Ending::Wizard});
-    damages.push_back({"licence flipped", flip(licence + 2, 0), Ending::Wizard});
-    damages.push_back({"data flipped", flip(dataStart + items[0].second.size() / 2, 0), Ending::Wizard});
+    damages.push_back({"licence flipped", flip(licence + 2, 0), Ending::ExtractError, true});
+    damages.push_back({"data flipped", flip(dataStart + items[1].second.size() / 2, 0), Ending::ExtractError, true});
+    damages.push_back({"checksum list flipped", flip(listStart + 3, 0), Ending::ExtractError, true});
 
     for (const Damage& d : damages) {
         ClearTempTarget();
         const std::string shipped = NewFolder() + "TmdHardSetup.exe";
         ASSERT_TRUE(WriteFileBytes(shipped, d.bytes));
         DWORD code = 0;
-        const Ending ending = StartShipped(shipped, nullptr, &code);
+        std::vector<std::string> texts;
+        const bool data = d.what == "data flipped";
+        const Ending ending = StartShipped(shipped, &texts, &code, data ? "split_damaged_download" : nullptr);
         EXPECT_EQ(ending, d.expected) << d.what;
         EXPECT_EQ(code, d.expected == Ending::Wizard ? kPackaged : kBadPackage) << d.what;
+        if (d.byChecksum) {
+            // A damaged download says so, and leaves nothing to start.
+            EXPECT_NE(std::find(texts.begin(), texts.end(), "解压时，安装文件已损坏，请重新下载！"), texts.end()) << d.what;
+            EXPECT_FALSE(Exists(TempTarget() + "\\setup.exe")) << d.what;
+            EXPECT_FALSE(Exists(TempTarget() + "\\data.rar")) << d.what;
+        }
         // Silent, every damage a check sees is told by the exit code alone.
         if (d.expected != Ending::Wizard) {
             ClearTempTarget();

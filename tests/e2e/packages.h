@@ -3,6 +3,7 @@
 
 #include "common/scramble.h"
 #include "driver.h"
+#include "format/item_directory.h"
 #include "format/pack_entry.h"
 #include "format/block_compressor.h"
 
@@ -17,6 +18,8 @@ inline std::string Record(const std::string& name, size_t size)
     CPackEntry entry;
     entry.m_nSize = static_cast<uint32_t>(size);
     entry.m_strName = name;
+    if (name == kChecksumItemName)
+        entry.m_strFolder = kChecksumItemTag;
     CPackWriter writer;
     entry.WriteTo(writer);
     return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Size());
@@ -73,6 +76,16 @@ inline std::string ShippedProduct(const std::string& data, const std::string& de
                     {"license.txt", licence},
                     {"untessaramond.exe", ReadFileBytes(BuiltProgram("TMD_UNINSTALLER_EXE"))},
                     {"uninstall.exe", ReadFileBytes(BuiltProgram("TMD_LAUNCHER_EXE"))}});
+}
+
+// The items with the builder's checksum list in front, as item 1.
+inline std::vector<std::pair<std::string, std::string>> WithChecksums(std::vector<std::pair<std::string, std::string>> items)
+{
+    std::vector<ItemChecksum> list;
+    for (const auto& [name, content] : items)
+        list.push_back({name, Sha256Of(content.data(), content.size())});
+    items.insert(items.begin(), {kChecksumItemName, ItemChecksumBytes(list)});
+    return items;
 }
 
 inline std::string Scrambled(std::string text)

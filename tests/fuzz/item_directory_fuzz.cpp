@@ -4,6 +4,8 @@
 #include "fuzz_support.h"
 #include "format/item_directory.h"
 
+#include <algorithm>
+
 namespace {
 // The directory as the builder lays it out: records from the last entry to
 // the first, each followed by its length, then count and marker.
@@ -25,6 +27,31 @@ std::string Rewrite(const ItemDirectory& directory, size_t contentBytes)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CMemorySource source(data, size);
+    // Where a signed package ends: never past the file, at most the padding
+    // in front of a table that ends the file; nothing else moves the end.
+    PackageSpan span;
+    if (LocatePackageEnd(source, span)) {
+        FUZZ_CHECK(span.state != SignatureState::Misplaced);
+        if (span.state == SignatureState::Signed) {
+            FUZZ_CHECK(span.table.start + span.table.length == size);
+            FUZZ_CHECK(span.end <= span.table.start && span.table.start - span.end <= 7);
+            FUZZ_CHECK(span.table.entryOffset + 8 <= std::min<size_t>(size, 4096));
+        } else {
+            FUZZ_CHECK(span.end == size);
+        }
+    } else {
+        FUZZ_CHECK(span.state == SignatureState::Misplaced);
+    }
+    // A checksum list that reads, written again, reads the same.
+    std::vector<ItemChecksum> list, listAgain;
+    if (ParseItemChecksums(std::string(reinterpret_cast<const char*>(data), size), list)) {
+        FUZZ_CHECK(ParseItemChecksums(ItemChecksumBytes(list), listAgain));
+        FUZZ_CHECK(listAgain.size() == list.size());
+        for (size_t i = 0; i < list.size(); ++i)
+            FUZZ_CHECK(listAgain[i].name == list[i].name && listAgain[i].digest == list[i].digest &&
+                       IsSafeName(list[i].name));
+    }
+
     ItemDirectory directory;
     if (ParseItemDirectory(source, directory) != DirectoryError::None)
         return 0;

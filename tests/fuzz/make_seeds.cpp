@@ -62,6 +62,31 @@ std::string ArchiveEntry(const std::string& folder, const std::string& name, con
     return U16(header.size()) + header + bytes;
 }
 
+// A PE32 header (16 directories) in front of the package, then what a
+// signing tool appends: zeros to an 8-byte boundary and a certificate table
+// named by the security directory.
+std::string SignedInstaller(const std::string& package)
+{
+    std::string out(0x200, '\0');
+    auto put32 = [&out](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    out[0] = 'M';
+    out[1] = 'Z';
+    put32(0x3C, 0x40);
+    out.replace(0x40, 4, std::string("PE\0\0", 4));
+    out[0x54] = static_cast<char>(0xE0);
+    out[0x58] = 0x0B;
+    out[0x59] = 0x01;
+    put32(0x58 + 92, 16);
+    out += package;
+    out.resize((out.size() + 7) / 8 * 8, '\0');
+    put32(0x58 + 96 + 32, static_cast<uint32_t>(out.size()));
+    put32(0x58 + 96 + 36, 16);
+    return out + std::string("\x10\x00\x00\x00\x00\x02\x02\x00" "certific", 16);
+}
+
 const char* const kDescriptor =
     "[SoftInfo]\r\ncompanyname=Tessaramond Demo\r\nproductname=Demo\r\nproductversion=1.0\r\n\r\n"
     "[InstallInfo]\r\nfolder=Tessaramond Demo\\Demo\r\nbfoldersel=1\r\nexefile=demo.exe\r\n"
@@ -95,6 +120,9 @@ int main(int argc, char** argv)
          Directory({{"data.rar", text}, {"dll.rar", "d"}, {"install.tmd", "t"}, {"licence.txt", "l"},
                     {"untessaramond.exe", "u"}}));
     Seed("item_directory", "empty", Directory({}));
+    Seed("item_directory", "signed", SignedInstaller(Directory({{"data.rar", text}, {"install.tmd", "t"}})));
+    Seed("item_directory", "checksums",
+         std::string(64, 'a') + "  data.rar\n" + std::string(64, '0') + "  install.tmd\n");
 
     Seed("pack_entry", "record", Record(4096, "demo.exe", "bin\\"));
     Seed("pack_entry", "fields", std::string("\x10\x00\x00\x00\x08", 5) + "demo.exebin\\sub\\");

@@ -38,13 +38,16 @@ pack build -o setup.exe --descriptor setup.ini --product product --licence licen
 pack list setup.exe >list.txt || fail "list"
 grep -q 'data.rar' list.txt && grep -q 'bin\\s4097' list.txt && grep -q '资料\\说明.txt' list.txt ||
   fail "list lacks entries: $(head -5 list.txt)"
-# 108 files and 5 items.
-[ "$(wc -l <list.txt)" -eq 113 ] || fail "list has $(wc -l <list.txt) lines"
+# 108 files and 6 items.
+[ "$(wc -l <list.txt)" -eq 114 ] || fail "list has $(wc -l <list.txt) lines"
 pack extract setup.exe -C out >/dev/null || fail "extract"
 diff -r product/bin out/data/bin && diff -r product/data out/data/data &&
   diff -r "product/资料" "out/data/资料" && diff -r product/empty-files out/data/empty-files ||
   fail "extracted tree differs"
 cmp -s stub.exe out/untessaramond.exe && fail "items mixed up"
+# The checksum item is sha256sum's own form.
+(cd out && sha256sum --quiet -c checksums.sha256) || fail "sha256sum -c refuses the checksum item"
+[ "$(wc -l <out/checksums.sha256)" -eq 5 ] || fail "checksum item: $(cat out/checksums.sha256)"
 cmp -s un.exe out/untessaramond.exe && cmp -s la.exe out/uninstall.exe || fail "stub items differ"
 grep -q 'productname=演示' out/install.ini && grep -q 'ckdll=0' out/install.ini || fail "descriptor: $(cat out/install.ini)"
 # The best level must give the same tree and a smaller file.

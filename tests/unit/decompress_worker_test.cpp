@@ -139,7 +139,8 @@ TEST(DecompressWorker, DamagedSourcesReportAnErrorAndLeaveNoDestination)
     }
     EXPECT_EQ(GetCompressErrorText(kCompressDamaged), "解压时，压缩文件已损坏！");
     EXPECT_EQ(GetCompressErrorText(kCompressOpenSource), "解压时，打开压缩文件错误！");
-    EXPECT_EQ(GetCompressErrorText(9), "");
+    EXPECT_EQ(GetCompressErrorText(kCompressChecksum), "解压时，安装文件已损坏，请重新下载！");
+    EXPECT_EQ(GetCompressErrorText(10), "");
 }
 
 TEST(DecompressWorker, CancelStopsAfterOneBlockWithoutFinalMessageAndRemovesItsOutput)

@@ -2,6 +2,7 @@
 #include "framework/file.h"
 #include "installer/core/item_extract.h"
 #include "installer/setup/setup_info.h"
+#include "archive_bytes.h"
 #include "package_bytes.h"
 #include "support.h"
 
@@ -191,4 +192,97 @@ TEST(ItemDirectory, ExtractItemLeavesTheCopyAloneOnFailure)
     EXPECT_FALSE(MarkExtracted(folder + "none"));
     EXPECT_EQ(ReadWholeFile(folder + "empty"), "");
     EXPECT_FALSE(FileExists(folder + "none"));
+}
+
+TEST(ItemDirectory, Sha256GivesTheStandardDigests)
+{
+    bool plain = false;  // the processor's SHA instructions where it has them, then the plain rounds
+    auto hex = [&plain](const std::string& text, size_t piece) {
+        CSha256 hash(plain);
+        for (size_t at = 0; at < text.size(); at += piece)
+            hash.Update(text.data() + at, std::min(piece, text.size() - at));
+        return DigestHex(hash.Final());
+    };
+    // FIPS 180-4 examples, fed whole and in pieces that straddle the blocks.
+    const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    const std::string four = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqr"
+                             "lmnopqrsmnopqrstnopqrstu";
+    for (bool both : {false, true})
+    for (size_t piece : {1000000, 1, 7, 63, 64, 65}) {
+        plain = both;
+        EXPECT_EQ(hex("", piece), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        EXPECT_EQ(hex("abc", piece), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+        EXPECT_EQ(hex(two, piece), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+        EXPECT_EQ(hex(four, piece), "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1");
+    }
+    EXPECT_EQ(hex(std::string(1000000, 'a'), 4093), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    plain = false;
+    EXPECT_EQ(hex(std::string(1000000, 'a'), 1 << 16), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    // Both ways agree on every length around the block boundaries.
+    const std::string noise = NoiseBytes(4096 + 130, 9);
+    for (size_t length = 0; length < noise.size(); length += length < 200 ? 1 : 61) {
+        plain = true;
+        const std::string slow = hex(noise.substr(0, length), 64);
+        plain = false;
+        EXPECT_EQ(hex(noise.substr(0, length), 4096), slow) << length;
+    }
+    Sha256Digest digest;
+    EXPECT_TRUE(ParseDigestHex("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", digest));
+    EXPECT_EQ(DigestHex(digest), hex("abc", 3));
+    EXPECT_FALSE(ParseDigestHex(std::string(63, '0') + "g", digest));
+    EXPECT_FALSE(ParseDigestHex(std::string(63, '0'), digest));
+}
+
+TEST(ItemDirectory, ChecksumItemGuardsEveryOtherItemAsItIsMoved)
+{
+    const std::vector<TestItem> items = {
+        {"data.rar", NoiseBytes(70000, 3)}, {"install.tmd", "descriptor"}, {"license.txt", "licence"}};
+    auto run = [](const std::vector<TestItem>& packed, size_t* done = nullptr) {
+        Extraction x;
+        EXPECT_EQ(x.Read(PackageBytes(kImage, packed)), DirectoryError::None);
+        return x.Extract([done](size_t n) {
+            if (done != nullptr)
+                *done = n;
+            return true;
+        });
+    };
+    // The list first, as the builder writes it, or last: either is checked.
+    for (size_t position : {size_t{0}, items.size()}) {
+        EXPECT_EQ(run(WithChecksums(items, position)), ExtractError::None) << position;
+        for (size_t damaged = 0; damaged < items.size(); ++damaged) {
+            std::vector<TestItem> packed = WithChecksums(items, position);
+            TestItem& item = packed[damaged + (damaged >= position ? 1 : 0)];
+            item.content[item.content.size() / 2] ^= 0x10;
+            size_t done = 0;
+            EXPECT_EQ(run(packed, &done), ExtractError::Damaged) << position << " " << damaged;
+            // Known first, the list stops the run at the damaged item.
+            if (position == 0) {
+                EXPECT_EQ(done, damaged + 1) << damaged;
+            }
+        }
+    }
+    auto withList = [&items](const std::string& list, const std::string& name = kChecksumItemName,
+                             const std::string& folder = kChecksumItemTag) {
+        std::vector<TestItem> packed = items;
+        packed.insert(packed.begin(), TestItem{name, list, folder});
+        return packed;
+    };
+    const std::string good = WithChecksums(items)[0].content;
+    const std::string firstLine = good.substr(0, good.find('\n') + 1);
+    EXPECT_EQ(run(withList(good)), ExtractError::None);
+    EXPECT_EQ(run(withList(good.substr(firstLine.size()))), ExtractError::Damaged);       // an item not listed
+    EXPECT_EQ(run(withList(good + firstLine)), ExtractError::Damaged);                    // one listed twice
+    EXPECT_EQ(run(withList(good + std::string(64, '0') + "  extra.txt\n")), ExtractError::Damaged);
+    EXPECT_EQ(run(withList(good.substr(0, good.size() - 1))), ExtractError::Damaged);     // a line cut short
+    EXPECT_EQ(run(withList(std::string(kMaxChecksumItemSize + 1, '0'))), ExtractError::Damaged);
+    std::string renamed = good;
+    renamed.replace(renamed.find("license.txt"), 11, "..\\x.txt.");
+    EXPECT_EQ(run(withList(renamed)), ExtractError::Damaged);
+    // The tag without the name, the name without the tag, or two lists: a
+    // damaged directory.
+    EXPECT_EQ(run(withList(good, "checksums.sha257")), ExtractError::Damaged);
+    EXPECT_EQ(run(withList(good, kChecksumItemName, "sha257")), ExtractError::Damaged);
+    std::vector<TestItem> twice = withList(good);
+    twice.push_back(twice.front());
+    EXPECT_EQ(run(twice), ExtractError::Damaged);
 }

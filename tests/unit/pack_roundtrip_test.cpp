@@ -165,6 +165,14 @@ TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
     ScrambleBytes(descriptor);
     EXPECT_EQ(descriptor, "[SoftInfo]\r\nproductname=Demo\r\n\r\n[SystemDll]\r\nckdll=1\r\n\r\n[InstallInfo]\r\nuninstallentry=1\r\n");
     EXPECT_EQ(setup.m_nDataSize, static_cast<int64_t>(ReadWholeFile(temp + "data.rar").size()));
+    // The builder's checksum list names every other item with its digest.
+    std::vector<ItemChecksum> checksums;
+    ASSERT_TRUE(ParseItemChecksums(ReadWholeFile(temp + kChecksumItemName), checksums));
+    ASSERT_EQ(checksums.size(), directory.entries.size() - 1);
+    for (const ItemChecksum& item : checksums) {
+        const std::string bytes = ReadWholeFile(temp + item.name);
+        EXPECT_EQ(DigestHex(item.digest), DigestHex(Sha256Of(bytes.data(), bytes.size()))) << item.name;
+    }
 
     unsigned decoded = 0, unpacked = 0;
     Install(temp, decoded, unpacked);
@@ -184,7 +192,7 @@ TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
             });
     }
     EXPECT_EQ(names, (std::vector<std::string>{"data.rar", "dll.rar", "sys.dll", "install.tmd", "license.txt",
-                                               "untessaramond.exe", "uninstall.exe"}));
+                                               "untessaramond.exe", "uninstall.exe", "checksums.sha256"}));
 }
 
 TEST(PackLister, NamesEachDamageOfAnItemAfterTheEntriesBeforeIt)

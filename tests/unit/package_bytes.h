@@ -12,6 +12,7 @@
 struct TestItem {
     std::string name;
     std::string content;
+    std::string folder = {};  // the record's folder field; by default the checksum tag or "ignored\\"
 };
 
 // image, contents of item N .. item 1, records N .. 1 each with its length,
@@ -29,6 +30,17 @@ inline std::string U16(unsigned v)
     return AppendLe16(out, static_cast<uint16_t>(v));
 }
 
+// The items with the builder's checksum list of them inserted at position
+// (0: item 1, where the builder puts it).
+inline std::vector<TestItem> WithChecksums(std::vector<TestItem> items, size_t position = 0)
+{
+    std::vector<ItemChecksum> list;
+    for (const TestItem& item : items)
+        list.push_back({item.name, Sha256Of(item.content.data(), item.content.size())});
+    items.insert(items.begin() + static_cast<std::ptrdiff_t>(position), TestItem{kChecksumItemName, ItemChecksumBytes(list)});
+    return items;
+}
+
 inline std::string PackageBytes(const std::string& image, const std::vector<TestItem>& items,
                                 unsigned marker = kMarkerPackaged)
 {
@@ -39,7 +51,9 @@ inline std::string PackageBytes(const std::string& image, const std::vector<Test
         CPackEntry entry;
         entry.m_nSize = static_cast<uint32_t>(items[i].content.size());
         entry.m_strName = items[i].name;
-        entry.m_strFolder = "ignored\\";
+        entry.m_strFolder = !items[i].folder.empty()                ? items[i].folder
+                            : items[i].name == kChecksumItemName ? kChecksumItemTag
+                                                                 : "ignored\\";
         std::string record = RecordBytes(entry);
         out += record + U16(static_cast<unsigned>(record.size()));
     }

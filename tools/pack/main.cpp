@@ -1,6 +1,7 @@
 // tessaramond-pack: builds a shipped installer from a product folder and a
 // setup descriptor, lists one, or extracts one.
 #include "common/scramble.h"
+#include "format/item_directory.h"
 #include "framework/strings.h"
 #include "tools/pack/archive_writer.h"
 #include "tools/pack/descriptor.h"
@@ -9,6 +10,7 @@
 #include "tools/pack/pack_error.h"
 #include "tools/pack/package_reader.h"
 #include "tools/pack/package_writer.h"
+#include "tools/pack/signing.h"
 #include "tools/pack/terminal.h"
 
 #include <algorithm>
@@ -33,8 +35,12 @@ const char kUsage[] =
     "    tessaramond-pack build -o SETUP.EXE --descriptor FILE --product DIR --licence FILE\n"
     "                           [--dll DIR] [--level fast|best]\n"
     "                           [--stub EXE] [--uninstaller EXE] [--launcher EXE]\n"
+    "                           [--sign-pkcs12 FILE | --sign-key FILE --sign-cert FILE]\n"
+    "                           [--sign-password-file FILE | --sign-password-env NAME]\n"
+    "                           [--timestamp URL]\n"
     "    tessaramond-pack check --descriptor FILE [--product DIR] [--licence FILE] [--dll DIR]\n"
     "                           [--stub EXE] [--uninstaller EXE] [--launcher EXE]\n"
+    "    tessaramond-pack check SETUP.EXE [--ca FILE]\n"
     "    tessaramond-pack list SETUP.EXE\n"
     "    tessaramond-pack extract SETUP.EXE -C DIR\n"
     "    tessaramond-pack --help\n"
@@ -48,13 +54,21 @@ const char kUsage[] =
     "             product folder (subfolders kept, empty folders not carried) into the\n"
     "             item \"data.rar\", the --dll folder into \"dll.rar\", and adds the\n"
     "             descriptor (GBK, scrambled, as \"install.tmd\"), the licence, the\n"
-    "             uninstaller and the uninstall launcher. The output is written under\n"
-    "             SETUP.EXE.partial and renamed when complete: a failed build leaves\n"
-    "             nothing behind. On a terminal a progress line shows bytes, rate and\n"
-    "             time left.\n"
+    "             uninstaller, the uninstall launcher and \"checksums.sha256\", the\n"
+    "             SHA-256 of every other item, which the installer checks. The\n"
+    "             output is written under SETUP.EXE.partial and renamed when\n"
+    "             complete: a failed build leaves nothing behind. On a terminal a\n"
+    "             progress line shows bytes, rate and time left. With a signing key,\n"
+    "             the uninstaller and the uninstall\n"
+    "             launcher are signed before they are packed and the finished\n"
+    "             installer last (Authenticode, SHA-256, by osslsigncode).\n"
     "    check    Reviews the descriptor, the product folder, the licence and the three\n"
     "             programs without writing anything. Errors are what the installer would\n"
     "             refuse or silently do wrong; warnings are worth a look.\n"
+    "             Given an installer instead, reads its package, checks every item\n"
+    "             against its checksum, and says whether it is signed and whether the\n"
+    "             signature verifies (osslsigncode verify): exit status 0 only for\n"
+    "             an undamaged, signed installer whose signature holds.\n"
     "    list     Prints the items of an installer and the files of each archive.\n"
     "    extract  Writes the items under DIR, the files of \"data.rar\" under DIR/data and\n"
     "             of \"dll.rar\" under DIR/dll, and the descriptor as UTF-8 text in\n"
@@ -73,6 +87,19 @@ const char kUsage[] =
     "    --launcher EXE      the uninstall launcher (uninstall.exe): by default taken\n"
     "                        from beside this program, else from the win32 build of\n"
     "                        this source tree (build/win32/installer/).\n"
+    "    --sign-pkcs12 FILE  sign with the key and certificate chain of a PKCS#12\n"
+    "                        (.pfx, .p12) file,\n"
+    "    --sign-key FILE     or with a PEM private key\n"
+    "    --sign-cert FILE    and its PEM certificate (with the chain, if any).\n"
+    "    --sign-password-file FILE\n"
+    "                        the password of the PKCS#12 file or of an encrypted key,\n"
+    "    --sign-password-env NAME\n"
+    "                        or the environment variable that holds it. Never on the\n"
+    "                        command line, where other users could read it.\n"
+    "    --timestamp URL     an RFC 3161 time-stamp service, so that the signature\n"
+    "                        outlives the certificate: http://timestamp.digicert.com\n"
+    "    --ca FILE           check: the PEM certificates to trust instead of the\n"
+    "                        system's (a private CA).\n"
     "    -C DIR              where 'extract' writes.\n"
     "\n"
     "DESCRIPTOR\n"
@@ -107,6 +134,11 @@ const char kUsage[] =
     "    tessaramond-pack check --descriptor setup.ini --product product/\n"
     "    tessaramond-pack build -o DemoSetup.exe --descriptor setup.ini \\\n"
     "        --product product/ --licence licence.txt --dll system/\n"
+    "    tessaramond-pack build -o DemoSetup.exe --descriptor setup.ini \\\n"
+    "        --product product/ --licence licence.txt \\\n"
+    "        --sign-pkcs12 vendor.pfx --sign-password-env SIGN_PASSWORD \\\n"
+    "        --timestamp http://timestamp.digicert.com\n"
+    "    tessaramond-pack check DemoSetup.exe\n"
     "    tessaramond-pack list DemoSetup.exe\n";
 
 struct UsageError {
@@ -203,6 +235,23 @@ BuildOptions ReadOptions(const Arguments& args, const fs::path& programFolder, b
     if (level != "fast" && level != "best")
         throw UsageError{"--level must be fast or best"};
     options.level = level == "best" ? CompressionLevel::Best : CompressionLevel::Fast;
+    options.signing.pkcs12 = args.Get("--sign-pkcs12");
+    options.signing.key = args.Get("--sign-key");
+    options.signing.certs = args.Get("--sign-cert");
+    options.signing.passwordFile = args.Get("--sign-password-file");
+    options.signing.passwordVariable = args.Get("--sign-password-env");
+    options.signing.timestampUrl = args.Get("--timestamp");
+    if (!options.signing.Enabled() &&
+        !(options.signing.passwordFile.empty() && options.signing.passwordVariable.empty() &&
+          options.signing.timestampUrl.empty()))
+        throw UsageError{"a signing password or time stamp without --sign-pkcs12 or --sign-key"};
+    if (options.signing.Enabled()) {
+        try {
+            CheckSigningOptions(options.signing);
+        } catch (const CPackFailure& e) {
+            throw UsageError{e.what()};
+        }
+    }
     return options;
 }
 
@@ -293,8 +342,43 @@ ReviewResult ReviewInputs(const BuildOptions& options)
     return result;
 }
 
+std::ifstream OpenInstaller(const std::string& path);
+
+// check SETUP.EXE: the package read as the installer reads it, then the signature.
+int CheckInstaller(const Arguments& args)
+{
+    if (args.positional.size() != 1 || args.options.size() > (args.options.count("--ca") ? 1u : 0u))
+        throw UsageError{"check takes one installer file and --ca, or the inputs of a build"};
+    const std::string path = args.positional[0];
+    {
+        std::ifstream file = OpenInstaller(path);
+        const std::vector<PackageItem> items = ReadPackageItems(file, path);
+        std::printf("%s: package of %zu items\n", path.c_str(), items.size());
+        // The checks the installer makes while it extracts itself.
+        const std::string problem = CheckItemChecksums(file, items);
+        if (!problem.empty()) {
+            std::printf("%s: DAMAGED: %s\n", path.c_str(), problem.c_str());
+            return kExitFailure;
+        }
+        const bool guarded = std::any_of(items.begin(), items.end(),
+                                         [](const PackageItem& item) { return item.name == kChecksumItemName; });
+        std::printf("%s: %s\n", path.c_str(),
+                    guarded ? "every item matches its checksum" : "no checksums (built by an older builder)");
+    }
+    const SignatureReport report = CheckSignature(path, args.Get("--ca"));
+    if (!report.isSigned) {
+        std::printf("%s: %s\n", path.c_str(), report.message.c_str());
+        return kExitFailure;
+    }
+    std::printf("%s: signed; the signature %s (%s)\n", path.c_str(), report.verified ? "verifies" : "does NOT verify",
+                report.message.c_str());
+    return report.verified ? 0 : kExitFailure;
+}
+
 int Check(const Arguments& args, const fs::path& programFolder)
 {
+    if (!args.positional.empty() && args.options.count("--descriptor") == 0)
+        return CheckInstaller(args);
     const BuildOptions options = ReadOptions(args, programFolder, false);
     const ReviewResult review = ReviewInputs(options);
     std::printf("%s: %u error%s, %u warning%s", Utf8Path(options.descriptor).c_str(), review.errors,
@@ -454,12 +538,14 @@ int main(int argc, char** argv)
         if (command == "build")
             return Build(Arguments(argc, argv, 2,
                                    {"-o", "--descriptor", "--product", "--licence", "--dll", "--stub",
-                                    "--uninstaller", "--launcher", "--level"}),
+                                    "--uninstaller", "--launcher", "--level", "--sign-pkcs12", "--sign-key",
+                                    "--sign-cert", "--sign-password-file", "--sign-password-env",
+                                    "--timestamp"}),
                          ProgramFolder(argv[0]));
         if (command == "check")
             return Check(Arguments(argc, argv, 2,
                                    {"--descriptor", "--product", "--licence", "--dll", "--stub", "--uninstaller",
-                                    "--launcher"}),
+                                    "--launcher", "--ca"}),
                          ProgramFolder(argv[0]));
         if (command == "list")
             return List(Arguments(argc, argv, 2, {}));

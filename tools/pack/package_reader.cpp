@@ -8,6 +8,20 @@
 #include <algorithm>
 
 namespace {
+// The directory again, as the checksum check compares it.
+ItemDirectory DirectoryOf(const std::vector<PackageItem>& items)
+{
+    ItemDirectory directory;
+    for (const PackageItem& item : items) {
+        CPackEntry entry;
+        entry.m_strName = item.name;
+        entry.m_nSize = item.size;
+        entry.m_strFolder = item.tagged ? kChecksumItemTag : "";
+        directory.entries.push_back(std::move(entry));
+    }
+    return directory;
+}
+
 class CStreamSource : public CByteSource {
 public:
     explicit CStreamSource(std::ifstream& file) : m_file(file)
@@ -120,7 +134,11 @@ private:
 
 std::vector<PackageItem> ReadPackageItems(std::ifstream& file, const std::string& fileName)
 {
-    CStreamSource source(file);
+    CStreamSource whole(file);
+    PackageSpan span;
+    if (!LocatePackageEnd(whole, span))
+        throw CPackFailure(fileName + ": the signature's certificate table does not lie at the end of the file");
+    CPrefixSource source(whole, span.end);
     ItemDirectory directory;
     if (ParseItemDirectory(source, directory) != DirectoryError::None)
         throw CPackFailure(fileName + ": no package directory (not a shipped installer, or damaged)");
@@ -133,10 +151,38 @@ std::vector<PackageItem> ReadPackageItems(std::ifstream& file, const std::string
     uint64_t end = directory.start;
     for (const CPackEntry& e : directory.entries) {
         end -= e.m_nSize;
-        items.push_back({e.m_strName, e.m_nSize, end});
+        items.push_back({e.m_strName, e.m_nSize, end, e.m_strFolder == kChecksumItemTag});
     }
     std::reverse(items.begin(), items.end());
     return items;
+}
+
+std::string CheckItemChecksums(std::ifstream& file, const std::vector<PackageItem>& items)
+{
+    const PackageItem* listItem = nullptr;
+    for (const PackageItem& item : items)
+        if (item.name == kChecksumItemName || item.tagged)
+            listItem = &item;
+    if (listItem == nullptr)
+        return "";
+    if (listItem->size > kMaxChecksumItemSize)
+        return "the checksum list is too long";
+    std::string bytes;
+    ReadItem(file, *listItem, [&bytes](const char* data, size_t size) { bytes.append(data, size); });
+    std::vector<ItemChecksum> list;
+    if (!ParseItemChecksums(bytes, list) || !ChecksumsCoverDirectory(list, DirectoryOf(items)))
+        return "the checksum list does not match the item directory";
+    for (const PackageItem& item : items) {
+        if (&item == listItem)
+            continue;
+        CSha256 hash;
+        ReadItem(file, item, [&hash](const char* data, size_t size) { hash.Update(data, size); });
+        const Sha256Digest digest = hash.Final();
+        for (const ItemChecksum& listed : list)
+            if (listed.name == item.name && listed.digest != digest)
+                return item.name + " differs from its checksum";
+    }
+    return "";
 }
 
 void ReadItem(std::ifstream& file, const PackageItem& item, const std::function<void(const char*, size_t)>& sink)

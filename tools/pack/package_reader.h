@@ -15,11 +15,16 @@ struct PackageItem {
     std::string name;  // GBK
     uint32_t size = 0;
     uint64_t offset = 0;  // of its content in the installer file
+    bool tagged = false;  // its record carries the checksum item's tag
 };
 
 // Reads the item directory. Throws CPackFailure when the file is no shipped
 // installer or its directory is damaged.
 std::vector<PackageItem> ReadPackageItems(std::ifstream& file, const std::string& fileName);
+
+// What is wrong with the items against the package's checksum item, as the
+// installer checks them; "" when they match or the package has none.
+std::string CheckItemChecksums(std::ifstream& file, const std::vector<PackageItem>& items);
 
 // Copies one item's raw bytes to sink.
 void ReadItem(std::ifstream& file, const PackageItem& item, const std::function<void(const char*, size_t)>& sink);

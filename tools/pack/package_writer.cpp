@@ -53,9 +53,23 @@ public:
     void AddItem(const std::string& name, const std::string& bytes)
     {
         m_out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        Added(name, bytes.size());
+        Added(name, bytes.size(), Sha256Of(bytes.data(), bytes.size()));
     }
-    void Added(const std::string& name, uint64_t size)
+    void Added(const std::string& name, uint64_t size, const Sha256Digest& digest)
+    {
+        m_checksums.push_back({name, digest});
+        AddEntry(name, size);
+    }
+    // The checksums of every item so far, as the last item: entry 1, which
+    // the installer extracts first and so knows them before the others.
+    void AddChecksumItem()
+    {
+        const std::string list = ItemChecksumBytes(m_checksums);
+        m_out.write(list.data(), static_cast<std::streamsize>(list.size()));
+        AddEntry(kChecksumItemName, list.size());
+        m_items.back().m_strFolder = kChecksumItemTag;
+    }
+    void AddEntry(const std::string& name, uint64_t size)
     {
         if (size > UINT32_MAX)
             throw CPackFailure(name + ": items of 4 GiB or more cannot be packed");
@@ -82,6 +96,7 @@ private:
     std::vector<char> m_buffer;
     std::ofstream m_out;
     std::vector<CPackEntry> m_items;
+    std::vector<ItemChecksum> m_checksums;
 };
 
 // Removes the unfinished output unless the build got to the end.
@@ -120,7 +135,7 @@ void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, cons
     });
     if (!compressor.Finish())
         throw CPackFailure(itemName + ": writing failed (disk full?)");
-    out.Added(itemName, compressor.OutputBytes());
+    out.Added(itemName, compressor.OutputBytes(), compressor.OutputDigest());
 }
 }  // namespace
 
@@ -159,9 +174,18 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
                    const std::function<void(uint64_t, uint64_t)>& progress)
 {
     // Everything small is read and checked before the output is touched.
-    const std::string stub = ReadHostFile(options.stub, "the installer stub");
-    const std::string uninstaller = ReadHostFile(options.uninstaller, "the uninstaller");
-    const std::string launcher = ReadHostFile(options.launcher, "the uninstall launcher");
+    // A signature of the stub would end up inside the installer, where it
+    // signs nothing and no reader of the package looks for it.
+    const std::string stub = WithoutSignature(ReadHostFile(options.stub, "the installer stub"), Utf8Path(options.stub));
+    std::string uninstaller = ReadHostFile(options.uninstaller, "the uninstaller");
+    std::string launcher = ReadHostFile(options.launcher, "the uninstall launcher");
+    if (options.signing.Enabled()) {
+        // Signed before they are packed, and before the long compression, so
+        // that a wrong password or key stops the build at once.
+        CheckSigningOptions(options.signing);
+        uninstaller = SignProgramBytes(options.signing, uninstaller, "untessaramond.exe");
+        launcher = SignProgramBytes(options.signing, launcher, "uninstall.exe");
+    }
     const std::string licence = PrepareLicence(ReadHostFile(options.licence, "the licence"),
                                                Utf8Path(options.licence));
     std::string descriptor = PrepareDescriptor(ReadHostFile(options.descriptor, "the setup descriptor"),
@@ -191,17 +215,29 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     out.AddItem("license.txt", licence);
     out.AddItem("untessaramond.exe", uninstaller);
     out.AddItem("uninstall.exe", launcher);
+    out.AddChecksumItem();
     BuildSummary summary;
     summary.outputBytes = out.Finish();
     summary.files = product.size() + system.size();
     summary.productBytes = total;
     if (progress)
         progress(total, total);
+    fs::path finished = partial;
+    if (options.signing.Enabled()) {
+        finished = options.output;
+        finished += ".signed";
+        CRemoveUnlessKept signedCleanup(finished);
+        SignFile(options.signing, partial, finished);
+        std::error_code ignored;
+        summary.outputBytes = fs::file_size(finished, ignored);
+        signedCleanup.Keep();
+    }
+    CRemoveUnlessKept finishedCleanup(finished);
     std::error_code error;
-    fs::rename(partial, options.output, error);
+    fs::rename(finished, options.output, error);
     if (error)
         throw CPackFailure(Utf8Path(options.output) + ": cannot be written (" + error.message() + ")");
-    cleanup.Keep();
+    finishedCleanup.Keep();
     return summary;
 }
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "tools/pack/archive_writer.h"
 #include "format/block_compressor.h"
+#include "tools/pack/signing.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -21,6 +22,7 @@ struct BuildOptions {
     std::filesystem::path uninstaller;  // "untessaramond.exe"
     std::filesystem::path launcher;     // "uninstall.exe"
     CompressionLevel level = CompressionLevel::Fast;
+    SigningOptions signing;  // signs the uninstaller, the launcher and the installer when enabled
 };
 
 struct BuildSummary {
