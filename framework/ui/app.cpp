@@ -2,15 +2,42 @@
 
 #include "framework/file.h"
 #include "framework/ui/dll_search.h"
+#include "framework/win32/wide.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
-int CWinApp::Run(const char* commandLine)
+namespace {
+// The arguments after the program name, read from the UTF-16 command line:
+// the ANSI one would hold the GBK the programs pass each other only where
+// the system's code page is 936. A command line GBK cannot hold is none the
+// programs wrote; it reads as "?", which no argument of theirs is.
+std::string CommandLineArguments()
+{
+    const wchar_t* at = GetCommandLineW();
+    if (at == nullptr)
+        return std::string();
+    if (*at == L'"') {
+        ++at;
+        while (*at != L'\0' && *at != L'"')
+            ++at;
+        if (*at == L'"')
+            ++at;
+    } else {
+        while (*at != L'\0' && *at != L' ' && *at != L'\t')
+            ++at;
+    }
+    while (*at == L' ' || *at == L'\t')
+        ++at;
+    return NarrowToGbk(at).value_or("?");
+}
+}  // namespace
+
+int CWinApp::Run()
 {
     // Before the common controls or anything else load a DLL by name.
     RestrictDllSearch();
-    m_lpCmdLine = commandLine ? commandLine : "";
+    m_lpCmdLine = CommandLineArguments();
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     InitInstance();
@@ -25,5 +52,5 @@ int AfxMessageBox(const std::string& text, unsigned type)
     caption = caption.substr(0, caption.find_last_of('.'));
     if ((type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) <= MB_OKCANCEL)
         type |= MB_ICONEXCLAMATION;
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), type | MB_TASKMODAL);
+    return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), type | MB_TASKMODAL);
 }

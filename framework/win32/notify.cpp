@@ -4,5 +4,5 @@
 
 bool PostNotify(NotifyTarget target, unsigned message, uintptr_t wParam, intptr_t lParam)
 {
-    return PostMessageA(static_cast<HWND>(target), message, wParam, lParam) != 0;
+    return PostMessageW(static_cast<HWND>(target), message, wParam, lParam) != 0;
 }

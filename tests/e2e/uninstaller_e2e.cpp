@@ -42,7 +42,7 @@ TEST(UninstallerStartup, LoadsOnlyARecordNamedBesideItself)
         HWND wizard = WaitForCaption(" 安装", 30000, 1013, "下一步");
         ASSERT_NE(wizard, nullptr) << name;
         EXPECT_EQ(WindowProcess(wizard), run.Id());
-        PostMessageA(GetDlgItem(wizard, 1009), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(wizard, 1009), BM_CLICK, 0, 0);
         EXPECT_EQ(run.WaitForExit(30000), kLoaded) << name;
     }
     // Loading and cancelling never remove anything; that is the wizard's "下一步".
