@@ -98,8 +98,15 @@ bool ReadShortcut(const std::string& linkFile, std::string& target, std::string&
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.Put())) ||
         FAILED(file->Load(Widen(linkFile).c_str(), STGM_READ)))
         return false;
+    // The target from the shortcut's item list, which names it in UTF-16
+    // wherever the shortcut was made; the location text beside it may be
+    // kept in the code page of the system that saved it (Wine keeps it so).
     std::vector<wchar_t> buffer(kLongestPath, L'\0');
-    if (FAILED(link->GetPath(buffer.data(), static_cast<int>(buffer.size()), nullptr, SLGP_RAWPATH)))
+    ITEMIDLIST* raw = nullptr;
+    const bool listed = SUCCEEDED(link->GetIDList(&raw)) && raw != nullptr;
+    const unique_com_memory<ITEMIDLIST*> list(raw);
+    if (!(listed && SHGetPathFromIDListEx(list.get(), buffer.data(), kLongestPath, GPFIDL_DEFAULT)) &&
+        FAILED(link->GetPath(buffer.data(), static_cast<int>(buffer.size()), nullptr, SLGP_RAWPATH)))
         return false;
     auto path = NarrowToGbk(buffer.data());
     buffer[0] = L'\0';

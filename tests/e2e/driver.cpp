@@ -6,9 +6,8 @@
 #include <winternl.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace e2e {
 
@@ -94,15 +93,32 @@ std::string NewFolder()
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(Widen(path), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 20));
+        DWORD put = 0;
+        ok = WriteFile(file, bytes.data() + at, chunk, &put, nullptr) && put == chunk;
+        at += chunk;
+    }
+    return CloseHandle(file) && ok;
 }
 
 std::string ReadFileBytes(const std::string& path)
 {
-    std::ifstream in(Widen(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
 }
 
 std::string U16(unsigned value)
