@@ -71,7 +71,13 @@ bool RefusesFolder(HWND wizard, const std::string& product, const std::wstring& 
 {
     SetWindowTextW(PageControl(wizard, 1014, "Edit"), folder.c_str());
     ClickButton(wizard, kNext);
-    HWND message = WaitForCaption(Caption(product), 10000, IDOK, "确定");
+    // The message box's button is the system's own, in its language.
+    HWND message = nullptr;
+    for (int i = 0; i < 100 && message == nullptr; ++i, Sleep(100)) {
+        message = WaitForCaption(Caption(product), 0, IDOK, "确定");
+        if (message == nullptr)
+            message = WaitForCaption(Caption(product), 0, IDOK, "OK");
+    }
     if (message == nullptr)
         return false;
     std::vector<std::wstring> texts;
