@@ -244,7 +244,10 @@ BOOL CALLBACK FindCaption(HWND window, LPARAM param)
     auto* search = reinterpret_cast<CaptionSearch*>(param);
     if (!IsWindowVisible(window) || WindowText(window) != *search->caption)
         return TRUE;
-    if (search->buttonId != 0 && ItemText(window, search->buttonId) != *search->label)
+    // A button asked for without a label may carry any: a message box's are
+    // the system's own, in its language.
+    if (search->buttonId != 0 && (GetDlgItem(window, search->buttonId) == nullptr ||
+                                  (!search->label->empty() && ItemText(window, search->buttonId) != *search->label)))
         return TRUE;
     search->found = window;
     return FALSE;

@@ -71,13 +71,8 @@ bool RefusesFolder(HWND wizard, const std::string& product, const std::wstring& 
 {
     SetWindowTextW(PageControl(wizard, 1014, "Edit"), folder.c_str());
     ClickButton(wizard, kNext);
-    // The message box's button is the system's own, in its language.
-    HWND message = nullptr;
-    for (int i = 0; i < 100 && message == nullptr; ++i, Sleep(100)) {
-        message = WaitForCaption(Caption(product), 0, IDOK, "确定");
-        if (message == nullptr)
-            message = WaitForCaption(Caption(product), 0, IDOK, "OK");
-    }
+    // Found by its OK button, whose label is in the system's language.
+    HWND message = WaitForCaption(Caption(product), 10000, IDOK);
     if (message == nullptr)
         return false;
     std::vector<std::wstring> texts;
