@@ -40,6 +40,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
         SetBkMode(dc, TRANSPARENT);
+        // A face that has the Chinese characters: the system font of a
+        // Western Windows has none.
+        HFONT font = CreateFontW(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+        HGDIOBJ old = SelectObject(dc, font);
         const std::wstring lines[] = {Widen("星图演示 1.0.0"), Widen("安装位置：") + OwnFolder(), RuntimeText(),
                                       Widen("这是 Tessaramond 安装平台的示例产品。")};
         int y = 20;
@@ -47,6 +52,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             TextOutW(dc, 20, y, line.c_str(), static_cast<int>(line.size()));
             y += 28;
         }
+        SelectObject(dc, old);
+        DeleteObject(font);
         EndPaint(window, &paint);
         return 0;
     }
