@@ -9,13 +9,14 @@
 #include "framework/endian.h"
 #include "framework/ui/dll_search.h"
 #include "framework/win32/handle.h"
+#include "framework/win32/wide.h"
 
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -24,13 +25,13 @@ constexpr int kSplashResource = 107;
 constexpr int kSplashWidth = 250;
 constexpr int kSplashHeight = 60;
 constexpr DWORD kSplashMs = 100;
-const char kClassName[] = "unInstall";
+const wchar_t kClassName[] = L"unInstall";
 
 void PaintSplash(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    unique_gdi<HBITMAP> bitmap(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSplashResource),
+    unique_gdi<HBITMAP> bitmap(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kSplashResource),
                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (dc && bitmap) {
         unique_memory_dc memory(CreateCompatibleDC(dc));
@@ -52,25 +53,25 @@ LRESULT CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 HWND CreateSplash(HINSTANCE instance)
 {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = SplashProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResource));
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = kClassName;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
     const int x = (GetSystemMetrics(SM_CXSCREEN) - kSplashWidth) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kSplashHeight) / 2;
-    return CreateWindowExA(0, kClassName, "Tessaramond 卸载", WS_POPUP, x, y, kSplashWidth, kSplashHeight, nullptr,
+    return CreateWindowExW(0, kClassName, Widen("Tessaramond 卸载").c_str(), WS_POPUP, x, y, kSplashWidth, kSplashHeight, nullptr,
                            nullptr, instance, nullptr);
 }
 
@@ -84,11 +85,11 @@ bool ShowForAMoment()
         if (elapsed >= kSplashMs)
             return true;
         MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT)
                 return false;
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         } else {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, kSplashMs - elapsed, QS_ALLINPUT);
         }
@@ -96,27 +97,28 @@ bool ShowForAMoment()
 }
 
 // Full path of this program, however long.
-std::string OwnPath()
+// Kept in UTF-16: the launcher only opens its own file with it.
+std::wstring OwnPath()
 {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0)
-            return std::string();
+            return std::wstring();
         if (n < path.size()) {
             path.resize(n);
             return path;
         }
         if (path.size() >= 32768)
-            return std::string();
+            return std::wstring();
         path.resize(path.size() * 2);
     }
 }
 
 // The record identifier stamped as the file's last four bytes (little-endian).
-bool ReadStamp(const std::string& path, uint32_t& id)
+bool ReadStamp(const std::wstring& path, uint32_t& id)
 {
-    const unique_file file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const unique_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
@@ -133,25 +135,27 @@ bool ReadStamp(const std::string& path, uint32_t& id)
     return true;
 }
 
-std::string CommonFilesFolder()
+std::wstring CommonFilesFolder()
 {
     ITEMIDLIST* raw = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES_COMMON, &raw)) || raw == nullptr)
-        return std::string();
+        return std::wstring();
     const unique_com_memory<ITEMIDLIST*> list(raw);
-    char path[MAX_PATH] = "";
-    if (!SHGetPathFromIDListA(list.get(), path))
-        return std::string();
+    std::wstring path(32768, L'\0');
+    if (!SHGetPathFromIDListEx(list.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
+        return std::wstring();
+    path.resize(path.find(L'\0'));
     return path;
 }
 
 // Starts the uninstaller; silent: with /S, waited for, its exit code
 // returned. Otherwise never waited for, and 0.
-int StartUninstaller(const std::string& folder, uint32_t id, bool silent)
+int StartUninstaller(const std::wstring& folder, uint32_t id, bool silent)
 {
-    char parameters[24];
-    std::snprintf(parameters, sizeof parameters, silent ? "/S %lu.tmd" : "%lu.tmd", static_cast<unsigned long>(id));
-    SHELLEXECUTEINFOA info{};
+    wchar_t parameters[24];
+    std::swprintf(parameters, sizeof parameters / sizeof parameters[0], silent ? L"/S %lu.tmd" : L"%lu.tmd",
+                  static_cast<unsigned long>(id));
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // No error box of the shell's own: a missing uninstaller is not reported,
     // and the launcher must not stay behind waiting for a click.
@@ -159,12 +163,12 @@ int StartUninstaller(const std::string& folder, uint32_t id, bool silent)
     // Named with its folder: a bare name that is not found there would be
     // looked for beside the launcher and along the search path, where it
     // could be anybody's program.
-    const std::string program = folder + "\\untessaramond.exe";
+    const std::wstring program = folder + L"\\untessaramond.exe";
     info.lpFile = program.c_str();
     info.lpParameters = parameters;
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
-    const unique_kernel_handle process(ShellExecuteExA(&info) ? info.hProcess : nullptr);
+    const unique_kernel_handle process(ShellExecuteExW(&info) ? info.hProcess : nullptr);
     if (!silent)
         return 0;
     DWORD code = kExitFailed;
@@ -190,13 +194,13 @@ bool IsSilent(const char* commandLine)
 int RemoveSilently()
 {
     uint32_t id = 0;
-    const std::string path = OwnPath();
+    const std::wstring path = OwnPath();
     if (path.empty() || !ReadStamp(path, id))
         return kExitDamaged;
-    const std::string common = CommonFilesFolder();
+    const std::wstring common = CommonFilesFolder();
     if (common.empty())
         return kExitFailed;
-    return StartUninstaller(common + "\\Tessaramond", id, true);
+    return StartUninstaller(common + L"\\Tessaramond", id, true);
 }
 }  // namespace
 
@@ -216,12 +220,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
         return 0;
 
     uint32_t id = 0;
-    const std::string path = OwnPath();
+    const std::wstring path = OwnPath();
     if (path.empty() || !ReadStamp(path, id))
         return 0;
-    const std::string common = CommonFilesFolder();
+    const std::wstring common = CommonFilesFolder();
     if (common.empty())
         return 0;
-    StartUninstaller(common + "\\Tessaramond", id, false);
+    StartUninstaller(common + L"\\Tessaramond", id, false);
     return 0;
 }

@@ -61,8 +61,8 @@ bool CUninstallApp::InitInstance()
 }
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     CUninstallApp app;
-    return app.Run(commandLine);
+    return app.Run();
 }

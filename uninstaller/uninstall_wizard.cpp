@@ -16,7 +16,7 @@ CUninstallPage0::CUninstallPage0(const CUninstallInfo& info) : CWizardPage(IDD_U
 
 BOOL CUninstallPage0::OnInitDialog()
 {
-    SendMessageA(Item(IDC_UNINSTALL_FOLDER), EM_SETREADONLY, TRUE, 0);
+    SendMessageW(Item(IDC_UNINSTALL_FOLDER), EM_SETREADONLY, TRUE, 0);
     SetItemText(IDC_UNINSTALL_FOLDER, m_info.m_strInstallDir);
     return TRUE;
 }

@@ -1,12 +1,14 @@
 #include "common/ui/page_tab_ctrl.h"
 
+#include "framework/win32/wide.h"
+
 #include <commctrl.h>
 
 bool CPageTabCtrl::Create(HWND parent, const RECT& rect, int id)
 {
-    HWND host = CreateWindowExA(WS_EX_CONTROLPARENT, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+    HWND host = CreateWindowExW(WS_EX_CONTROLPARENT, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     // Taken by its handle: the id may be shared with a control of the template.
     return host && SubclassWindow(host);
 }
@@ -20,10 +22,11 @@ bool CPageTabCtrl::AddPage(const char* name, CDialog* page, unsigned templateId)
     m_templates[m_nPageCount] = templateId;
     ++m_nPageCount;
     page->Create(m_hWnd);
-    TCITEMA item = {};
+    std::wstring label = Widen(name);
+    TCITEMW item = {};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<char*>(name);
-    SendMessageA(m_hWnd, TCM_INSERTITEMA, static_cast<WPARAM>(m_nPageCount - 1), reinterpret_cast<LPARAM>(&item));
+    item.pszText = label.data();
+    SendMessageW(m_hWnd, TCM_INSERTITEMW, static_cast<WPARAM>(m_nPageCount - 1), reinterpret_cast<LPARAM>(&item));
     return true;
 }
 
@@ -43,13 +46,13 @@ int CPageTabCtrl::SelectPage(int index)
     ShowPage(m_nCurPage, false);
     m_nCurPage = index;
     ShowPage(m_nCurPage, true);
-    SendMessageA(m_hWnd, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(m_hWnd, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     return previous;
 }
 
 int CPageTabCtrl::GetCurrentPage() const
 {
-    return static_cast<int>(SendMessageA(m_hWnd, TCM_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(m_hWnd, TCM_GETCURSEL, 0, 0));
 }
 
 void CPageTabCtrl::ShowFirstPage()
@@ -63,7 +66,7 @@ void CPageTabCtrl::LayoutPages()
 {
     RECT client, tab = {};
     GetClientRect(m_hWnd, &client);
-    SendMessageA(m_hWnd, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tab));
+    SendMessageW(m_hWnd, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tab));
     for (int i = 0; i < m_nPageCount; ++i) {
         if (HWND page = m_pages[i]->GetSafeHwnd())
             SetWindowPos(page, nullptr, tab.left + 1, tab.bottom + 1, client.right - tab.left - 2,
@@ -87,7 +90,7 @@ LRESULT CPageTabCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     if (message == WM_LBUTTONDOWN) {
         const LRESULT result = Default(message, wParam, lParam);
-        const int focus = static_cast<int>(SendMessageA(m_hWnd, TCM_GETCURFOCUS, 0, 0));
+        const int focus = static_cast<int>(SendMessageW(m_hWnd, TCM_GETCURFOCUS, 0, 0));
         if (focus >= 0 && focus < m_nPageCount && focus != m_nCurPage) {
             ShowPage(m_nCurPage, false);
             m_nCurPage = focus;

@@ -72,7 +72,7 @@ void PaintWizardFrame(HWND frame, HICON icon, const std::string& welcome, const 
     RECT client;
     GetClientRect(frame, &client);
     if (IsIconic(frame)) {
-        SendMessageA(frame, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        SendMessageW(frame, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
         DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
                  (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, icon);
     } else {

@@ -12,7 +12,7 @@ constexpr int kPageHostId = 1033;
 
 CWizardFrame::CWizardFrame(int templateId, int iconId)
     : CDialog(templateId),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId))),
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId))),
       m_strDate(TodayText())
 {
 }
@@ -21,8 +21,8 @@ void CWizardFrame::InitFrame(const std::string& productName, const WizardControl
                              std::initializer_list<Page> pages)
 {
     m_strProductName = productName;
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetCaption(Format("%s 安装", productName.c_str()));
     const RECT client = PlaceWizardChrome(m_hWnd, ids);
     m_tabPages.Create(m_hWnd, client, kPageHostId);

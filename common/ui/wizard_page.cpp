@@ -51,10 +51,10 @@ bool CWizardPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result
 void CWizardPage::OnOK()
 {
     HWND frame = Frame(m_hWnd);
-    const LRESULT id = SendMessageA(frame, DM_GETDEFID, 0, 0);
+    const LRESULT id = SendMessageW(frame, DM_GETDEFID, 0, 0);
     if (HIWORD(id) == DC_HASDEFID)
-        PostMessageA(frame, WM_COMMAND, MAKEWPARAM(LOWORD(id), BN_CLICKED), 0);
+        PostMessageW(frame, WM_COMMAND, MAKEWPARAM(LOWORD(id), BN_CLICKED), 0);
 }
 
-void CWizardPage::OnCancel() { PostMessageA(Frame(m_hWnd), WM_COMMAND, IDCANCEL, 0); }
+void CWizardPage::OnCancel() { PostMessageW(Frame(m_hWnd), WM_COMMAND, IDCANCEL, 0); }
 

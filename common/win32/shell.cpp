@@ -1,5 +1,6 @@
 // The shell functions on Windows: special folders and shortcuts through the
-// shell, program start through ShellExecuteExA, versions from the resource.
+// shell, program start through ShellExecuteExW, versions from the resource.
+// Every path goes to Windows widened from GBK and comes back narrowed to it.
 #include "common/shell.h"
 
 #include "common/path_rules.h"
@@ -8,6 +9,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "framework/win32/handle.h"
+#include "framework/win32/wide.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -18,26 +20,24 @@
 #include <vector>
 
 namespace {
-std::string SpecialFolder(int csidl)
+constexpr DWORD kLongestPath = 32768;
+
+// A path from a buffer Windows filled, or nothing when GBK cannot hold it.
+std::string PathFrom(const wchar_t* filled)
 {
-    char path[MAX_PATH] = "";
-    ITEMIDLIST* raw = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &raw))) {
-        unique_com_memory<ITEMIDLIST*> list(raw);
-        SHGetPathFromIDListA(list.get(), path);
-    }
-    return path;
+    return filled[0] == L'\0' ? std::string() : NarrowPathToGbk(filled).value_or(std::string());
 }
 
-std::wstring Widen(const std::string& text)
+std::string SpecialFolder(int csidl)
 {
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
+    ITEMIDLIST* raw = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw)))
+        return std::string();
+    const unique_com_memory<ITEMIDLIST*> list(raw);
+    std::vector<wchar_t> path(kLongestPath, L'\0');
+    if (!SHGetPathFromIDListEx(list.get(), path.data(), kLongestPath, GPFIDL_DEFAULT))
+        return std::string();
+    return PathFrom(path.data());
 }
 
 // A failed COM call reports its HRESULT as the error code.
@@ -51,11 +51,11 @@ Status SaveShortcut(const std::string& linkFile, const std::string& target)
     if (FaultRefuses(SysCall::SaveShortcut))
         return Status::LastOsError("IPersistFile::Save", linkFile);
     ComInit com;
-    ComPtr<IShellLinkA> link;
-    if (HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put()); FAILED(hr))
+    ComPtr<IShellLinkW> link;
+    if (HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, link.Put()); FAILED(hr))
         return ComFailure(hr, "CoCreateInstance(ShellLink)", linkFile);
-    link->SetPath(target.c_str());
-    link->SetDescription(kShortcutDescription);
+    link->SetPath(Widen(target).c_str());
+    link->SetDescription(Widen(kShortcutDescription).c_str());
     ComPtr<IPersistFile> file;
     if (HRESULT hr = link->QueryInterface(IID_IPersistFile, file.Put()); FAILED(hr))
         return ComFailure(hr, "QueryInterface(IPersistFile)", linkFile);
@@ -74,7 +74,7 @@ std::string CreateProgramGroup(const std::string& groupName)
 {
     std::string path = Format("%s\\%s", SpecialFolder(CSIDL_COMMON_PROGRAMS).c_str(), groupName.c_str());
     if (!FaultRefuses(SysCall::CreateProgramGroup))
-        CreateDirectoryA(path.c_str(), nullptr);
+        CreateDirectoryW(Widen(path).c_str(), nullptr);
     return path;
 }
 
@@ -91,21 +91,32 @@ Status CreateDesktopShortcut(const std::string& target, const std::string& linkN
 bool ReadShortcut(const std::string& linkFile, std::string& target, std::string& description)
 {
     ComInit com;
-    ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.Put())))
+    ComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, link.Put())))
         return false;
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.Put())) ||
         FAILED(file->Load(Widen(linkFile).c_str(), STGM_READ)))
         return false;
-    char buffer[1024] = "";
-    if (FAILED(link->GetPath(buffer, sizeof buffer, nullptr, SLGP_RAWPATH)))
+    // The target from the shortcut's item list, which names it in UTF-16
+    // wherever the shortcut was made; the location text beside it may be
+    // kept in the code page of the system that saved it (Wine keeps it so).
+    std::vector<wchar_t> buffer(kLongestPath, L'\0');
+    ITEMIDLIST* raw = nullptr;
+    const bool listed = SUCCEEDED(link->GetIDList(&raw)) && raw != nullptr;
+    const unique_com_memory<ITEMIDLIST*> list(raw);
+    if (!(listed && SHGetPathFromIDListEx(list.get(), buffer.data(), kLongestPath, GPFIDL_DEFAULT)) &&
+        FAILED(link->GetPath(buffer.data(), static_cast<int>(buffer.size()), nullptr, SLGP_RAWPATH)))
         return false;
-    target = buffer;
-    buffer[0] = '\0';
-    if (FAILED(link->GetDescription(buffer, sizeof buffer)))
+    auto path = NarrowToGbk(buffer.data());
+    buffer[0] = L'\0';
+    if (!path || FAILED(link->GetDescription(buffer.data(), static_cast<int>(buffer.size()))))
         return false;
-    description = buffer;
+    auto text = NarrowToGbk(buffer.data());
+    if (!text)
+        return false;
+    target = std::move(*path);
+    description = std::move(*text);
     return true;
 }
 
@@ -118,17 +129,20 @@ Status LaunchProgram(const std::string& programPath, const std::string* paramete
         return Status::LastOsError("ShellExecuteEx", programPath);
 
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    SHELLEXECUTEINFOA info;
+    const std::wstring wideFile = Widen(file);
+    const std::wstring wideFolder = Widen(folder);
+    const std::wstring wideParameters = parameters ? Widen(*parameters) : std::wstring();
+    SHELLEXECUTEINFOW info;
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters ? parameters->c_str() : nullptr;
-    info.lpDirectory = folder.c_str();
+    info.lpFile = wideFile.c_str();
+    info.lpParameters = parameters ? wideParameters.c_str() : nullptr;
+    info.lpDirectory = wideFolder.c_str();
     info.nShow = SW_SHOWNOACTIVATE;
     Status started;
     {
-        const bool ok = ShellExecuteExA(&info) != FALSE;
+        const bool ok = ShellExecuteExW(&info) != FALSE;
         if (!ok)
             started = Status::LastOsError("ShellExecuteEx", programPath);
         // The started program is never waited for.
@@ -145,9 +159,9 @@ namespace {
 // "version.dll" is a favourite name of DLLs left in Downloads folders.
 class CVersionDll {
 public:
-    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
     CVersionDll()
     {
@@ -158,9 +172,9 @@ public:
         m_module.reset(LoadLibraryW((std::wstring(system, n) + L"\\version.dll").c_str()));
         if (!m_module)
             return;
-        size = Resolve<SizeFn>("GetFileVersionInfoSizeA");
-        info = Resolve<InfoFn>("GetFileVersionInfoA");
-        query = Resolve<QueryFn>("VerQueryValueA");
+        size = Resolve<SizeFn>("GetFileVersionInfoSizeW");
+        info = Resolve<InfoFn>("GetFileVersionInfoW");
+        query = Resolve<QueryFn>("VerQueryValueW");
     }
     bool Usable() const { return size && info && query; }
 
@@ -185,15 +199,16 @@ std::string GetFileVersionNumber(const std::string& path)
     CVersionDll dll;
     if (!dll.Usable())
         return "0000";
+    const std::wstring file = Widen(path);
     DWORD handle = 0;
-    DWORD size = FaultRefuses(SysCall::GetFileVersionNumber) ? 0 : dll.size(path.c_str(), &handle);
+    DWORD size = FaultRefuses(SysCall::GetFileVersionNumber) ? 0 : dll.size(file.c_str(), &handle);
     if (size == 0)
         return "0000";
     std::vector<char> data(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT len = 0;
-    if (!dll.info(path.c_str(), 0, size, data.data()) ||
-        !dll.query(data.data(), "\\", reinterpret_cast<void**>(&info), &len) || info == nullptr ||
+    if (!dll.info(file.c_str(), 0, size, data.data()) ||
+        !dll.query(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) || info == nullptr ||
         len < sizeof(VS_FIXEDFILEINFO))
         return "0000";
     return Format("%i%i%i%i", static_cast<int>(HIWORD(info->dwFileVersionMS)),
@@ -203,47 +218,55 @@ std::string GetFileVersionNumber(const std::string& path)
 
 std::string MakeTempFileName(const std::string& prefix)
 {
-    char folder[MAX_PATH];
-    char name[MAX_PATH];
-    DWORD n = GetTempPathA(MAX_PATH, folder);
-    if (FaultRefuses(SysCall::MakeTempFileName) || n == 0 || n >= MAX_PATH || GetTempFileNameA(folder, prefix.c_str(), 0, name) == 0)
+    // GetTempFileName writes at most MAX_PATH characters and takes a folder
+    // that leaves room for its name, so MAX_PATH is its bound, not ours.
+    wchar_t folder[MAX_PATH];
+    wchar_t name[MAX_PATH];
+    DWORD n = GetTempPathW(MAX_PATH, folder);
+    if (FaultRefuses(SysCall::MakeTempFileName) || n == 0 || n >= MAX_PATH ||
+        GetTempFileNameW(folder, Widen(prefix).c_str(), 0, name) == 0)
         return std::string();
-    return name;
+    return PathFrom(name);
 }
 
 bool CanonicalFolder(const std::string& folder, std::string& canonical, bool& viaLink)
 {
     viaLink = false;
-    std::vector<char> full(32768), longer(32768), final(32768);
-    DWORD n = GetFullPathNameA(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    std::vector<wchar_t> full(kLongestPath), longer(kLongestPath), final(kLongestPath);
+    DWORD n = GetFullPathNameW(Widen(folder).c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (n == 0 || n >= full.size())
         return false;
-    n = GetLongPathNameA(full.data(), longer.data(), static_cast<DWORD>(longer.size()));
+    n = GetLongPathNameW(full.data(), longer.data(), static_cast<DWORD>(longer.size()));
     if (n == 0 || n >= longer.size())
         return false;
-    const DWORD attributes = GetFileAttributesA(longer.data());
+    const DWORD attributes = GetFileAttributesW(longer.data());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return false;
     // The handle names the folder the path ends in, wherever the links on
     // the way lead.
     {
-        const unique_file handle(CreateFileA(longer.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        const unique_file handle(CreateFileW(longer.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!handle)
             return false;
-        n = GetFinalPathNameByHandleA(handle.get(), final.data(), static_cast<DWORD>(final.size()),
+        n = GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()),
                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     }
     if (n == 0 || n >= final.size())
         return false;
-    std::string path(final.data(), n);
+    // Compared and kept as GBK: a folder GBK cannot name is no answer.
+    auto named = NarrowToGbk(std::wstring_view(final.data(), n));
+    auto reached = NarrowToGbk(longer.data());
+    if (!named || !reached)
+        return false;
+    std::string path = std::move(*named);
     if (path.compare(0, 8, "\\\\?\\UNC\\") == 0)
         path.replace(0, 8, "\\\\");
     else if (path.compare(0, 4, "\\\\?\\") == 0)
         path.erase(0, 4);
     if (MbReverseFind(path, '\\') + 1 != path.size())
         path += '\\';
-    std::string through(longer.data());
+    std::string through = std::move(*reached);
     if (MbReverseFind(through, '\\') + 1 != through.size())
         through += '\\';
     viaLink = FoldPath(path) != FoldPath(through) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -254,10 +277,11 @@ bool CanonicalFolder(const std::string& folder, std::string& canonical, bool& vi
 namespace {
 std::string FolderOf(int csidl)
 {
-    char path[MAX_PATH] = "";
-    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
+    // SHGetFolderPath fills exactly MAX_PATH characters at most.
+    wchar_t path[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
         return std::string();
-    return path;
+    return PathFrom(path);
 }
 
 std::string KnownFolder(REFKNOWNFOLDERID id)
@@ -267,19 +291,19 @@ std::string KnownFolder(REFKNOWNFOLDERID id)
     // Freed whether or not the call succeeded: it may hand out memory either way.
     const HRESULT result = SHGetKnownFolderPath(id, 0, nullptr, &raw);
     const unique_com_memory<wchar_t*> owned(raw);
-    if (SUCCEEDED(result) && raw != nullptr) {
-        char buffer[MAX_PATH];
-        if (WideCharToMultiByte(CP_ACP, 0, raw, -1, buffer, MAX_PATH, nullptr, nullptr) > 0)
-            path = buffer;
-    }
+    if (SUCCEEDED(result) && raw != nullptr)
+        path = PathFrom(raw);
     return path;
 }
 
-std::string Variable(const char* name)
+std::string Variable(const wchar_t* name)
 {
-    char value[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableA(name, value, MAX_PATH);
-    return n == 0 || n >= MAX_PATH ? std::string() : std::string(value, n);
+    const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+    if (needed == 0 || needed > kLongestPath)
+        return std::string();
+    std::vector<wchar_t> value(needed, L'\0');
+    const DWORD n = GetEnvironmentVariableW(name, value.data(), needed);
+    return n == 0 || n >= needed ? std::string() : PathFrom(value.data());
 }
 }  // namespace
 
@@ -301,7 +325,7 @@ std::vector<std::string> GetShellFolders()
         found.push_back(KnownFolder(id));
     // A 32-bit program on 64-bit Windows sees "Program Files (x86)" under
     // both names; the 64-bit view is named only by these variables.
-    for (const char* name : {"ProgramW6432", "CommonProgramW6432", "ProgramFiles", "CommonProgramFiles"})
+    for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432", L"ProgramFiles", L"CommonProgramFiles"})
         found.push_back(Variable(name));
     found.push_back(GetTempFolder());
     found.push_back(FolderOf(CSIDL_WINDOWS) + "\\Temp");

@@ -7,9 +7,9 @@
 class CWinApp {
 public:
     virtual ~CWinApp() = default;
-    // Runs InitInstance with the command line after the program name and
-    // returns the exit code it left.
-    int Run(const char* commandLine);
+    // Runs InitInstance with the command line after the program name, as
+    // GBK, and returns the exit code it left.
+    int Run();
 
 protected:
     virtual bool InitInstance() = 0;

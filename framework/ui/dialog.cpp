@@ -2,13 +2,13 @@
 
 INT_PTR CDialog::DoModal(HWND parent)
 {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplate), parent, DialogProc,
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplate), parent, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
 bool CDialog::Create(HWND parent)
 {
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplate), parent, DialogProc,
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplate), parent, DialogProc,
                               reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
@@ -30,10 +30,10 @@ bool CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
         self->m_hWnd = window;
         return self->OnInitDialog();
     }
@@ -48,6 +48,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     LRESULT result = 0;
     if (!self->OnMessage(message, wParam, lParam, result))
         return FALSE;
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
     return TRUE;
 }

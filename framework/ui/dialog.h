@@ -2,6 +2,8 @@
 // control operations the programs use.
 #pragma once
 
+#include "framework/win32/wide.h"
+
 #include <windows.h>
 
 #include <string>
@@ -31,8 +33,8 @@ protected:
     void EndDialog(int result);
     HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
     void ShowItem(int id, bool show) const { ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE); }
-    void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }
-    void SetCaption(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    void SetItemText(int id, const std::string& text) const { SetDlgItemTextW(m_hWnd, id, Widen(text).c_str()); }
+    void SetCaption(const std::string& text) const { ::SetWindowTextW(m_hWnd, Widen(text).c_str()); }
 
     HWND m_hWnd = nullptr;
 

@@ -1,5 +1,7 @@
 #include "framework/ui/subclass.h"
 
+#include "framework/win32/wide.h"
+
 #include <commctrl.h>
 #include <cstring>
 
@@ -42,11 +44,12 @@ HFONT CreateTextFont(int height, int weight)
     // A negative height asks for the character height (the em), as the
     // texts are specified; a positive one would be the cell height, which
     // only SimSun, whose cell is exactly its em, makes the same.
-    return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体");
+    return CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
 }
 
 void DrawTextLine(HDC dc, int x, int y, const char* text)
 {
-    TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
+    const std::wstring wide = Widen(text);
+    TextOutW(dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
 }

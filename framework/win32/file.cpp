@@ -1,9 +1,11 @@
-// Win32 implementation of the file layer: ANSI calls, so paths stay in the
-// system code page exactly as the programs hold them.
+// Win32 implementation of the file layer. The programs hold paths as GBK;
+// each call widens them, so the names on disk are the same whatever the
+// system's code page.
 #include "framework/file.h"
 #include "framework/fault.h"
 #include "framework/status.h"
 #include "framework/win32/handle.h"
+#include "framework/win32/wide.h"
 
 #include <windows.h>
 
@@ -80,7 +82,7 @@ Status CFile::Open(const std::string& path, unsigned flags)
         access = FILE_APPEND_DATA | SYNCHRONIZE;
         create = OPEN_ALWAYS;
     }
-    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Status::LastOsError("CreateFile", path);
     m_hFile = reinterpret_cast<intptr_t>(h);
@@ -155,9 +157,17 @@ CFileFind::CFileFind() : m_hFind(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE
 CFileFind::~CFileFind() { Close(); }
 
 namespace {
-void Take(const WIN32_FIND_DATAA& data, std::string& name, bool& isDir, bool& isLink)
+void Take(const WIN32_FIND_DATAW& data, std::string& name, bool& isDir, bool& isLink)
 {
-    name = data.cFileName;
+    // An entry whose name GBK cannot hold still counts: it goes by its short
+    // name, or by "?", which no real file is called, so that a folder holding
+    // it is never taken for empty and nothing else is touched in its place.
+    if (auto gbk = NarrowToGbk(data.cFileName))
+        name = std::move(*gbk);
+    else if (auto alternate = NarrowToGbk(data.cAlternateFileName); alternate && !alternate->empty())
+        name = std::move(*alternate);
+    else
+        name = "?";
     isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
@@ -168,8 +178,8 @@ bool CFileFind::FindFile(const std::string& pattern)
     Close();
     if (FaultRefuses(SysCall::FindFile))
         return false;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(Widen(pattern).c_str(), &data);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     m_hFind = reinterpret_cast<intptr_t>(h);
@@ -179,8 +189,8 @@ bool CFileFind::FindFile(const std::string& pattern)
 
 bool CFileFind::FindNext()
 {
-    WIN32_FIND_DATAA data;
-    if (H(m_hFind) == INVALID_HANDLE_VALUE || FaultRefuses(SysCall::FindNext) || !FindNextFileA(H(m_hFind), &data))
+    WIN32_FIND_DATAW data;
+    if (H(m_hFind) == INVALID_HANDLE_VALUE || FaultRefuses(SysCall::FindNext) || !FindNextFileW(H(m_hFind), &data))
         return false;
     Take(data, m_name, m_isDirectory, m_isLink);
     return true;
@@ -193,26 +203,26 @@ void CFileFind::Close()
 
 Status CreateFolder(const std::string& path)
 {
-    return Checked(!FaultRefuses(SysCall::CreateFolder) && CreateDirectoryA(path.c_str(), nullptr) != 0, "CreateDirectory", path);
+    return Checked(!FaultRefuses(SysCall::CreateFolder) && CreateDirectoryW(Widen(path).c_str(), nullptr) != 0, "CreateDirectory", path);
 }
 
 Status RemoveFolder(const std::string& path)
 {
-    return Checked(!FaultRefuses(SysCall::RemoveFolder) && RemoveDirectoryA(path.c_str()) != 0, "RemoveDirectory", path);
+    return Checked(!FaultRefuses(SysCall::RemoveFolder) && RemoveDirectoryW(Widen(path).c_str()) != 0, "RemoveDirectory", path);
 }
 
 Status RemoveFile(const std::string& path)
 {
-    return Checked(!FaultRefuses(SysCall::RemoveFile) && DeleteFileA(path.c_str()) != 0, "DeleteFile", path);
+    return Checked(!FaultRefuses(SysCall::RemoveFile) && DeleteFileW(Widen(path).c_str()) != 0, "DeleteFile", path);
 }
 
 Status MakeWritable(const std::string& path)
 {
-    const DWORD attributes = FaultRefuses(SysCall::MakeWritable) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    const DWORD attributes = FaultRefuses(SysCall::MakeWritable) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return Status::LastOsError("GetFileAttributes", path);
     return Checked((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-                       SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0,
+                       SetFileAttributesW(Widen(path).c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != 0,
                    "SetFileAttributes", path);
 }
 
@@ -220,49 +230,65 @@ Status MakeWritable(const std::string& path)
 // where the data was to go.
 Status CopyFileTo(const std::string& from, const std::string& to, bool failIfExists)
 {
-    return Checked(!FaultRefuses(SysCall::CopyFileTo) && CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
+    return Checked(!FaultRefuses(SysCall::CopyFileTo) && CopyFileW(Widen(from).c_str(), Widen(to).c_str(), failIfExists) != 0, "CopyFile", from + " -> " + to);
 }
 
 Status MoveFileTo(const std::string& from, const std::string& to)
 {
-    return Checked(!FaultRefuses(SysCall::MoveFileTo) && MoveFileA(from.c_str(), to.c_str()) != 0, "MoveFile", from + " -> " + to);
+    return Checked(!FaultRefuses(SysCall::MoveFileTo) && MoveFileW(Widen(from).c_str(), Widen(to).c_str()) != 0, "MoveFile", from + " -> " + to);
 }
 
 Status ReplaceFileWith(const std::string& from, const std::string& to)
 {
     return Checked(!FaultRefuses(SysCall::ReplaceFileWith) &&
-                       MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
+                       MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0,
                    "MoveFileEx", from + " -> " + to);
 }
 
 bool IsLink(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool IsFolder(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Both are empty when Windows gives no path or one GBK cannot hold.
 std::string GetModulePath()
 {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return std::string();
-    return std::string(path, n);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return std::string();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        if (path.size() >= 32768)
+            return std::string();
+        path.resize(path.size() * 2);
+    }
+    return NarrowPathToGbk(path).value_or(std::string());
 }
 
 std::string GetTempFolder()
 {
-    char path[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof path, path);
-    if (n == 0 || n > MAX_PATH)
+    const DWORD needed = GetTempPathW(0, nullptr);
+    if (needed == 0 || needed > 32768)
         return std::string();
-    std::string s(path, n);
+    std::wstring path(needed, L'\0');
+    const DWORD n = GetTempPathW(needed, path.data());
+    if (n == 0 || n >= needed)
+        return std::string();
+    path.resize(n);
+    std::string s = NarrowPathToGbk(path).value_or(std::string());
+    if (s.empty())
+        return s;
     if (s.back() != '\\')
         s += '\\';
     return s;

@@ -7,5 +7,5 @@ bool PostNotify(NotifyTarget target, unsigned message, uintptr_t wParam, intptr_
     // Without a window a message would go to the calling thread's own queue.
     if (target == nullptr)
         return false;
-    return PostMessageA(static_cast<HWND>(target), message, wParam, lParam) != 0;
+    return PostMessageW(static_cast<HWND>(target), message, wParam, lParam) != 0;
 }

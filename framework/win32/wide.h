@@ -49,3 +49,21 @@ inline std::optional<std::string> NarrowToGbk(std::wstring_view wide)
         return std::nullopt;
     return gbk;
 }
+
+// A path Windows handed out, as GBK. A name GBK cannot hold (a user folder
+// named in another script) is tried again by its short form, which names
+// the same file in plain letters; nothing when neither can be written.
+inline std::optional<std::string> NarrowPathToGbk(const std::wstring& path)
+{
+    if (auto gbk = NarrowToGbk(path))
+        return gbk;
+    const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0 || n > 32768)
+        return std::nullopt;
+    std::wstring shorter(n, L'\0');
+    const DWORD got = GetShortPathNameW(path.c_str(), shorter.data(), n);
+    if (got == 0 || got >= n)
+        return std::nullopt;
+    shorter.resize(got);
+    return NarrowToGbk(shorter);
+}

@@ -134,8 +134,8 @@ bool CInstallApp::InitInstance()
 }
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     CInstallApp app;
-    return app.Run(commandLine);
+    return app.Run();
 }

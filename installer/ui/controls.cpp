@@ -1,11 +1,13 @@
 #include "installer/ui/controls.h"
 
+#include "framework/win32/wide.h"
+
 #include <commctrl.h>
 
 CCheckBox::CCheckBox()
     // Character height 12 (negative: the em, not the cell), average width 6.
-    : m_hFont(CreateFontA(-12, 6, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, "宋体"))
+    : m_hFont(CreateFontW(-12, 6, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, L"宋体"))
 {
 }
 
@@ -14,8 +16,8 @@ bool CCheckBox::Bind(int id, HWND dialog)
     HWND box = GetDlgItem(dialog, id);
     if (!box)
         return false;
-    const LONG_PTR style = GetWindowLongPtrA(box, GWL_STYLE);
-    SetWindowLongPtrA(box, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+    const LONG_PTR style = GetWindowLongPtrW(box, GWL_STYLE);
+    SetWindowLongPtrW(box, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
     return SubclassDlgItem(id, dialog);
 }
 
@@ -83,11 +85,12 @@ void CCheckBox::DrawItem(const DRAWITEMSTRUCT& item) const
     }
     CSelectObject selectFont(dc, m_hFont.get());
     SIZE size = {};
-    GetTextExtentPoint32A(dc, m_strText.c_str(), static_cast<int>(m_strText.size()), &size);
+    const std::wstring text = Widen(m_strText);
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(dc, m_crText);
-    TextOutA(dc, 15, (item.rcItem.top + item.rcItem.bottom) / 2 - size.cy / 2, m_strText.c_str(),
-             static_cast<int>(m_strText.size()));
+    TextOutW(dc, 15, (item.rcItem.top + item.rcItem.bottom) / 2 - size.cy / 2, text.c_str(),
+             static_cast<int>(text.size()));
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
 }

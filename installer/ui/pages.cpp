@@ -5,12 +5,15 @@
 #include "framework/strings.h"
 #include "framework/ui/app.h"
 #include "framework/win32/handle.h"
+#include "framework/win32/wide.h"
 #include "installer/ui/progress_dialogs.h"
 #include "installer/setup/install_sequence.h"
 #include "installer/setup/setup_info.h"
 #include "resources/resource.h"
 
 #include <shlobj.h>
+
+#include <algorithm>
 
 
 namespace {
@@ -50,8 +53,8 @@ void CPage1::LoadLicense(const std::string& path)
         AfxMessageBox(Format("无法读取许可协议文件：%s", path.c_str()), MB_OK | MB_ICONERROR);
         return;
     }
-    SetDlgItemTextA(m_hWnd, IDC_LICENSE_TEXT, text.c_str());
-    SendMessageA(m_editLicense.GetSafeHwnd(), EM_SETREADONLY, TRUE, 0);
+    SetItemText(IDC_LICENSE_TEXT, text);
+    SendMessageW(m_editLicense.GetSafeHwnd(), EM_SETREADONLY, TRUE, 0);
 }
 
 bool CPage1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -80,8 +83,8 @@ CPage2::CPage2() : CWizardPage(IDD_PAGE_FOLDER) {}
 BOOL CPage2::OnInitDialog()
 {
     m_editFolder.Bind(IDC_FOLDER_EDIT, m_hWnd);
-    SendMessageA(m_editFolder.GetSafeHwnd(), EM_SETREADONLY, TRUE, 0);
-    SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir.c_str());
+    SendMessageW(m_editFolder.GetSafeHwnd(), EM_SETREADONLY, TRUE, 0);
+    SetItemText(IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir);
     if (theSetupInfo.m_bFolderSel == 0)
         EnableWindow(Item(IDC_FOLDER_BROWSE), FALSE);
     return TRUE;
@@ -107,26 +110,40 @@ bool CPage2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
 
 void CPage2::OnBrowse()
 {
-    BROWSEINFOA info = {};
+    const std::wstring title = Widen("请选择目录");
+    BROWSEINFOW info = {};
     info.hwndOwner = m_hWnd;
-    info.lpszTitle = "请选择目录";
+    info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
-    const unique_com_memory<ITEMIDLIST*> chosen(SHBrowseForFolderA(&info));
-    char path[MAX_PATH] = "";
-    if (!chosen || !SHGetPathFromIDListA(chosen.get(), path))
+    const unique_com_memory<ITEMIDLIST*> chosen(SHBrowseForFolderW(&info));
+    std::vector<wchar_t> path(kLongestFolder + 1, L'\0');
+    if (!chosen || !SHGetPathFromIDListEx(chosen.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
         return;
-    theSetupInfo.m_strInstallDir = Format("%s\\%s", path, theSetupInfo.m_strFolder.c_str());
-    SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir.c_str());
+    const auto folder = NarrowToGbk(path.data());
+    if (!folder) {
+        RefuseFolderName(path.data());
+        return;
+    }
+    theSetupInfo.m_strInstallDir = Format("%s\\%s", folder->c_str(), theSetupInfo.m_strFolder.c_str());
+    SetItemText(IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir);
 }
 
 bool CPage2::CommitFolder()
 {
-    char text[4096] = "";
-    GetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, text, sizeof text);
+    std::vector<wchar_t> typed(kLongestFolder + 1, L'\0');
+    const int length = GetDlgItemTextW(m_hWnd, IDC_FOLDER_EDIT, typed.data(), static_cast<int>(typed.size()));
+    // The record holds the folder as GBK: a name it cannot hold could be
+    // installed into but never removed again.
+    const auto gbk = NarrowToGbk(std::wstring_view(typed.data(), static_cast<size_t>(std::max(length, 0))));
+    if (!gbk) {
+        RefuseFolderName(typed.data());
+        return false;
+    }
+    const char* text = gbk->c_str();
     const char* problem = nullptr;
-    switch (theSetupInfo.CommitInstallFolder(text)) {
+    switch (theSetupInfo.CommitInstallFolder(*gbk)) {
     case CSetupInfo::FolderCommit::Committed:
-        SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir.c_str());
+        SetItemText(IDC_FOLDER_EDIT, theSetupInfo.m_strInstallDir);
         return true;
     case CSetupInfo::FolderCommit::Unusable:
         problem = "无法安装到该目录：%s\n请选择一个本地磁盘上的目录（不能是磁盘的根目录），"
@@ -136,9 +153,18 @@ bool CPage2::CommitFolder()
         problem = "无法创建安装目录：%s\n请选择其他目录。";
         break;
     }
-    MessageBoxA(GetAncestor(m_hWnd, GA_ROOT), Format(problem, text).c_str(),
-                Format("%s 安装", Product()).c_str(), MB_OK | MB_ICONWARNING);
+    MessageBoxW(GetAncestor(m_hWnd, GA_ROOT), Widen(Format(problem, text)).c_str(),
+                Widen(Format("%s 安装", Product())).c_str(), MB_OK | MB_ICONWARNING);
     return false;
+}
+
+void CPage2::RefuseFolderName(const std::wstring& folder) const
+{
+    // Shown as the user gave it: the name cannot be written in GBK.
+    const std::wstring message = Widen("无法安装到该目录：") + folder +
+                                 Widen("\n目录名中含有安装程序无法记录的字符，请选择其他目录或更改目录名。");
+    MessageBoxW(GetAncestor(m_hWnd, GA_ROOT), message.c_str(), Widen(Format("%s 安装", Product())).c_str(),
+                MB_OK | MB_ICONWARNING);
 }
 
 std::vector<CWizardPage::Line> CPage2::Lines(int H) const

@@ -46,7 +46,11 @@ protected:
     std::vector<Line> Lines(int H) const override;
 
 private:
+    // The longest folder the page takes, in UTF-16 units: the longest path
+    // the wide calls accept.
+    static constexpr size_t kLongestFolder = 32767;
     void OnBrowse();
+    void RefuseFolderName(const std::wstring& folder) const;
 };
 
 class CPage3 : public CWizardPage {

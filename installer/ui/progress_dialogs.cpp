@@ -3,6 +3,7 @@
 #include "common/shell.h"
 #include "framework/file.h"
 #include "framework/ui/subclass.h"
+#include "framework/win32/wide.h"
 #include "installer/setup/setup_info.h"
 #include "resources/resource.h"
 
@@ -25,11 +26,12 @@ std::string FittedLeftoverText(HWND control, const std::string& name)
     if (dc == nullptr)
         return text;
     {
-        CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
         for (size_t chars = name.size(); chars > 0; --chars) {
             text = GetLeftoverText(name, chars);
             SIZE size{};
-            if (GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size) && size.cx <= box.right)
+            const std::wstring shown = Widen(text);
+            if (GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size) && size.cx <= box.right)
                 break;
         }
     }
@@ -59,7 +61,7 @@ void CProgressDialog::OnCommand(int id, int code)
 
 void CProgressDialog::SetProgress(LPARAM position) const
 {
-    SendMessageA(Item(IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void CProgressDialog::ShowError(const std::string& text, const char* caption) const

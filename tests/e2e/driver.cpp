@@ -1,18 +1,28 @@
 #include "driver.h"
 
 #include "framework/endian.h"
+#include "framework/win32/wide.h"
 
 #include <winternl.h>
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace e2e {
 
 namespace {
+// The driver holds texts and paths as GBK, as the programs do, and asks
+// Windows in UTF-16, so that it sees what they show whatever the code page.
+std::string Narrowed(const wchar_t* text) { return NarrowToGbk(text).value_or("?"); }
+
+std::string ClassOf(HWND window)
+{
+    wchar_t cls[64] = L"";
+    GetClassNameW(window, cls, 64);
+    return Narrowed(cls);
+}
+
 std::string ToWindows(const std::string& hostPath)
 {
     std::string out = "Z:" + hostPath;
@@ -35,9 +45,7 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &pid);
     if (pid != search->pid || !IsWindowVisible(window))
         return TRUE;
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (search->dialogOnly && std::string(cls) != "#32770")
+    if (search->dialogOnly && ClassOf(window) != "#32770")
         return TRUE;
     search->found = window;
     return FALSE;
@@ -45,10 +53,8 @@ BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
 
 BOOL CALLBACK CollectStatic(HWND window, LPARAM param)
 {
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
     std::string text = WindowText(window);
-    if (_stricmp(cls, "Static") == 0 && !text.empty())
+    if (_stricmp(ClassOf(window).c_str(), "Static") == 0 && !text.empty())
         reinterpret_cast<std::vector<std::string>*>(param)->push_back(text);
     return TRUE;
 }
@@ -62,13 +68,12 @@ std::string BuiltProgram(const char* variable)
 
 void UseOwnTempFolder(const std::string& prefix)
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
+    const std::string temp = TempFolder();
     for (DWORD n = GetTickCount();; ++n) {
-        const std::string own = std::string(temp) + prefix + std::to_string(n);
-        if (CreateDirectoryA(own.c_str(), nullptr)) {
-            SetEnvironmentVariableA("TEMP", own.c_str());
-            SetEnvironmentVariableA("TMP", own.c_str());
+        const std::wstring own = Widen(temp + prefix + std::to_string(n));
+        if (CreateDirectoryW(own.c_str(), nullptr)) {
+            SetEnvironmentVariableW(L"TEMP", own.c_str());
+            SetEnvironmentVariableW(L"TMP", own.c_str());
             return;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS)
@@ -78,26 +83,42 @@ void UseOwnTempFolder(const std::string& prefix)
 
 std::string NewFolder()
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
+    const std::string temp = TempFolder();
     for (unsigned n = GetTickCount();; ++n) {
-        std::string folder = std::string(temp) + "tmd-e2e-" + std::to_string(n);
-        if (CreateDirectoryA(folder.c_str(), nullptr))
+        std::string folder = temp + "tmd-e2e-" + std::to_string(n);
+        if (CreateDirectoryW(Widen(folder).c_str(), nullptr))
             return folder + "\\";
     }
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 20));
+        DWORD put = 0;
+        ok = WriteFile(file, bytes.data() + at, chunk, &put, nullptr) && put == chunk;
+        at += chunk;
+    }
+    return CloseHandle(file) && ok;
 }
 
 std::string ReadFileBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
 }
 
 std::string U16(unsigned value)
@@ -108,9 +129,9 @@ std::string U16(unsigned value)
 
 std::string SpecialFolder(int csidl)
 {
-    char path[MAX_PATH] = "";
-    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
-    return std::string(path) + "\\";
+    wchar_t path[MAX_PATH] = L"";
+    SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
+    return Narrowed(path) + "\\";
 }
 
 std::string CommonFilesFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES_COMMON); }
@@ -118,40 +139,41 @@ std::string CommonFilesFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES_COMMO
 namespace {
 void RemoveTreeOnce(const std::string& folder)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Widen(folder + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = data.cFileName;
+            const std::string name = Narrowed(data.cFileName);
             if (name == "." || name == "..")
                 continue;
             const std::string path = folder + "\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTreeOnce(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &data));
+                DeleteFileW(Widen(path).c_str());
+        } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(Widen(folder).c_str());
 }
 }  // namespace
 
 void RemoveTree(const std::string& folder)
 {
     // A program that ran from the folder may still be ending.
-    for (int attempt = 0; attempt < 100 && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
+    const std::wstring wide = Widen(folder);
+    for (int attempt = 0; attempt < 100 && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
         RemoveTreeOnce(folder);
-        if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES)
             Sleep(100);
     }
 }
 
 std::string TempFolder()
 {
-    char path[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, path);
-    return path;
+    wchar_t path[MAX_PATH + 1] = L"";
+    GetTempPathW(MAX_PATH + 1, path);
+    return Narrowed(path);
 }
 
 Process::Process(const std::string& program, const std::string& arguments)
@@ -159,9 +181,10 @@ Process::Process(const std::string& program, const std::string& arguments)
     std::string commandLine = "\"" + program + "\"";
     if (!arguments.empty())
         commandLine += " " + arguments;
-    STARTUPINFOA startup{};
+    std::wstring wideCommandLine = Widen(commandLine);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(Widen(program).c_str(), wideCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &m_info))
         m_info = PROCESS_INFORMATION{};
 }
@@ -221,7 +244,10 @@ BOOL CALLBACK FindCaption(HWND window, LPARAM param)
     auto* search = reinterpret_cast<CaptionSearch*>(param);
     if (!IsWindowVisible(window) || WindowText(window) != *search->caption)
         return TRUE;
-    if (search->buttonId != 0 && ItemText(window, search->buttonId) != *search->label)
+    // A button asked for without a label may carry any: a message box's are
+    // the system's own, in its language.
+    if (search->buttonId != 0 && (GetDlgItem(window, search->buttonId) == nullptr ||
+                                  (!search->label->empty() && ItemText(window, search->buttonId) != *search->label)))
         return TRUE;
     search->found = window;
     return FALSE;
@@ -236,9 +262,8 @@ struct IdSearch {
 BOOL CALLBACK FindId(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<IdSearch*>(param);
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (GetDlgCtrlID(window) == search->id && (!search->className || _stricmp(cls, search->className) == 0)) {
+    if (GetDlgCtrlID(window) == search->id &&
+        (!search->className || _stricmp(ClassOf(window).c_str(), search->className) == 0)) {
         search->found = window;
         return FALSE;
     }
@@ -268,7 +293,7 @@ HWND FindDescendant(HWND root, int id, const char* className)
 
 HWND PageControl(HWND frame, int id, const char* className)
 {
-    HWND host = FindWindowExA(frame, nullptr, "SysTabControl32", nullptr);
+    HWND host = FindWindowExW(frame, nullptr, L"SysTabControl32", nullptr);
     return host ? FindDescendant(host, id, className) : nullptr;
 }
 
@@ -288,7 +313,7 @@ std::string ProcessCommandLine(DWORD processId)
     // Read from the process's own block: its parameters hold the command line.
     using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
     auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     std::wstring wide;
     PROCESS_BASIC_INFORMATION basic{};
@@ -303,11 +328,7 @@ std::string ProcessCommandLine(DWORD processId)
     }
     if (process)
         CloseHandle(process);
-    const int chars = static_cast<int>(wide.size());
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return NarrowToGbk(wide).value_or("?");
 }
 
 void TerminateOwner(HWND window)
@@ -342,13 +363,13 @@ std::string WindowText(HWND window)
 {
     // The window's title first, which needs nothing of its (maybe suspended)
     // thread; then WM_GETTEXT, which reaches what an edit box keeps itself.
-    char text[4096] = "";
-    if (window && GetWindowTextA(window, text, sizeof text) > 0)
-        return text;
+    wchar_t text[4096] = L"";
+    if (window && GetWindowTextW(window, text, 4096) > 0)
+        return Narrowed(text);
     DWORD_PTR copied = 0;
-    if (window && SendMessageTimeoutA(window, WM_GETTEXT, sizeof text - 1, reinterpret_cast<LPARAM>(text),
-                                      SMTO_ABORTIFHUNG, 5000, &copied))
-        return std::string(text);  // the count may be in characters, not bytes
+    if (window && SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                      5000, &copied))
+        return Narrowed(text);
     return std::string();
 }
 
@@ -356,9 +377,9 @@ void ClickButton(HWND dialog, int id)
 {
     HWND button = GetDlgItem(dialog, id);
     if (button)
-        PostMessageA(button, BM_CLICK, 0, 0);
+        PostMessageW(button, BM_CLICK, 0, 0);
     else
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
 bool WaitForItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs, DWORD pollMs)
@@ -390,7 +411,7 @@ HWND StartInstalling(const std::string& shipped, const std::string& product)
 int ProgressPosition(HWND bar)
 {
     DWORD_PTR position = 0;
-    if (!bar || !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position))
+    if (!bar || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position))
         return -1;
     return static_cast<int>(position);
 }
@@ -422,13 +443,13 @@ bool SaveScreenshot(const std::string& name)
     Sleep(300);  // let the window finish painting
     const std::string hostPath = std::string(folder) + "/" + name + ".png";
     const std::string path = ToWindows(hostPath);
-    DeleteFileA(path.c_str());
+    DeleteFileW(Widen(path).c_str());
     Process import("Z:\\usr\\bin\\import", "-window root " + hostPath);
     import.WaitForExit(20000);
     LONGLONG last = -1;
     for (int i = 0; i < 200; ++i, Sleep(100)) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
             continue;
         const LONGLONG size = static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
         if (size > 0 && size == last)

@@ -53,8 +53,8 @@ private:
 };
 
 // A visible top-level window with this caption, of any process (programs
-// started through the shell are not our children); optionally one whose
-// button id carries the label. nullptr after timeoutMs.
+// started through the shell are not our children); optionally one with the
+// button id, carrying the label unless it is empty. nullptr after timeoutMs.
 HWND WaitForCaption(const std::string& caption, DWORD timeoutMs, int buttonId = 0, const std::string& label = "");
 // A descendant window with the id (pages sit inside the page host).
 HWND FindDescendant(HWND root, int id, const char* className = nullptr);

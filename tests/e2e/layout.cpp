@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include "driver.h"
+#include "framework/win32/wide.h"
 
 #include <cstdio>
 
@@ -17,17 +18,17 @@ struct Box {
 
 std::string ClassOf(HWND window)
 {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return NarrowToGbk(name).value_or("?");
 }
 
 // The window's own text, read without a message to its (perhaps held) thread.
 std::string TitleOf(HWND window)
 {
-    char text[512] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return NarrowToGbk(text).value_or("?");
 }
 
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
@@ -63,13 +64,14 @@ RECT MapItem(const TemplateItem& item, DialogUnits units)
 RECT MeasuredTextRect(const PaintedText& line)
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontA(-line.height, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体");
+    HFONT font = CreateFontW(-line.height, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
     HGDIOBJ old = SelectObject(dc, font);
     SIZE size = {};
-    GetTextExtentPoint32A(dc, line.text.c_str(), static_cast<int>(line.text.size()), &size);
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(dc, &metrics);
+    const std::wstring text = Widen(line.text);
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     DeleteObject(font);
     DeleteDC(dc);
@@ -102,7 +104,7 @@ Box ChildBox(HWND parent, HWND child)
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     const std::string cls = ClassOf(child);
-    const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+    const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
     char label[96];
     std::snprintf(label, sizeof label, "%s %d", cls.c_str(), static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
     std::string what = label;
@@ -162,13 +164,13 @@ void CheckWindow(HWND window, const std::vector<WindowContent>& contents, Metric
     const bool simsun = metrics == Metrics::SimSun && content && content->dialog;
     RECT area;
     GetClientRect(window, &area);
-    if (simsun && !(GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD)) {
+    if (simsun && !(GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD)) {
         const DialogUnits units = SimSunUnits(content->dialog->pointSize);
         area = RectOf(0, 0, MulDiv(content->dialog->cx, units.x, 4), MulDiv(content->dialog->cy, units.y, 8));
     }
     // A page shows only through the window region of the host it lies in.
     HWND parent = GetParent(window);
-    if (parent && (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) && ClassOf(parent) == "SysTabControl32") {
+    if (parent && (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD) && ClassOf(parent) == "SysTabControl32") {
         const Box host = ChildBox(GetParent(parent), parent);
         RECT visible = host.rect;
         MapWindowPoints(GetParent(parent), window, reinterpret_cast<POINT*>(&visible), 2);
@@ -234,9 +236,9 @@ DialogUnits MeasuredUnits(int pointSize, const std::u16string& face)
     HGDIOBJ old = SelectObject(dc, font);
     // The dialog manager's average: 52 letters, rounded.
     SIZE size = {};
-    GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(dc, &metrics);
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     DeleteObject(font);
     DeleteDC(dc);
@@ -254,11 +256,11 @@ std::vector<std::string> LayoutFaults(HWND top, const std::vector<WindowContent>
 
 std::optional<DialogTemplate> LoadDialogTemplate(const std::string& program, int id)
 {
-    HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE module = LoadLibraryExW(Widen(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!module)
         return std::nullopt;
     std::optional<DialogTemplate> dialog;
-    if (HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5) /* RT_DIALOG */))
+    if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5) /* RT_DIALOG */))
         if (HGLOBAL loaded = LoadResource(module, found))
             dialog = ParseDialogTemplate(static_cast<const uint8_t*>(LockResource(loaded)), SizeofResource(module, found));
     FreeLibrary(module);
@@ -267,14 +269,14 @@ std::optional<DialogTemplate> LoadDialogTemplate(const std::string& program, int
 
 std::string WindowProgram(HWND window)
 {
-    char path[MAX_PATH] = "";
-    DWORD size = MAX_PATH;
+    wchar_t path[32768] = L"";
+    DWORD size = 32768;
     if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, WindowProcess(window))) {
-        if (!QueryFullProcessImageNameA(process, 0, path, &size))
-            path[0] = '\0';
+        if (!QueryFullProcessImageNameW(process, 0, path, &size))
+            path[0] = L'\0';
         CloseHandle(process);
     }
-    return path;
+    return NarrowToGbk(path).value_or(std::string());
 }
 
 namespace {
@@ -291,7 +293,7 @@ void CollectTexts(HWND window, std::vector<ShownText>& texts)
         if (!IsWindowVisible(child))
             continue;
         const std::string cls = ClassOf(child);
-        const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
         // An edit box keeps its text itself; other controls' is their title.
         const std::string text = _stricmp(cls.c_str(), "Edit") == 0 ? WindowText(child) : TitleOf(child);
         const bool label = (_stricmp(cls.c_str(), "Button") == 0 && (style & BS_TYPEMASK) != BS_OWNERDRAW &&

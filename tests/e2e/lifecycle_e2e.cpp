@@ -5,6 +5,7 @@
 #include "common/uninstall_entry.h"
 #include "framework/file.h"
 #include "driver.h"
+#include "framework/win32/wide.h"
 #include "packages.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ std::string BuildProduct(const std::string& product, bool damagedData = false, b
 
 bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 5000); }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Starts the shipped file and walks to the options page.
 HWND WalkToOptions(const std::string& shipped, const std::string& product)
@@ -60,17 +61,30 @@ HWND WalkToOptions(const std::string& shipped, const std::string& product)
     return WaitForLabel(wizard, "安装") ? wizard : nullptr;
 }
 
-// On the folder page: a folder the installer cannot use is named in a
-// message and the page stays.
-bool RefusesFolder(HWND wizard, const std::string& product, const std::string& folder)
+BOOL CALLBACK CollectWideTexts(HWND window, LPARAM param)
 {
-    SetWindowTextA(PageControl(wizard, 1014, "Edit"), folder.c_str());
+    wchar_t text[1024] = L"";
+    if (GetWindowTextW(window, text, 1024) > 0)
+        reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
+    return TRUE;
+}
+
+// On the folder page: a folder the installer cannot use is named in a
+// message, with the reason, and the page stays. Read in UTF-16, as a name GBK
+// cannot hold has no GBK form to compare.
+bool RefusesFolder(HWND wizard, const std::string& product, const std::wstring& folder, const std::string& reason)
+{
+    SetWindowTextW(PageControl(wizard, 1014, "Edit"), folder.c_str());
     ClickButton(wizard, kNext);
-    HWND message = WaitForCaption(Caption(product), 10000, IDOK, "确定");
+    // Found by its OK button, whose label is in the system's language.
+    HWND message = WaitForCaption(Caption(product), 10000, IDOK);
     if (message == nullptr)
         return false;
-    const std::vector<std::string> texts = StaticTexts(message);
-    const bool named = std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(folder) != std::string::npos; });
+    std::vector<std::wstring> texts;
+    EnumChildWindows(message, CollectWideTexts, reinterpret_cast<LPARAM>(&texts));
+    const bool named = std::any_of(texts.begin(), texts.end(), [&](const std::wstring& t) {
+        return t.find(folder) != std::wstring::npos && t.find(Widen(reason)) != std::wstring::npos;
+    });
     ClickButton(message, IDOK);
     WaitUntilGone(message, 10000);
     Sleep(300);
@@ -103,7 +117,7 @@ HWND FailToTheFinishPage(HWND wizard, const std::string& product, const std::str
     }
     const std::vector<std::string> texts = StaticTexts(error);
     EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << caption;
-    PostMessageA(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(error, 1019), BM_CLICK, 0, 0);
     return WaitForCaption(Caption(product), 60000, kNext, "结束");
 }
 
@@ -158,20 +172,24 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
     ASSERT_TRUE(WaitForLabel(alpha, "同意"));
     ClickButton(alpha, kNext);
     ASSERT_TRUE(WaitForLabel(alpha, "下一步"));
-    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", "C:\\"));
-    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", "TmdSide\\relative"));
+    const std::string unusable = "请选择一个本地磁盘上的目录";
+    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", L"C:\\", unusable));
+    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", L"TmdSide\\relative", unusable));
+    // A name GBK cannot write (Hangul here) could not be kept in the record.
+    EXPECT_TRUE(RefusesFolder(alpha, "TmdAlpha", L"C:\\TmdSide\\\xD55C\xAE00", "安装程序无法记录的字符"));
+    EXPECT_FALSE(Exists("C:\\TmdSide"));
     const std::string typed = InstallDir("TmdAlpha").substr(0, InstallDir("TmdAlpha").size() - 1);
-    SetWindowTextA(PageControl(alpha, 1014, "Edit"), typed.c_str());
+    SetWindowTextW(PageControl(alpha, 1014, "Edit"), Widen(typed).c_str());
     ClickButton(alpha, kNext);
     ASSERT_TRUE(WaitForLabel(alpha, "安装"));
     HWND boxes[3];
     for (int i = 0; i < 3; ++i)
         boxes[i] = PageControl(alpha, 1016 + i, "Button");
-    PostMessageA(boxes[0], WM_MOUSEHOVER, 0, 0);  // the hover frame
+    PostMessageW(boxes[0], WM_MOUSEHOVER, 0, 0);  // the hover frame
     SaveScreenshot("checkboxes-checked-hovered");
     for (HWND box : boxes)
-        PostMessageA(box, BM_CLICK, 0, 0);
-    PostMessageA(boxes[0], WM_MOUSELEAVE, 0, 0);
+        PostMessageW(box, BM_CLICK, 0, 0);
+    PostMessageW(boxes[0], WM_MOUSELEAVE, 0, 0);
     SaveScreenshot("checkboxes-unchecked");
     ASSERT_TRUE(InstallAndFinish(alpha, "TmdAlpha"));
     EXPECT_EQ(ReadFileBytes(InstallDir("TmdAlpha") + "doc\\notes.txt"), "TmdAlpha");
@@ -182,15 +200,15 @@ TEST(Lifecycle, TwoProductsSideBySideOptionsUncheckedAndARemovalCancelled)
 
     // Alpha makes a folder of its own at run time; beside it lies a file of
     // the user's.
-    CreateDirectoryA((InstallDir("TmdAlpha") + "saves").c_str(), nullptr);
+    CreateDirectoryW(Widen((InstallDir("TmdAlpha") + "saves")).c_str(), nullptr);
     WriteFileBytes(InstallDir("TmdAlpha") + "saves\\slot1.sav", "made by the product");
     const std::string side = SpecialFolder(CSIDL_PROGRAM_FILES) + "TmdSide\\";
     WriteFileBytes(side + "beside.txt", "the user's");
 
     // Beta beside it, with its shortcuts, into a folder that already holds
     // another program of the user's.
-    CreateDirectoryA(InstallDir("TmdBeta").c_str(), nullptr);
-    CreateDirectoryA((InstallDir("TmdBeta") + "Other").c_str(), nullptr);
+    CreateDirectoryW(Widen(InstallDir("TmdBeta")).c_str(), nullptr);
+    CreateDirectoryW(Widen((InstallDir("TmdBeta") + "Other")).c_str(), nullptr);
     WriteFileBytes(InstallDir("TmdBeta") + "Other\\other.exe", "another program");
     WriteFileBytes(InstallDir("TmdBeta") + "inside.txt", "the user's");
     HWND beta = WalkToOptions(BuildProduct("TmdBeta"), "TmdBeta");
@@ -265,7 +283,7 @@ TEST(Lifecycle, AFileTheSystemRefusesFailsTheInstallationWithItsOsErrorInTheLog)
 {
     const std::string folder = InstallDir("TmdHeld");
     const std::string held = folder + "doc\\notes.txt";
-    ASSERT_EQ(SHCreateDirectoryExA(nullptr, held.c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(SHCreateDirectoryExW(nullptr, Widen(held).c_str(), nullptr), ERROR_SUCCESS);
     ASSERT_TRUE(WriteFileBytes(held + "\\kept.txt", "kept"));
     HWND wizard = WalkToOptions(BuildProduct("TmdHeld"), "TmdHeld");
     ASSERT_NE(wizard, nullptr);

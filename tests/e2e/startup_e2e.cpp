@@ -67,10 +67,10 @@ TEST(InstallerStartup, MarkerChoosesThePackagedOrTheWorkingRun)
     HWND wizard = WaitForCaption(" 安装", 30000, 1013, "下一步");
     ASSERT_NE(wizard, nullptr);
     EXPECT_EQ(WindowProcess(wizard), working.Id());
-    PostMessageA(GetDlgItem(wizard, 1009), BM_CLICK, 0, 0);  // cancel, then quit
+    PostMessageW(GetDlgItem(wizard, 1009), BM_CLICK, 0, 0);  // cancel, then quit
     HWND confirm = WaitForCaption(" 安装", 10000, 1005, "退出安装");
     ASSERT_NE(confirm, nullptr);
-    PostMessageA(GetDlgItem(confirm, 1005), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(confirm, 1005), BM_CLICK, 0, 0);
     EXPECT_EQ(working.WaitForExit(30000), kWorking);
 }
 
@@ -103,7 +103,7 @@ TEST(InstallerStartup, CommandLineWinsOverAnyMarker)
         ASSERT_NE(window, nullptr) << "no finish page";
         EXPECT_EQ(WindowProcess(window), finish.Id());
         EXPECT_FALSE(ItemEnabled(window, 1009));
-        PostMessageA(GetDlgItem(window, 1013), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(window, 1013), BM_CLICK, 0, 0);
         EXPECT_EQ(finish.WaitForExit(30000), kFinish);
     }
 }

@@ -2,6 +2,7 @@
 // is walked page by page, the finish run shows the outcome.
 #include "common/shell.h"
 #include "driver.h"
+#include "framework/win32/wide.h"
 #include "framework/endian.h"
 #include "layout.h"
 #include "packages.h"
@@ -20,11 +21,13 @@ const std::string kCaption = "TmdDemo 安装";
 
 // A product with files in subfolders, a system-library package, two
 // Start-menu entries (one in a group of two levels) and one desktop entry.
+// One folder, file and shortcut have Chinese names, which must come out on
+// disk as they are whatever the system's code page.
 std::string BuildShipped(const std::string& folder, bool folderSel = true)
 {
     const std::string demoApp = ReadFileBytes(BuiltProgram("TMD_DEMO_APP_EXE"));
     const std::string data = CompressBytes(ArchiveEntry("bin\\", "demo.exe", demoApp) +
-                                               ArchiveEntry("data\\sub\\", "readme.txt", "read me") +
+                                               ArchiveEntry("data\\说明\\", "读我.txt", "read me") +
                                                ArchiveEntry("", "top.txt", "top"),
                                            CompressionLevel::Fast);
     const std::string dll = CompressBytes(ArchiveEntry("sys\\", "helper.dll", "MZ-helper"), CompressionLevel::Fast);
@@ -33,8 +36,8 @@ std::string BuildShipped(const std::string& folder, bool folderSel = true)
         "[InstallInfo]\r\nfolder=TmdVendor\\TmdDemo\\\r\nexefile=bin\\demo.exe\r\nbfoldersel=" +
         std::string(folderSel ? "1" : "0") +
         "\r\n\r\n[StartMenu]\r\nlinknum=2\r\ngroup_0=TmdVendor|TmdDemo|\r\nexefile_0=bin\\demo.exe\r\n"
-        "linkname_0=\\TmdDemo.lnk\r\ngroup_1=TmdVendor|\r\nexefile_1=data\\sub\\readme.txt\r\n"
-        "linkname_1=\\TmdReadme.lnk\r\n\r\n[Desktop]\r\nlinknum=1\r\nexefile_0=bin\\demo.exe\r\n"
+        "linkname_0=\\TmdDemo.lnk\r\ngroup_1=TmdVendor|\r\nexefile_1=data\\说明\\读我.txt\r\n"
+        "linkname_1=\\读我.lnk\r\n\r\n[Desktop]\r\nlinknum=1\r\nexefile_0=bin\\demo.exe\r\n"
         "linkname_0=\\TmdDemo.lnk\r\n\r\n[SystemDll]\r\nckdll=1\r\n");
     const std::string path = folder + "TmdDemoSetup.exe";
     WriteFileBytes(path, Shipped(ReadFileBytes(BuiltProgram("TMD_INSTALLER_EXE")),
@@ -89,12 +92,12 @@ std::string BuildLargeShipped(const std::string& product, uint32_t pieces)
     return path;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 uint64_t FileSize(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
         return 0;
     return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
@@ -160,7 +163,7 @@ void ExpectLayoutHolds(HWND frame, int page, int templateId, const InstallerValu
 // The sunken 3-D edge an edit box of a dialog template has by default.
 bool HasSunkenEdge(HWND edit)
 {
-    return (GetWindowLongPtrA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+    return (GetWindowLongPtrW(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
 }
 
 std::string ShortcutTarget(const std::string& link)
@@ -233,7 +236,7 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
 
     // Every file of both packages, the launcher, the record and the shortcuts.
-    EXPECT_EQ(ReadFileBytes(installDir + "data\\sub\\readme.txt"), "read me");
+    EXPECT_EQ(ReadFileBytes(installDir + "data\\说明\\读我.txt"), "read me");
     EXPECT_EQ(ReadFileBytes(installDir + "top.txt"), "top");
     EXPECT_EQ(ReadFileBytes(installDir + "sys\\helper.dll"), "MZ-helper");
     const std::string launcher = ReadFileBytes(installDir + "bin\\uninstall.exe");
@@ -242,17 +245,17 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     std::string record = ReadFileBytes(CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd");
     ScrambleBytes(record);
     for (const char* line : {"fielnum=5", "file_0=bin\\demo.exe", "file_3=sys\\helper.dll", "file_4=bin\\uninstall.exe",
-                             "group_0=TmdVendor|TmdDemo|", "linkname_1=\\TmdReadme.lnk"})
+                             "group_0=TmdVendor|TmdDemo|", "linkname_1=\\读我.lnk"})
         EXPECT_NE(record.find(std::string(line) + "\r\n"), std::string::npos) << line;
     EXPECT_EQ(ShortcutTarget(programs + "TmdVendor\\TmdDemo\\TmdDemo.lnk"), installDir + "bin\\demo.exe");
-    EXPECT_EQ(ShortcutTarget(programs + "TmdVendor\\TmdReadme.lnk"), installDir + "data\\sub\\readme.txt");
+    EXPECT_EQ(ShortcutTarget(programs + "TmdVendor\\读我.lnk"), installDir + "data\\说明\\读我.txt");
     EXPECT_EQ(ShortcutTarget(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "TmdDemo.lnk"), installDir + "bin\\demo.exe");
 
     // "结束" started the program and removed the temporary folder.
-    for (int i = 0; i < 100 && GetFileAttributesA((installDir + "bin\\demo_app.started").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+    for (int i = 0; i < 100 && GetFileAttributesW(Widen((installDir + "bin\\demo_app.started")).c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(100);
-    EXPECT_NE(GetFileAttributesA((installDir + "bin\\demo_app.started").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(Widen((installDir + "bin\\demo_app.started")).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(Widen(temp).c_str()), INVALID_FILE_ATTRIBUTES);
 
     // Then the product is removed through the launcher in its folder.
     const std::string recordPath = CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd";
@@ -272,13 +275,13 @@ TEST(Wizard, FullWalkInstallsEverythingAndTheFinishRunCleansUp)
     ClickButton(remover, kNext);
     EXPECT_TRUE(WaitUntilGone(remover, 30000));
 
-    for (const std::string& gone : {installDir + "bin\\demo.exe", installDir + "bin\\uninstall.exe",
+    for (const std::string& gone : {installDir + "bin\\demo.exe", installDir + "bin\\uninstall.exe", installDir + "data\\说明\\读我.txt",
                                     installDir + "sys\\helper.dll", installDir, recordPath,
-                                    programs + "TmdVendor\\TmdDemo\\TmdDemo.lnk", programs + "TmdVendor\\TmdReadme.lnk",
+                                    programs + "TmdVendor\\TmdDemo\\TmdDemo.lnk", programs + "TmdVendor\\读我.lnk",
                                     programs + "TmdVendor", SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "TmdDemo.lnk"})
-        EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES) << gone;
+        EXPECT_EQ(GetFileAttributesW(Widen(gone).c_str()), INVALID_FILE_ATTRIBUTES) << gone;
     // The shared uninstaller stays for the next product.
-    EXPECT_NE(GetFileAttributesA((CommonFilesFolder() + "Tessaramond\\untessaramond.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(Widen((CommonFilesFolder() + "Tessaramond\\untessaramond.exe")).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
@@ -312,13 +315,13 @@ TEST(Wizard, CancelAsksFirstAndThenShowsTheFinishPage)
     ClickButton(wizard, kCancel);
     confirm = WaitForCaption(kCaption, 10000, 1004, "继续");
     ASSERT_NE(confirm, nullptr);
-    PostMessageA(confirm, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(confirm, WM_COMMAND, IDCANCEL, 0);
     HWND finish = WaitForCaption(kCaption, 60000, kNext, "结束");
     ASSERT_NE(finish, nullptr);
     SaveScreenshot("wizard-4-cancelled");
     ClickButton(finish, kNext);
     EXPECT_TRUE(WaitUntilGone(finish, 30000));
-    EXPECT_EQ(GetFileAttributesA((TempFolder() + "Tessaramond\\").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(Widen((TempFolder() + "Tessaramond\\")).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Wizard, EnterInTheLicenceBoxPressesTheFramesDefaultButton)
@@ -332,10 +335,10 @@ TEST(Wizard, EnterInTheLicenceBoxPressesTheFramesDefaultButton)
     HWND licence = PageControl(wizard, 1012, "Edit");
     ASSERT_NE(licence, nullptr);
     // A multi-line edit takes Enter itself unless it is left to the dialog.
-    PostMessageA(licence, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    PostMessageA(licence, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    PostMessageA(licence, WM_KEYDOWN, VK_RETURN, 1);
-    PostMessageA(licence, WM_KEYUP, VK_RETURN, 0xC0000001);
+    PostMessageW(licence, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(licence, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(licence, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(licence, WM_KEYUP, VK_RETURN, 0xC0000001);
     EXPECT_TRUE(WaitForLabel(wizard, "下一步")) << "Enter did not press \"同意\"";
     EXPECT_TRUE(IsWindowVisible(wizard));
 }
@@ -371,9 +374,9 @@ TEST(Wizard, TheFrameTakesNoSecondInstallOrCancelWhileTheInstallationRuns)
     // What a second click, the Enter key, Esc or the close box send to the
     // frame while its dialog runs.
     ClickButton(wizard, kNext);
-    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(kNext, BN_CLICKED), 0);
-    PostMessageA(wizard, WM_COMMAND, IDCANCEL, 0);
-    PostMessageA(wizard, WM_CLOSE, 0, 0);
+    PostMessageW(wizard, WM_COMMAND, MAKEWPARAM(kNext, BN_CLICKED), 0);
+    PostMessageW(wizard, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(wizard, WM_CLOSE, 0, 0);
     size_t most = 0;
     bool asked = false;
     HWND finish = nullptr;
@@ -396,7 +399,7 @@ TEST(Wizard, TheFrameTakesNoSecondInstallOrCancelWhileTheInstallationRuns)
     const std::string launcher = ReadFileBytes(installDir + "uninstall.exe");
     ASSERT_GT(launcher.size(), 4u);
     const unsigned long recordId = LoadLe32(launcher.data() + launcher.size() - 4);
-    DeleteFileA((CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd").c_str());
+    DeleteFileW(Widen((CommonFilesFolder() + "Tessaramond\\" + std::to_string(recordId) + ".tmd")).c_str());
     RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + product + "Vendor");
 }
 
@@ -408,7 +411,7 @@ TEST(Wizard, EscapeDuringALargeFileAnswersAtOnceAndTakesTheInstallationBack)
     const std::string installDir = vendor + product + "\\";
     RemoveTree(vendor);
     // The vendor's folder was there before, with a file of its own.
-    CreateDirectoryA(vendor.c_str(), nullptr);
+    CreateDirectoryW(Widen(vendor).c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(vendor + "keep.txt", "keep"));
     CloseLeftovers guard(caption);
     const uint32_t pieces = 512 * 1024;  // 2 GiB
@@ -430,7 +433,7 @@ TEST(Wizard, EscapeDuringALargeFileAnswersAtOnceAndTakesTheInstallationBack)
     // waits for the X window to be withdrawn: a send that was held while
     // the window went is the closing, not a lost answer.)
     const ULONGLONG pressed = GetTickCount64();
-    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
     ULONGLONG slowest = 0, closed = 0;
     for (;;) {
         const ULONGLONG sent = GetTickCount64();
@@ -439,7 +442,7 @@ TEST(Wizard, EscapeDuringALargeFileAnswersAtOnceAndTakesTheInstallationBack)
             break;
         }
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 200, &ignored);
+        SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 200, &ignored);
         if (IsWindow(dialog) && IsWindowVisible(dialog))
             slowest = std::max(slowest, GetTickCount64() - sent);
         Sleep(5);

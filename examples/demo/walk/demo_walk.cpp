@@ -12,6 +12,7 @@
 #include "common/shell.h"
 #include "common/uninstall_entry.h"
 #include "driver.h"
+#include "framework/win32/wide.h"
 #include "layout.h"
 #include "page_texts.h"
 
@@ -34,13 +35,18 @@ constexpr int kUninstallerPages[] = {133, 136};
 const std::string kProduct = "星图演示";
 const std::string kCaption = kProduct + " 安装";
 
+// GBK text as UTF-8, which is what the machine running Wine reads.
 std::string Utf8(const std::string& gbk)
 {
-    wchar_t wide[4096];
-    const int n = MultiByteToWideChar(936, 0, gbk.c_str(), -1, wide, 4096);
-    char utf8[12288];
-    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
+    const std::wstring wide = Widen(gbk);
+    if (wide.empty())
         return gbk;
+    const int length = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return gbk;
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), n, nullptr, nullptr);
     return utf8;
 }
 
@@ -53,13 +59,7 @@ void Out(const char* format, ...)
     va_start(args, format);
     std::vsnprintf(gbk, sizeof gbk, format, args);
     va_end(args);
-    wchar_t wide[2048];
-    const int n = MultiByteToWideChar(936, 0, gbk, -1, wide, 2048);
-    char utf8[6144];
-    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
-        std::fputs(gbk, stdout);
-    else
-        std::fputs(utf8, stdout);
+    std::fputs(Utf8(gbk).c_str(), stdout);
     std::fflush(stdout);
 }
 
@@ -88,7 +88,7 @@ struct Tally {
         RECT r;
         if (!saved || folder == nullptr || window == nullptr || !GetWindowRect(window, &r))
             return;
-        std::ofstream expected(std::string(folder) + "/" + name + ".txt", std::ios::binary | std::ios::trunc);
+        std::ofstream expected(Widen(std::string(folder) + "/" + name + ".txt").c_str(), std::ios::binary | std::ios::trunc);
         expected << "window " << r.left << " " << r.top << " " << r.right << " " << r.bottom << "\n";
         for (const ShownText& text : texts) {
             if (IsRectEmpty(&text.screen))
@@ -169,7 +169,7 @@ void ShootQuestion(Tally& t, const std::string& name, HWND confirm)
     t.Shot(name, confirm, Joined(ControlTexts(confirm), confirm, CancelQuestionTexts()));
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 
 bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText(frame, kNext, label, 10000); }
@@ -178,8 +178,10 @@ bool WaitForLabel(HWND frame, const std::string& label) { return WaitForItemText
 // closely because some are on screen for a moment only.
 HWND Glimpse(const char* className, const char* caption, DWORD timeoutMs)
 {
+    const std::wstring cls = className ? Widen(className) : std::wstring();
+    const std::wstring text = caption ? Widen(caption) : std::wstring();
     for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(1)) {
-        HWND w = FindWindowA(className, caption);
+        HWND w = FindWindowW(className ? cls.c_str() : nullptr, caption ? text.c_str() : nullptr);
         if (w && IsWindowVisible(w))
             return w;
     }
@@ -195,7 +197,7 @@ void CatchProgress(Tally& t, const char* caption, const std::string& name, DWORD
 {
     const auto onTheWay = [from](int position) { return position >= from && position < 100; };
     for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(1)) {
-        HWND dialog = FindWindowA("#32770", caption);
+        HWND dialog = FindWindowW(L"#32770", Widen(caption).c_str());
         if (dialog == nullptr || !IsWindowVisible(dialog))
             continue;
         HWND bar = GetDlgItem(dialog, kProgressBar);
@@ -283,7 +285,7 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     ShootPage(t, "08-finish", finish, 4);
 
     Step("The close box asks first in finish mode too; \"继续\" stays");
-    PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(finish, WM_SYSCOMMAND, SC_CLOSE, 0);
     HWND question = WaitForCaption(kCaption, 10000, kContinue, "继续");
     t.Check(question != nullptr, "the cancel question is shown over the finish page");
     if (question) {
@@ -305,7 +307,7 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
         // The program must have ended, not only its window: a running
         // program's file cannot be removed later.
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, WindowProcess(product));
-        PostMessageA(product, WM_CLOSE, 0, 0);
+        PostMessageW(product, WM_CLOSE, 0, 0);
         WaitUntilGone(product, 10000);
         if (process) {
             t.Check(WaitForSingleObject(process, 10000) == WAIT_OBJECT_0, "StarView.exe has ended");
@@ -368,18 +370,18 @@ void Remove(Tally& t, const std::string& installDir)
 // What a removal left below a folder, for the report.
 void PrintLeft(const std::string& folder)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Widen(folder + "*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
-        const std::string name = data.cFileName;
+        const std::string name = NarrowToGbk(data.cFileName).value_or("?");
         if (name == "." || name == "..")
             continue;
         Out("   left: %s%s\n", (folder + name).c_str(), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "");
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             PrintLeft(folder + name + "\\");
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
 }
 

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "framework/file.h"
+#include "framework/win32/wide.h"
 
 #include <windows.h>
 
@@ -21,7 +22,7 @@ std::string FromHostPath(const std::string& hostPath)
 
 void SetReadOnly(const std::string& path, bool readOnly)
 {
-    SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(Widen(path).c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
 }
 
 namespace {
@@ -30,10 +31,9 @@ std::string UnixName(const std::string& path)
     using Fn = char*(CDECL*)(const wchar_t*);
     const auto fn = reinterpret_cast<Fn>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    wchar_t wide[MAX_PATH];
-    if (fn == nullptr || MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0)
+    if (fn == nullptr || path.empty())
         return std::string();
-    char* name = fn(wide);
+    char* name = fn(Widen(path).c_str());
     if (name == nullptr)
         return std::string();
     std::string out(name);
@@ -45,7 +45,7 @@ std::string UnixName(const std::string& path)
 bool MakeFolderLink(const std::string& link, const std::string& target)
 {
     // Allowed without elevation where developer mode is on.
-    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2) != 0 && IsLink(link))
+    if (CreateSymbolicLinkW(Widen(link).c_str(), Widen(target).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2) != 0 && IsLink(link))
         return true;
     // Wine makes no Windows links, but shows a symbolic link of the host as
     // one, and starts host programs: ln makes it.
@@ -72,7 +72,7 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
 
 CHeldOpen::CHeldOpen(const std::string& path) : m_path(path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     m_holding = file != INVALID_HANDLE_VALUE;
     m_handle = reinterpret_cast<intptr_t>(file);
@@ -112,8 +112,5 @@ std::vector<PostedMessage> CMessageSink::Drain()
 
 std::filesystem::path HostPathOf(const std::string& windowsPath)
 {
-    int n = MultiByteToWideChar(CP_ACP, 0, windowsPath.data(), static_cast<int>(windowsPath.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.data(), static_cast<int>(windowsPath.size()), wide.data(), n);
-    return std::filesystem::path(wide);
+    return std::filesystem::path(Widen(windowsPath));
 }
