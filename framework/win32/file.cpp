@@ -167,7 +167,7 @@ void Take(const WIN32_FIND_DATAW& data, std::string& name, bool& isDir, bool& is
     else if (auto alternate = NarrowToGbk(data.cAlternateFileName); alternate && !alternate->empty())
         name = std::move(*alternate);
     else
-        name = "?";
+        name.assign(1, '?');
     isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
