@@ -17,10 +17,18 @@ is a dot, which no reader stumbles on but OCR reads as a full stop).
 Prints the share for each picture and over all, and exits 1 when the whole
 falls below --overall or one picture below --each (percent).
 
-    legibility.py SCREENS [--overall 95] [--each 90]
+With --cache DIR, what tesseract read of a picture is kept under the hash of
+the picture's bytes, its window and its boxes and tesseract's version: a
+picture with the same pixels in the same places (the same window walked
+under another locale) is then not read again, as the reading could only
+come out the same. The share is worked out afresh every time.
+
+    legibility.py SCREENS [--overall 95] [--each 90] [--cache DIR]
 """
 import argparse
 import concurrent.futures
+import hashlib
+import json
 import os
 import subprocess
 import sys
@@ -103,11 +111,37 @@ def read_picture(picture, rect, boxes, workdir):
     return texts, per_box
 
 
+def tesseract_version():
+    result = subprocess.run(["tesseract", "--version"], capture_output=True, text=True)
+    return (result.stdout + result.stderr).splitlines()[:1]
+
+
+def read_cached(picture, rect, boxes, workdir, cache, version):
+    """read_picture, through the cache when there is one."""
+    if not cache:
+        return read_picture(picture, rect, boxes, workdir)
+    digest = hashlib.sha256()
+    with open(picture, "rb") as f:
+        digest.update(f.read())
+    digest.update(json.dumps([rect, boxes, version]).encode())
+    kept = os.path.join(cache, digest.hexdigest() + ".json")
+    if os.path.exists(kept):
+        with open(kept, encoding="utf-8") as f:
+            texts, per_box = json.load(f)
+        return texts, per_box
+    texts, per_box = read_picture(picture, rect, boxes, workdir)
+    with open(kept + ".part", "w", encoding="utf-8") as f:
+        json.dump([texts, per_box], f, ensure_ascii=False)
+    os.replace(kept + ".part", kept)
+    return texts, per_box
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("screens")
     parser.add_argument("--overall", type=float, default=95.0)
     parser.add_argument("--each", type=float, default=90.0)
+    parser.add_argument("--cache")
     args = parser.parse_args()
 
     pictures = []
@@ -132,7 +166,10 @@ def main():
         return 1
 
     with tempfile.TemporaryDirectory() as workdir, concurrent.futures.ThreadPoolExecutor(2) as pool:
-        reads = list(pool.map(lambda p: read_picture(p[0], p[1], p[3], workdir), pictures))
+        version = tesseract_version()
+        if args.cache:
+            os.makedirs(args.cache, exist_ok=True)
+        reads = list(pool.map(lambda p: read_cached(p[0], p[1], p[3], workdir, args.cache, version), pictures))
 
     total = hits = 0
     lowest = (101.0, "")
