@@ -33,6 +33,9 @@ public:
     // Lists the installation among the system's installed programs, with the
     // placed launcher as its uninstall command. Called after the record.
     void AddToInstalledPrograms();
+    // Where the launcher goes, relative to the install folder: beside the
+    // main program.
+    std::string LauncherRelativePath() const;
     // Names the self-extraction's log after the product of the descriptor it
     // has extracted into m_strTempDir, or after the installer's file when
     // there is none (a damaged package).

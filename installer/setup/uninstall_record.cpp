@@ -41,6 +41,12 @@ void CSetupInfo::DeployUninstallerFrom(const std::string& sourceFolder)
         m_log.Write("setup", Format("uninstaller %s updated to version %d", target.c_str(), offered));
 }
 
+std::string CSetupInfo::LauncherRelativePath() const
+{
+    const size_t cut = MbReverseFind(m_strRunProgram, '\\');
+    return (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
+}
+
 bool CSetupInfo::WriteUninstallRecord() { return WriteUninstallRecordFrom(GetModuleFolder()); }
 
 bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
@@ -63,8 +69,7 @@ bool CSetupInfo::WriteUninstallRecordFrom(const std::string& sourceFolder)
             !m_log.Check("record", "stamping the launcher", launcher.Write(stamp, sizeof stamp)))
             return false;
     }
-    const size_t cut = MbReverseFind(m_strRunProgram, '\\');
-    const std::string rel = (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
+    const std::string rel = LauncherRelativePath();
     // The record lists only what is there to remove: a launcher that could
     // not be copied is left out of it.
     if (m_log.Check("record", "placing the launcher", CopyFileTo(source, m_strInstallDir + rel, false)))
@@ -107,8 +112,7 @@ void CSetupInfo::AddToInstalledPrograms()
 {
     // The launcher is the record's last file: without it there is nothing
     // the entry could start.
-    const size_t cut = MbReverseFind(m_strRunProgram, '\\');
-    const std::string rel = (cut == npos ? std::string() : m_strRunProgram.substr(0, cut + 1)) + "uninstall.exe";
+    const std::string rel = LauncherRelativePath();
     const size_t slash = MbReverseFind(m_strRecordPath, '\\');
     if (m_arrInstalledFiles.empty() || m_arrInstalledFiles.back() != rel || slash == npos) {
         m_log.Write("record", "no entry among the installed programs: the launcher was not placed");
