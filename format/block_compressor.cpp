@@ -13,8 +13,8 @@
 #include <thread>
 
 namespace {
-// 1 MiB of input per core and batch.
-constexpr size_t kPiecesPerWorker = 256;
+// 1 MiB of input per batch.
+constexpr size_t kPiecesPerBatch = 256;
 
 size_t WorkMemorySize(CompressionLevel level)
 {
@@ -58,114 +58,149 @@ std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel lev
     return out;
 }
 
-CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level)
-    : m_out(out), m_level(level), m_workers(std::max(1u, std::thread::hardware_concurrency()))
+CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level) : m_out(out), m_level(level)
 {
     EnsureLzo();
-    m_batch.resize(m_workers * kPiecesPerWorker * kBlockOutputSize);
-    m_busy.resize(m_batch.size());
-    m_blocks.resize(m_workers * kPiecesPerWorker);
-    m_work.assign(m_workers, std::vector<uint8_t>(WorkMemorySize(level)));
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    // One batch filling, one in work per core, one being written and one
+    // ready for either side.
+    m_slots.resize(cores + 3);
+    for (Slot& slot : m_slots) {
+        slot.input.resize(kPiecesPerBatch * kBlockOutputSize);
+        slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
+    }
+    for (unsigned i = 0; i < cores; ++i)
+        m_threads.emplace_back([this](std::stop_token stop) { Compressor(stop); });
+    m_threads.emplace_back([this](std::stop_token stop) { Writer(stop); });
 }
 
-CBlockCompressor::~CBlockCompressor()
-{
-    WaitForBatch();
-    if (m_hashThread.joinable())
-        m_hashThread.join();
-}
-
-Sha256Digest CBlockCompressor::OutputDigest()
-{
-    WaitForBatch();
-    if (m_hashThread.joinable())
-        m_hashThread.join();
-    return m_hash.Final();
-}
+// The threads are stopped and joined by their own destructors, the first
+// members to go.
+CBlockCompressor::~CBlockCompressor() = default;
 
 bool CBlockCompressor::Write(const void* data, size_t size)
 {
     auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0 && !m_failed) {
-        size_t n = std::min(size, m_batch.size() - m_filled);
-        std::memcpy(m_batch.data() + m_filled, p, n);
-        m_filled += n;
-        m_input += n;
+    while (size > 0) {
+        const std::span<uint8_t> room = Space();
+        if (room.empty())
+            return false;
+        const size_t n = std::min(size, room.size());
+        std::memcpy(room.data(), p, n);
         p += n;
         size -= n;
-        if (m_filled == m_batch.size())
-            HandOver();
+        if (!Commit(n))
+            return false;
     }
-    return !m_failed;
+    return !m_anyFailed;
+}
+
+std::span<uint8_t> CBlockCompressor::Space()
+{
+    if (m_anyFailed)
+        return {};
+    Slot& slot = SlotOf(m_filling);
+    return {slot.input.data() + slot.filled, slot.input.size() - slot.filled};
+}
+
+bool CBlockCompressor::Commit(size_t size)
+{
+    Slot& slot = SlotOf(m_filling);
+    size = std::min(size, slot.input.size() - slot.filled);
+    slot.filled += size;
+    m_input += size;
+    if (slot.filled == slot.input.size())
+        return HandOver();
+    return !m_anyFailed;
 }
 
 bool CBlockCompressor::Finish()
 {
-    if (m_filled > 0)
-        HandOver();
-    WaitForBatch();
+    if (SlotOf(m_filling).filled > 0 && !HandOver())
+        return false;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_failed || m_nextWrite == m_filling; });
+    if (m_failed)
+        return false;
+    lock.unlock();
     m_out.flush();
-    return !m_failed && m_out.good();
+    return m_out.good();
 }
 
-bool CBlockCompressor::WaitForBatch()
+// Hands the batch being filled to the compressors and waits until the next
+// one in the ring is free: written out, or never used.
+bool CBlockCompressor::HandOver()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    std::unique_lock lock(m_mutex);
+    if (m_failed)
+        return false;
+    SlotOf(m_filling).state = SlotState::Filled;
+    ++m_filling;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_failed || SlotOf(m_filling).state == SlotState::Free; });
     return !m_failed;
 }
 
-bool CBlockCompressor::HandOver()
+// Takes the batches in input order, each compressed whole by one thread.
+void CBlockCompressor::Compressor(std::stop_token stop)
 {
-    if (!WaitForBatch())
-        return false;
-    m_batch.swap(m_busy);
-    const size_t filled = m_filled;
-    m_filled = 0;
-    m_thread = std::thread([this, filled] { CompressBatch(m_busy, filled); });
-    return true;
+    std::vector<uint8_t> work(WorkMemorySize(m_level));
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!m_changed.wait(lock, stop, [this] { return m_failed || m_nextCompress < m_filling; }) || m_failed)
+            return;
+        Slot& slot = SlotOf(m_nextCompress++);
+        slot.state = SlotState::Compressing;
+        lock.unlock();
+        const bool compressed = CompressSlot(slot, work);
+        lock.lock();
+        slot.state = SlotState::Compressed;
+        if (!compressed)
+            m_failed = m_anyFailed = true;
+        m_changed.notify_all();
+    }
 }
 
-void CBlockCompressor::CompressBatch(const std::vector<uint8_t>& batch, size_t filled)
+// Writes the compressed batches in input order, one write each (a stream
+// passes each piece of a KiB or more to the system on its own), and hashes
+// what it wrote.
+void CBlockCompressor::Writer(std::stop_token stop)
 {
-    const size_t pieces = (filled + kBlockOutputSize - 1) / kBlockOutputSize;
-    std::atomic<bool> failed{false};
-    auto compressShare = [&](unsigned w) {
-        for (size_t i = w; i < pieces; i += m_workers) {
-            size_t size = std::min(kBlockOutputSize, filled - i * kBlockOutputSize);
-            if (!CompressInto(batch.data() + i * kBlockOutputSize, size, m_level, m_work[w], m_blocks[i]))
-                failed = true;
-        }
-    };
-    {
-        // This thread takes the first share, one helper each the others.
-        std::vector<std::jthread> helpers;
-        for (unsigned w = 1; w < m_workers && w < pieces; ++w)
-            helpers.emplace_back(compressShare, w);
-        compressShare(0);
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!m_changed.wait(lock, stop, [this] {
+                return m_failed || (m_nextWrite < m_filling && SlotOf(m_nextWrite).state == SlotState::Compressed);
+            }) || m_failed)
+            return;
+        Slot& slot = SlotOf(m_nextWrite);
+        lock.unlock();
+        m_out.write(slot.output.data(), static_cast<std::streamsize>(slot.output.size()));
+        const bool written = m_out.good();
+        m_hash.Update(slot.output.data(), slot.output.size());
+        m_output += slot.output.size();
+        lock.lock();
+        slot.filled = 0;
+        slot.state = SlotState::Free;
+        ++m_nextWrite;
+        if (!written)
+            m_failed = m_anyFailed = true;
+        m_changed.notify_all();
     }
-    if (failed) {
-        m_failed = true;
-        return;
+}
+
+bool CBlockCompressor::CompressSlot(Slot& slot, std::vector<uint8_t>& work)
+{
+    slot.output.clear();
+    std::string block;
+    block.reserve(kBlockInputSize);
+    for (size_t at = 0; at < slot.filled; at += kBlockOutputSize) {
+        const size_t size = std::min(kBlockOutputSize, slot.filled - at);
+        if (!CompressInto(slot.input.data() + at, size, m_level, work, block))
+            return false;
+        AppendLe16(slot.output, static_cast<uint16_t>(block.size()));
+        slot.output.append(block);
     }
-    // One write per batch: a stream passes each piece of a KiB or more to
-    // the system on its own.
-    std::string& written = m_written[m_side];
-    written.clear();
-    for (size_t i = 0; i < pieces; ++i) {
-        const auto len = static_cast<uint16_t>(m_blocks[i].size());
-        AppendLe16(written, len);
-        written.append(m_blocks[i]);
-    }
-    m_out.write(written.data(), static_cast<std::streamsize>(written.size()));
-    m_output += written.size();
-    // The batch before is hashed by now, and its buffer is the next to fill.
-    if (m_hashThread.joinable())
-        m_hashThread.join();
-    m_hashThread = std::thread([this, &written] { m_hash.Update(written.data(), written.size()); });
-    m_side ^= 1;
-    if (!m_out)
-        m_failed = true;
+    return true;
 }
 
 bool CompressStream(std::istream& in, std::ostream& out, CompressionLevel level)

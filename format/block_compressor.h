@@ -3,11 +3,16 @@
 // length followed by the compressed bytes.
 #pragma once
 
+#include "format/sha256.h"
+
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <istream>
-#include <atomic>
-#include "format/sha256.h"
+#include <mutex>
 #include <ostream>
+#include <span>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,52 +23,66 @@ enum class CompressionLevel { Fast, Best };  // lzo1x_1_12 and lzo1x_999
 std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel level);
 
 // Takes the uncompressed bytes in any portions and writes the blocks to out.
-// Pieces are gathered in batches; while the caller fills one batch, the one
-// before is compressed on every core and written out by threads of the
-// compressor's own, so reading the input, compressing and writing overlap.
-// Memory stays bounded whatever the input size (two batches).
+// The input is gathered in batches of 1 MiB; a ring of batches runs through
+// three stages at once: the caller fills one, a thread per core compresses
+// one each, and a writing thread of the compressor's own writes and hashes
+// the oldest compressed one. Batches reach out in input order. Memory stays
+// bounded whatever the input size (the ring: cores + 3 batches).
 class CBlockCompressor {
 public:
     CBlockCompressor(std::ostream& out, CompressionLevel level);
-    // Waits for the batch in work; out must outlive the compressor.
+    // Stops the threads; what was not finished is dropped. out must outlive
+    // the compressor.
     ~CBlockCompressor();
     CBlockCompressor(const CBlockCompressor&) = delete;
     CBlockCompressor& operator=(const CBlockCompressor&) = delete;
 
     // False once compressing or writing to out has failed.
     [[nodiscard]] bool Write(const void* data, size_t size);
-    // Compresses what is left; false when anything failed.
+    // Room for the caller to put input into directly, without a copy: at
+    // least one byte, the rest of the batch being filled. Commit(n) then
+    // takes n bytes of it as written. Null once the compressor has failed.
+    std::span<uint8_t> Space();
+    [[nodiscard]] bool Commit(size_t size);
+    // Compresses what is left and waits until everything is written; false
+    // when anything failed.
     [[nodiscard]] bool Finish();
     uint64_t InputBytes() const { return m_input; }
     // The SHA-256 of everything written to out; valid after Finish.
-    Sha256Digest OutputDigest();
+    Sha256Digest OutputDigest() { return m_hash.Final(); }
     // Valid after Finish.
     uint64_t OutputBytes() const { return m_output; }
 
 private:
+    enum class SlotState { Free, Filled, Compressing, Compressed };
+    struct Slot {
+        std::vector<uint8_t> input;
+        size_t filled = 0;
+        std::string output;  // the batch's blocks with their lengths
+        SlotState state = SlotState::Free;
+    };
+
+    Slot& SlotOf(uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
     bool HandOver();
-    bool WaitForBatch();
-    void CompressBatch(const std::vector<uint8_t>& batch, size_t filled);
+    void Compressor(std::stop_token stop);
+    void Writer(std::stop_token stop);
+    bool CompressSlot(Slot& slot, std::vector<uint8_t>& work);
 
     std::ostream& m_out;
     CompressionLevel m_level;
-    unsigned m_workers;
-    std::vector<uint8_t> m_batch;  // filled by the caller
-    std::vector<uint8_t> m_busy;   // compressed and written by m_thread
-    size_t m_filled = 0;
-    std::vector<std::string> m_blocks;
-    std::string m_written[2];  // the blocks of a batch with their lengths: one written, one hashed
-    int m_side = 0;            // the one written next
-    std::vector<std::vector<uint8_t>> m_work;
-    std::thread m_thread;  // the batch in work, if any
+    std::vector<Slot> m_slots;
+    uint64_t m_filling = 0;        // the batch the caller fills (its sequence number)
+    uint64_t m_nextCompress = 0;   // the oldest batch no compressor has taken
+    uint64_t m_nextWrite = 0;      // the oldest batch not yet written
     uint64_t m_input = 0;
-    uint64_t m_output = 0;
-    std::atomic<bool> m_failed{false};  // set by m_thread too
-    // Of the bytes written. A batch is hashed on a thread of its own while
-    // the next one is compressed, so that the hash costs no time of its own
-    // where a core is free.
-    CSha256 m_hash;
-    std::thread m_hashThread;
+    uint64_t m_output = 0;         // written by the writer, read after Finish
+    CSha256 m_hash;                // of the bytes written, by the writer
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    bool m_failed = false;         // under m_mutex
+    std::atomic<bool> m_anyFailed{false};
+    // Last, so that the threads stop (and are joined) before the state they use goes.
+    std::vector<std::jthread> m_threads;
 };
 
 // Compresses all of in to out; false when reading or writing fails.

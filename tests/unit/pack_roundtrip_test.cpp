@@ -10,6 +10,8 @@
 #include "installer/setup/setup_info.h"
 #include "tools/pack/archive_writer.h"
 #include "format/block_compressor.h"
+#include "format/block_decoder.h"
+#include "framework/byte_input.h"
 #include "tools/pack/descriptor.h"
 #include "tools/pack/pack_error.h"
 #include "tools/pack/package_reader.h"
@@ -19,7 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <span>
+#include <sstream>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -116,6 +121,71 @@ TEST(PackRoundTrip, GeneratedTreeComesBackByteForByteAtBothLevels)
         for (const auto& [path, bytes] : tree.files)
             EXPECT_EQ(ReadWholeFile(tree.folder + "install\\" + path), bytes) << path;
     }
+}
+
+// More batches than the compressor's ring holds, fed in odd portions both
+// ways, come back in order; the digest is of what was written; and an output
+// that fails half-way stops the compressor without hanging it.
+TEST(PackRoundTrip, CompressorKeepsTheOrderOfManyBatchesAndStopsAtAFailedWrite)
+{
+    std::string data;
+    for (int i = 0; data.size() < (13u << 20); ++i)
+        data += i % 2 ? NoiseBytes(70001, i) : std::string(90001, char('a' + i % 26));
+    std::ostringstream out;
+    {
+        CBlockCompressor compressor(out, CompressionLevel::Fast);
+        for (size_t at = 0, step = 1; at < data.size(); step = step * 7 % 300007 + 1) {
+            const size_t n = std::min(step, data.size() - at);
+            if (step % 2) {
+                ASSERT_TRUE(compressor.Write(data.data() + at, n));
+            } else {
+                const std::span<uint8_t> room = compressor.Space();
+                ASSERT_FALSE(room.empty());
+                const size_t put = std::min(n, room.size());
+                std::memcpy(room.data(), data.data() + at, put);
+                ASSERT_TRUE(compressor.Commit(put));
+                at += put;
+                continue;
+            }
+            at += n;
+        }
+        ASSERT_TRUE(compressor.Finish());
+        EXPECT_EQ(compressor.InputBytes(), data.size());
+        EXPECT_EQ(compressor.OutputBytes(), out.str().size());
+        EXPECT_EQ(compressor.OutputDigest(), Sha256Of(out.str().data(), out.str().size()));
+    }
+    const std::string compressed = out.str();
+    EXPECT_EQ(compressed, CompressBytes(data, CompressionLevel::Fast));
+    CMemoryInput input(reinterpret_cast<const uint8_t*>(compressed.data()), compressed.size());
+    CBlockReader reader(input, compressed.size());
+    std::string decoded;
+    const uint8_t* block = nullptr;
+    size_t size = 0;
+    while (reader.Next(block, size))
+        decoded.append(reinterpret_cast<const char*>(block), size);
+    EXPECT_EQ(reader.Error(), BlockError::None);
+    EXPECT_TRUE(decoded == data);
+
+    // A stream buffer that takes 3 MiB and then refuses.
+    struct CShortBuf : std::streambuf {
+        size_t left = 3u << 20;
+        std::streamsize xsputn(const char*, std::streamsize n) override
+        {
+            if (static_cast<size_t>(n) > left)
+                return 0;
+            left -= static_cast<size_t>(n);
+            return n;
+        }
+        int_type overflow(int_type) override { return traits_type::eof(); }
+    } shortBuf;
+    std::ostream failing(&shortBuf);
+    CBlockCompressor compressor(failing, CompressionLevel::Fast);
+    bool accepted = true;
+    for (size_t at = 0; at < data.size() && accepted; at += 65536)
+        accepted = compressor.Write(data.data() + at, std::min<size_t>(65536, data.size() - at));
+    EXPECT_FALSE(accepted && compressor.Finish());
+    EXPECT_FALSE(compressor.Finish());
+    EXPECT_TRUE(compressor.Space().empty());
 }
 
 TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)

@@ -6,6 +6,7 @@
 #include "tools/pack/pack_error.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -13,7 +14,11 @@ namespace fs = std::filesystem;
 namespace {
 std::string GbkName(const fs::path& host)
 {
-    std::string gbk;
+    std::string gbk = Utf8Path(host.filename());
+    // ASCII is the same in both; most products' names are, and a conversion
+    // costs more than the rest of listing a file.
+    if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return gbk;
     if (!Utf8ToGbk(Utf8Path(host.filename()), gbk))
         throw CPackFailure(Utf8Path(host) + ": the name has characters that GBK cannot hold");
     return gbk;
@@ -93,31 +98,49 @@ uint64_t ArchiveLength(const std::vector<ArchiveFile>& files)
     return total;
 }
 
-void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<void(const void*, size_t)>& sink)
+void WriteArchive(const std::vector<ArchiveFile>& files, const ArchiveSpace& space, const ArchiveCommit& commit)
 {
-    std::vector<char> buffer(1 << 20);
+    auto put = [&](const char* data, size_t size) {
+        while (size > 0) {
+            const std::span<uint8_t> room = space();
+            const size_t n = std::min(size, room.size());
+            std::memcpy(room.data(), data, n);
+            commit(n);
+            data += n;
+            size -= n;
+        }
+    };
     for (const auto& file : files) {
         const std::string lead = EntryLead(EntryOf(file));
-        sink(lead.data(), lead.size());
+        put(lead.data(), lead.size());
         std::ifstream in(file.host, std::ios::binary);
         if (!in)
             throw CPackFailure(Utf8Path(file.host) + ": cannot be opened" + SystemReason());
-        // The last read asks for one byte more than is left: getting it means
+        // The file's bytes go straight into the room the sink offers. The
+        // last read asks for one byte more than is left: getting it means
         // the file grew, and no read of its own is needed to find that out.
         uint64_t left = file.size;
         for (;;) {
-            const uint64_t want = std::min<uint64_t>(left + 1, buffer.size());
-            in.read(buffer.data(), static_cast<std::streamsize>(want));
+            const std::span<uint8_t> room = space();
+            const uint64_t want = std::min<uint64_t>(left + 1, room.size());
+            in.read(reinterpret_cast<char*>(room.data()), static_cast<std::streamsize>(want));
             const auto got = static_cast<uint64_t>(in.gcount());
             if (got > left)
                 throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
             if (got < want && got < left)
                 throw CPackFailure(Utf8Path(file.host) + ": changed or could not be read while packing");
             if (got > 0)
-                sink(buffer.data(), static_cast<size_t>(got));
+                commit(static_cast<size_t>(got));
             left -= got;
             if (got < want)
                 break;  // the end of the file, where it was listed
         }
     }
+}
+
+void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<void(const void*, size_t)>& sink)
+{
+    std::vector<uint8_t> buffer(1 << 20);
+    WriteArchive(
+        files, [&] { return std::span<uint8_t>(buffer); }, [&](size_t n) { sink(buffer.data(), n); });
 }

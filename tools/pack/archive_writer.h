@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ std::vector<ArchiveFile> CollectFiles(const std::filesystem::path& root);
 // Archive length of the collected files.
 uint64_t ArchiveLength(const std::vector<ArchiveFile>& files);
 
-// Streams the archive through sink(data, size); throws CPackFailure when a
-// file cannot be read or has changed size since it was listed.
+// Streams the archive into the room space() offers (at least one byte each
+// time), read straight from the files; commit(n) takes n bytes of the room
+// as written. Throws CPackFailure when a file cannot be read or has changed
+// size since it was listed.
+using ArchiveSpace = std::function<std::span<uint8_t>()>;
+using ArchiveCommit = std::function<void(size_t)>;
+void WriteArchive(const std::vector<ArchiveFile>& files, const ArchiveSpace& space, const ArchiveCommit& commit);
+// The same through sink(data, size), a buffer at a time.
 void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<void(const void*, size_t)>& sink);

@@ -124,15 +124,24 @@ void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, cons
 {
     CBlockCompressor compressor(out.Stream(), level);
     uint64_t reported = 0;
-    WriteArchive(files, [&](const void* data, size_t size) {
-        if (!compressor.Write(data, size))
-            throw CPackFailure(itemName + ": writing failed (disk full?)");
-        done += size;
-        if (progress && done - reported >= (1u << 22)) {
-            reported = done;
-            progress(done, total);
-        }
-    });
+    auto failed = [&] { return CPackFailure(itemName + ": writing failed (disk full?)"); };
+    WriteArchive(
+        files,
+        [&] {
+            const std::span<uint8_t> room = compressor.Space();
+            if (room.empty())
+                throw failed();
+            return room;
+        },
+        [&](size_t size) {
+            if (!compressor.Commit(size))
+                throw failed();
+            done += size;
+            if (progress && done - reported >= (1u << 22)) {
+                reported = done;
+                progress(done, total);
+            }
+        });
     if (!compressor.Finish())
         throw CPackFailure(itemName + ": writing failed (disk full?)");
     out.Added(itemName, compressor.OutputBytes(), compressor.OutputDigest());
