@@ -4,6 +4,8 @@
 
 #include <lzo/lzo1x.h>
 
+#include <algorithm>
+
 bool DecodeBlock(const uint8_t* data, size_t size, uint8_t* out, size_t& outSize)
 {
     outSize = 0;
@@ -19,22 +21,167 @@ bool DecodeBlock(const uint8_t* data, size_t size, uint8_t* out, size_t& outSize
     return true;
 }
 
+BlockError ReadBlockBytes(CByteInput& input, uint64_t left, uint8_t* buffer, uint32_t& length)
+{
+    uint8_t lenBytes[2];
+    if (left < 2 || !input.ReadFully(lenBytes, 2))
+        return BlockError::Truncated;
+    length = LoadLe16(lenBytes);
+    if (length == 0)
+        return BlockError::Undecodable;
+    if (length > kBlockInputSize || length > left - 2 || !input.ReadFully(buffer, length))
+        return BlockError::BadLength;
+    return BlockError::None;
+}
+
 bool CBlockReader::Next(const uint8_t*& data, size_t& size)
 {
     data = m_decoded;
     size = 0;
     if (m_error != BlockError::None || m_consumed >= m_length)
         return false;
-    uint8_t lenBytes[2];
-    if (m_length - m_consumed < 2 || !m_input.ReadFully(lenBytes, 2))
-        return Fail(BlockError::Truncated);
-    const uint32_t len = LoadLe16(lenBytes);
-    if (len == 0)
-        return Fail(BlockError::Undecodable);
-    if (len > kBlockInputSize || len > m_length - m_consumed - 2 || !m_input.ReadFully(m_compressed, len))
-        return Fail(BlockError::BadLength);
+    uint32_t len = 0;
+    if (BlockError error = ReadBlockBytes(m_input, m_length - m_consumed, m_compressed, len); error != BlockError::None)
+        return Fail(error);
     if (!DecodeBlock(m_compressed, len, m_decoded, size))
         return Fail(BlockError::Undecodable);
     m_consumed += len + 2;
+    return true;
+}
+
+CParallelBlockReader::CParallelBlockReader(CByteInput& input, uint64_t length, unsigned threads)
+    : m_input(input), m_length(length)
+{
+    threads = std::max(1u, threads);
+    // A batch being read or decoded per thread, one ready for the caller and
+    // one the caller takes blocks of.
+    m_batches.resize(threads + 2);
+    for (Batch& batch : m_batches) {
+        batch.input.resize(kBlocksPerBatch * kBlockInputSize);
+        batch.output.resize(kBlocksPerBatch * kBlockOutputSize);
+    }
+    for (unsigned i = 0; i < threads; ++i)
+        m_threads.emplace_back([this](std::stop_token stop) { Work(stop); });
+}
+
+CParallelBlockReader::~CParallelBlockReader()
+{
+    for (auto& thread : m_threads)
+        thread.request_stop();
+    m_changed.notify_all();
+}
+
+void CParallelBlockReader::Work(std::stop_token stop)
+{
+    for (;;) {
+        // Holding the read lock while a batch is claimed and read keeps the
+        // batches in file order.
+        std::unique_lock readLock(m_readMutex);
+        Batch* batch = nullptr;
+        {
+            std::unique_lock lock(m_mutex);
+            if (!m_changed.wait(lock, stop, [this] {
+                    return m_inputEnded || BatchOf(m_nextFill).state == BatchState::Free;
+                }) || m_inputEnded)
+                return;
+            batch = &BatchOf(m_nextFill);
+            batch->state = BatchState::Working;
+        }
+        Fill(*batch);
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_nextFill;
+            if (batch->end != BlockError::None || m_read == m_length)
+                m_inputEnded = true;
+        }
+        m_changed.notify_all();
+        readLock.unlock();
+        Decode(*batch);
+        {
+            std::lock_guard lock(m_mutex);
+            batch->state = BatchState::Ready;
+        }
+        m_changed.notify_all();
+    }
+}
+
+void CParallelBlockReader::Fill(Batch& batch)
+{
+    batch.count = 0;
+    batch.decoded = 0;
+    batch.end = BlockError::None;
+    uint32_t at = 0;
+    while (batch.count < kBlocksPerBatch && m_read < m_length) {
+        uint32_t len = 0;
+        batch.end = ReadBlockBytes(m_input, m_length - m_read, batch.input.data() + at, len);
+        if (batch.end != BlockError::None)
+            return;
+        batch.blocks[batch.count++] = {at, len, 0, 0};
+        at += len;
+        m_read += len + 2;
+    }
+}
+
+void CParallelBlockReader::Decode(Batch& batch)
+{
+    uint32_t out = 0;
+    for (; batch.decoded < batch.count; ++batch.decoded) {
+        Block& block = batch.blocks[batch.decoded];
+        size_t produced = 0;
+        if (!DecodeBlock(batch.input.data() + block.inOffset, block.inLength, batch.output.data() + out, produced))
+            return;
+        block.outOffset = out;
+        block.outLength = static_cast<uint32_t>(produced);
+        out += block.outLength;
+    }
+}
+
+bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
+{
+    data = nullptr;
+    size = 0;
+    if (m_error != BlockError::None)
+        return false;
+    if (m_current != nullptr && m_index == m_current->count) {
+        // Every block of the batch was given: what ended its reading, if
+        // anything, is the error at this point of the file.
+        const BlockError end = m_current->end;
+        {
+            std::lock_guard lock(m_mutex);
+            m_current->state = BatchState::Free;
+            ++m_nextTake;
+        }
+        m_changed.notify_all();
+        m_current = nullptr;
+        if (end != BlockError::None)
+            return Fail(end);
+    }
+    if (m_current == nullptr) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] {
+            return (m_nextTake < m_nextFill && BatchOf(m_nextTake).state == BatchState::Ready) ||
+                   (m_inputEnded && m_nextTake == m_nextFill);
+        });
+        if (m_nextTake == m_nextFill)
+            return false;  // the clean end of the file
+        m_current = &BatchOf(m_nextTake);
+        m_index = 0;
+        if (m_current->count == 0) {
+            // A batch that stopped at its first block.
+            const BlockError end = m_current->end;
+            m_current->state = BatchState::Free;
+            ++m_nextTake;
+            m_current = nullptr;
+            lock.unlock();
+            m_changed.notify_all();
+            return Fail(end);
+        }
+    }
+    if (m_index == m_current->decoded)
+        return Fail(BlockError::Undecodable);
+    const Block& block = m_current->blocks[m_index++];
+    data = m_current->output.data() + block.outOffset;
+    size = block.outLength;
+    m_consumed += block.inLength + 2;
     return true;
 }

@@ -6,6 +6,8 @@
 #include "format/block_decoder.h"
 #include "installer/setup/setup_info.h"
 
+#include <algorithm>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,7 +24,9 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, ui
     // Decoding one buffer while the one before is written.
     CBackgroundWriter dest(destFile, kFileBuffer);
     CLog& log = theSetupInfo.m_log;
-    CBlockReader blocks(source, total);
+    // The blocks are decoded ahead on every core; this thread takes them in
+    // order, writes them and reports the progress of each, as one reader would.
+    CParallelBlockReader blocks(source, total, std::max(1u, std::thread::hardware_concurrency()));
     auto damaged = [&](const char* what) {
         log.Write("decode", Format("FAILED %s: %s at offset %llu: damaged data", task.m_strSource.c_str(), what,
                                    static_cast<unsigned long long>(blocks.Consumed())));

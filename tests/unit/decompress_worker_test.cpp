@@ -143,6 +143,94 @@ TEST(DecompressWorker, DamagedSourcesReportAnErrorAndLeaveNoDestination)
     EXPECT_EQ(GetCompressErrorText(10), "");
 }
 
+// The decoding ahead on several threads must not change what comes out: the
+// same blocks, positions and error at the same block, wherever the damage
+// falls against the batches (32 blocks) and the ring, with one to three
+// threads; and a reader dropped half-way stops cleanly.
+TEST(DecompressWorker, TheParallelReaderGivesWhatOneReaderGives)
+{
+    struct Step {
+        std::string bytes;
+        uint64_t consumed;
+        bool operator==(const Step&) const = default;
+    };
+    struct Outcome {
+        std::vector<Step> steps;
+        BlockError error;
+        uint64_t consumed;
+        bool operator==(const Outcome&) const = default;
+    };
+    auto run = [](auto& reader) {
+        Outcome out{{}, BlockError::None, 0};
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        while (reader.Next(data, size))
+            out.steps.push_back({std::string(reinterpret_cast<const char*>(data), size), reader.Consumed()});
+        out.error = reader.Error();
+        out.consumed = reader.Consumed();
+        EXPECT_FALSE(reader.Next(data, size));
+        return out;
+    };
+    // Blocks of every decoded size, a short one too.
+    std::vector<std::string> blocks;
+    for (int i = 0; i < 200; ++i)
+        blocks.push_back(Block(i % 3 == 0 ? NoiseBytes(4096, i) : std::string(1 + (i * 37) % 4096, char('a' + i % 26))));
+    struct Damage {
+        const char* what;
+        std::string bytes;
+        bool atTheEnd;  // else the rest of the blocks follow it
+    };
+    const std::vector<Damage> damages = {
+        {"empty block", U16(0) + "xyz", false},
+        {"not LZO", U16(40) + NoiseBytes(40, 3), false},
+        {"too long", U16(5133) + std::string(5133, '\0'), false},
+        {"cut in a length", "\x01", true},
+        {"beyond the end", U16(90) + "abc", true},
+    };
+    for (size_t at : {size_t{0}, size_t{1}, size_t{31}, size_t{32}, size_t{33}, size_t{64}, size_t{150}, size_t{200}}) {
+        for (const auto& [what, damage, atTheEnd] : damages) {
+            std::string bytes;
+            for (size_t i = 0; i < at; ++i)
+                bytes += blocks[i];
+            bytes += damage;
+            // Blocks after a damage inside the file are never given.
+            if (!atTheEnd)
+                for (size_t i = at; i < blocks.size(); ++i)
+                    bytes += blocks[i];
+            CMemoryInput serialInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+            CBlockReader serial(serialInput, bytes.size());
+            const Outcome expected = run(serial);
+            EXPECT_EQ(expected.steps.size(), at) << what << " at " << at;
+            for (unsigned threads : {1u, 2u, 3u}) {
+                CMemoryInput input(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+                CParallelBlockReader parallel(input, bytes.size(), threads);
+                EXPECT_TRUE(run(parallel) == expected) << what << " at " << at << ", " << threads << " threads";
+            }
+        }
+    }
+    std::string whole;
+    for (const std::string& block : blocks)
+        whole += block;
+    CMemoryInput serialInput(reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
+    CBlockReader serial(serialInput, whole.size());
+    const Outcome expected = run(serial);
+    ASSERT_EQ(expected.error, BlockError::None);
+    ASSERT_EQ(expected.steps.size(), blocks.size());
+    for (unsigned threads : {1u, 2u, 4u}) {
+        CMemoryInput input(reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
+        CParallelBlockReader parallel(input, whole.size(), threads);
+        EXPECT_TRUE(run(parallel) == expected) << threads << " threads";
+        // Given up after a few blocks, with the threads still reading ahead.
+        CMemoryInput again(reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
+        CParallelBlockReader dropped(again, whole.size(), threads);
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        for (int i = 0; i < 5; ++i)
+            ASSERT_TRUE(dropped.Next(data, size));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), expected.steps[4].bytes);
+    }
+}
+
 TEST(DecompressWorker, CancelStopsAfterOneBlockWithoutFinalMessageAndRemovesItsOutput)
 {
     Decoding run;
