@@ -33,6 +33,62 @@ bool CBufferedReader::ReadFully(void* out, uint32_t count)
     return true;
 }
 
+CReadAheadReader::CReadAheadReader(CFile& file, size_t capacity)
+    : m_file(file), m_take(capacity), m_ahead(capacity), m_thread([this](std::stop_token stop) { Run(stop); })
+{
+}
+
+CReadAheadReader::~CReadAheadReader()
+{
+    m_thread.request_stop();
+    m_changed.notify_all();
+}
+
+void CReadAheadReader::Run(std::stop_token stop)
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!m_changed.wait(lock, stop, [this] { return !m_ready; }))
+            return;
+        lock.unlock();
+        CFile::ReadResult got = m_file.Read(m_ahead.data(), static_cast<uint32_t>(m_ahead.size()));
+        lock.lock();
+        m_aheadLength = got.status ? got.bytes : 0;
+        m_aheadStatus = got.status ? Status(StatusCode::EndOfFile, "ReadFile", m_file.Path()) : std::move(got.status);
+        m_ready = true;
+        m_changed.notify_all();
+        if (m_aheadLength == 0)
+            return;  // the end of the file, or a failed read: nothing follows
+    }
+}
+
+bool CReadAheadReader::ReadFully(void* out, uint32_t count)
+{
+    auto* at = static_cast<uint8_t*>(out);
+    while (count > 0) {
+        if (m_pos == m_end) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_ready; });
+            if (m_aheadLength == 0) {
+                m_failure = m_aheadStatus;
+                return false;
+            }
+            m_take.swap(m_ahead);
+            m_pos = 0;
+            m_end = m_aheadLength;
+            m_ready = false;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+        const size_t n = count < m_end - m_pos ? count : m_end - m_pos;
+        std::memcpy(at, m_take.data() + m_pos, n);
+        m_pos += n;
+        at += n;
+        count -= static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
 bool CBufferedWriter::Write(const void* data, uint32_t count)
 {
     if (!m_failure)

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,41 @@ private:
     size_t m_pos = 0;
     size_t m_end = 0;
     Status m_failure;
+};
+
+// Reads a file from its current position onwards on a thread of its own:
+// while the caller takes the bytes of one buffer, the next one is read, so
+// that reading the file and what the caller does with its bytes (writing
+// them to other files) overlap. The file must not be used by anyone else
+// while the reader is in use; at most one buffer is read that nobody takes.
+class CReadAheadReader : public CByteInput {
+public:
+    CReadAheadReader(CFile& file, size_t capacity);
+    // Stops the thread, waiting for a read in progress.
+    ~CReadAheadReader() override;
+    CReadAheadReader(const CReadAheadReader&) = delete;
+    CReadAheadReader& operator=(const CReadAheadReader&) = delete;
+
+    // Exactly count bytes; false when the file ends or fails first.
+    bool ReadFully(void* out, uint32_t count) override;
+    // Why the last ReadFully failed: the file's end or the read's own error.
+    const Status& Failure() const { return m_failure; }
+
+private:
+    void Run(std::stop_token stop);
+
+    CFile& m_file;
+    std::vector<uint8_t> m_take;   // the caller's
+    std::vector<uint8_t> m_ahead;  // the thread's, until it is ready
+    size_t m_pos = 0;
+    size_t m_end = 0;
+    Status m_failure;
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    bool m_ready = false;    // m_ahead holds what the thread read last
+    size_t m_aheadLength = 0;
+    Status m_aheadStatus;    // of that read; no read follows a failed or empty one
+    std::jthread m_thread;   // last: stopped before the rest goes
 };
 
 // Collects writes to a file and passes them on a buffer at a time. Flush

@@ -99,7 +99,7 @@ intptr_t WriteEntryFile(CArchiveTask& task, CArchiveWalk& walk, uint8_t* buffer,
 
 // The archive ended or held what no archive holds; or a read of it failed,
 // which is not damage to the archive: the log tells which it was.
-intptr_t Damaged(const CBufferedReader& archive)
+intptr_t Damaged(const CReadAheadReader& archive)
 {
     if (const Status& failure = archive.Failure(); !failure && !failure.Is(StatusCode::EndOfFile))
         theSetupInfo.m_log.Failed("install", "reading the archive", failure);
@@ -109,8 +109,10 @@ intptr_t Damaged(const CBufferedReader& archive)
 intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
 {
     CSetupInfo& setup = theSetupInfo;
-    std::vector<uint8_t> buffers(2 * kFileBuffer);
-    CBufferedReader archive(archiveFile, buffers.data(), kFileBuffer);
+    // The archive is read ahead on a thread of its own while this one
+    // writes the files: the two overlap.
+    CReadAheadReader archive(archiveFile, kFileBuffer);
+    std::vector<uint8_t> writeBuffer(kFileBuffer);
     CArchiveWalk walk(archive, total);
     CFolderMaker folders(setup.m_strInstallDir, setup.m_arrCreatedFolders);
     CPackEntry entry;
@@ -118,7 +120,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
     while (walk.Next(entry)) {
         folders.Make(entry.m_strFolder);
         bool created = false;
-        if (intptr_t error = WriteEntryFile(task, walk, buffers.data() + kFileBuffer,
+        if (intptr_t error = WriteEntryFile(task, walk, writeBuffer.data(),
                                             setup.m_strInstallDir + entry.m_strFolder + entry.m_strName, created))
             return error == kPackDamaged ? Damaged(archive) : error;
         // A whole file is listed even when the cancel comes right after it:
