@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <vector>
 
 namespace {
@@ -17,7 +19,8 @@ const uint32_t kPieces[] = {2, 1, 997, 1000, 1001, 4096, 3, 2500, 999, 7};
 constexpr size_t kCapacity = 1000;
 }  // namespace
 
-TEST(BufferedFile, ReaderReturnsThePiecesInOrderAndFailsAtTheEnd)
+// Both readers: the plain one and the one that reads ahead on its own thread.
+TEST(BufferedFile, ReadersReturnThePiecesInOrderAndFailAtTheEnd)
 {
     const std::string folder = NewScratchFolder();
     size_t total = 0;
@@ -25,34 +28,51 @@ TEST(BufferedFile, ReaderReturnsThePiecesInOrderAndFailsAtTheEnd)
         total += n;
     const std::string bytes = NoiseBytes(total, 7);
     ASSERT_TRUE(WriteWholeFile(folder + "in.bin", bytes));
-
-    CFile file;
-    ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
-    std::vector<uint8_t> buffer(kCapacity);
-    CBufferedReader reader(file, buffer.data(), buffer.size());
-    std::string back;
-    for (uint32_t n : kPieces) {
-        std::string piece(n, '\0');
-        ASSERT_TRUE(reader.ReadFully(piece.data(), n)) << n;
-        back += piece;
+    for (bool ahead : {false, true}) {
+        CFile file;
+        ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
+        std::vector<uint8_t> buffer(kCapacity);
+        std::optional<CBufferedReader> plain;
+        std::optional<CReadAheadReader> early;
+        if (ahead)
+            early.emplace(file, kCapacity);
+        else
+            plain.emplace(file, buffer.data(), buffer.size());
+        CByteInput& reader = ahead ? static_cast<CByteInput&>(*early) : *plain;
+        std::string back;
+        for (uint32_t n : kPieces) {
+            std::string piece(n, '\0');
+            ASSERT_TRUE(reader.ReadFully(piece.data(), n)) << n << (ahead ? " ahead" : "");
+            back += piece;
+        }
+        EXPECT_TRUE(back == bytes) << ahead;
+        char more;
+        EXPECT_FALSE(reader.ReadFully(&more, 1)) << ahead;
+        EXPECT_TRUE((ahead ? early->Failure() : plain->Failure()).Is(StatusCode::EndOfFile)) << ahead;
+        EXPECT_FALSE(reader.ReadFully(&more, 1)) << ahead;
     }
-    EXPECT_TRUE(back == bytes);
-    char more;
-    EXPECT_FALSE(reader.ReadFully(&more, 1));
 }
 
-TEST(BufferedFile, ReaderRefusesAPieceThatRunsPastTheEnd)
+TEST(BufferedFile, ReadersRefuseAPieceThatRunsPastTheEnd)
 {
     const std::string folder = NewScratchFolder();
     ASSERT_TRUE(WriteWholeFile(folder + "in.bin", std::string(1500, 'x')));
-    CFile file;
-    ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
-    std::vector<uint8_t> buffer(kCapacity);
-    CBufferedReader reader(file, buffer.data(), buffer.size());
-    char piece[600];
-    EXPECT_TRUE(reader.ReadFully(piece, 600));
-    EXPECT_TRUE(reader.ReadFully(piece, 600));
-    EXPECT_FALSE(reader.ReadFully(piece, 600));  // 300 left
+    for (bool ahead : {false, true}) {
+        CFile file;
+        ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
+        std::vector<uint8_t> buffer(kCapacity);
+        std::optional<CBufferedReader> plain;
+        std::optional<CReadAheadReader> early;
+        if (ahead)
+            early.emplace(file, kCapacity);
+        else
+            plain.emplace(file, buffer.data(), buffer.size());
+        CByteInput& reader = ahead ? static_cast<CByteInput&>(*early) : *plain;
+        char piece[600];
+        EXPECT_TRUE(reader.ReadFully(piece, 600));
+        EXPECT_TRUE(reader.ReadFully(piece, 600));
+        EXPECT_FALSE(reader.ReadFully(piece, 600));  // 300 left
+    }
 }
 
 TEST(BufferedFile, WritersPassEveryPieceOnInOrder)
