@@ -24,6 +24,12 @@ public:
         // Every write goes to the end of the file, made if missing, as one
         // piece even while another process appends to the same file.
         modeAppend = 0x200000,
+        // A file deleted soon after it is written (the decoded archive):
+        // Windows keeps it in memory as long as it can instead of writing it
+        // back. Nothing changes on other systems.
+        typeTemporary = 0x400000,
+        // Read from start to end once: the system reads further ahead.
+        typeSequential = 0x800000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 

@@ -99,6 +99,8 @@ Status CFile::Open(const std::string& path, unsigned flags)
         ::close(fd);
         return Refusal(EACCES, "CreateFile", path);
     }
+    if (flags & typeSequential)
+        (void)posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint: its failure changes nothing
     m_hFile = fd;
     m_path = path;
     return Status();

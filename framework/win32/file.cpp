@@ -82,7 +82,10 @@ Status CFile::Open(const std::string& path, unsigned flags)
         access = FILE_APPEND_DATA | SYNCHRONIZE;
         create = OPEN_ALWAYS;
     }
-    HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD attributes = (flags & typeTemporary) ? FILE_ATTRIBUTE_TEMPORARY : FILE_ATTRIBUTE_NORMAL;
+    if (flags & typeSequential)
+        attributes |= FILE_FLAG_SEQUENTIAL_SCAN;
+    HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, create, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Status::LastOsError("CreateFile", path);
     m_hFile = reinterpret_cast<intptr_t>(h);

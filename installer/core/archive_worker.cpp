@@ -148,7 +148,8 @@ unsigned ArchiveThreadProc(void* param)
     auto& task = *static_cast<CArchiveTask*>(param);
     CLog& log = theSetupInfo.m_log;
     CFile archive;
-    if (Status opened = archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary);
+    if (Status opened = archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary |
+                                                            CFile::typeSequential);
         !opened) {
         log.Failed("install", "the archive", opened);
         task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);

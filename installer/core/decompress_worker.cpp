@@ -67,7 +67,8 @@ unsigned DecompressThreadProc(void* param)
     auto& task = *static_cast<CDecompressTask*>(param);
     CFile source;
     CLog& log = theSetupInfo.m_log;
-    if (Status opened = source.Open(task.m_strSource, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary);
+    if (Status opened = source.Open(task.m_strSource, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary |
+                                                          CFile::typeSequential);
         !opened) {
         log.Failed("decode", "the package", opened);
         task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressOpenSource);
@@ -81,7 +82,8 @@ unsigned DecompressThreadProc(void* param)
     }
     CFile dest;
     if (Status opened =
-            dest.Open(task.m_strDest, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary);
+            dest.Open(task.m_strDest, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary |
+                                          CFile::typeTemporary);
         !opened) {
         log.Failed("decode", "the decoded archive", opened);
         task.Post(WM_DECOMPRESS_PROGRESS, kProgressError, kCompressCreateDest);
