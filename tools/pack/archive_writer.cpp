@@ -6,6 +6,10 @@
 #include "tools/pack/pack_error.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <future>
+#include <thread>
 #include <cstring>
 #include <fstream>
 
@@ -44,33 +48,75 @@ void CheckFile(const ArchiveFile& file)
         throw CPackFailure(where + ": folder and name are too long (the entry header exceeds 256 bytes)");
 }
 
-void Collect(const fs::path& dir, const std::string& folder, std::vector<ArchiveFile>& out)
-{
-    std::vector<fs::directory_entry> entries;
-    for (const auto& e : fs::directory_iterator(dir))
-        entries.push_back(e);
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
-    // Files of a folder first, then its sub-folders: the installer creates
-    // each folder as it meets it.
-    std::vector<fs::path> subfolders;
-    for (const auto& e : entries) {
-        if (e.is_directory()) {
-            subfolders.push_back(e.path());
-            continue;
+// Listing a large product is mostly the system's work (a stat per file, a
+// read per folder): sub-folders are listed on other threads while this one
+// goes on, as long as a core is free for one, and their lists are put back
+// in order.
+class CCollector {
+public:
+    CCollector() : m_free(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) - 1) {}
+
+    void Collect(const fs::path& dir, const std::string& folder, std::vector<ArchiveFile>& out)
+    {
+        std::vector<fs::directory_entry> entries;
+        for (const auto& e : fs::directory_iterator(dir))
+            entries.push_back(e);
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+        // Files of a folder first, then its sub-folders: the installer creates
+        // each folder as it meets it.
+        std::vector<fs::path> subfolders;
+        for (const auto& e : entries) {
+            if (e.is_directory()) {
+                subfolders.push_back(e.path());
+                continue;
+            }
+            if (!e.is_regular_file())
+                throw CPackFailure(Utf8Path(e.path()) + ": not a regular file");
+            const uintmax_t size = e.file_size();
+            if (size > UINT32_MAX)
+                throw CPackFailure(Utf8Path(e.path()) + ": files of 4 GiB or more cannot be packed");
+            ArchiveFile file{e.path(), folder, GbkName(e.path()), static_cast<uint32_t>(size)};
+            CheckFile(file);
+            out.push_back(std::move(file));
         }
-        if (!e.is_regular_file())
-            throw CPackFailure(Utf8Path(e.path()) + ": not a regular file");
-        const uintmax_t size = e.file_size();
-        if (size > UINT32_MAX)
-            throw CPackFailure(Utf8Path(e.path()) + ": files of 4 GiB or more cannot be packed");
-        ArchiveFile file{e.path(), folder, GbkName(e.path()), static_cast<uint32_t>(size)};
-        CheckFile(file);
-        out.push_back(std::move(file));
+        // Each sub-folder's list, on a thread of its own while one is free.
+        std::vector<std::vector<ArchiveFile>> lists(subfolders.size());
+        std::vector<std::exception_ptr> failures(subfolders.size());
+        std::vector<std::future<void>> pending(subfolders.size());
+        for (size_t i = 0; i < subfolders.size(); ++i) {
+            auto list = [this, &subfolders, &lists, &failures, &folder, i] {
+                try {
+                    Collect(subfolders[i], folder + GbkName(subfolders[i]) + "\\", lists[i]);
+                } catch (...) {
+                    failures[i] = std::current_exception();
+                }
+            };
+            if (i + 1 < subfolders.size() && m_free.fetch_sub(1) > 0) {
+                pending[i] = std::async(std::launch::async, [this, list] {
+                    list();
+                    ++m_free;
+                });
+            } else {
+                if (i + 1 < subfolders.size())
+                    ++m_free;
+                list();
+            }
+        }
+        // Every thread is waited for; the first failure in list order is the
+        // one reported, as if the folders had been listed one by one.
+        for (size_t i = 0; i < subfolders.size(); ++i) {
+            if (pending[i].valid())
+                pending[i].get();
+            if (failures[i])
+                std::rethrow_exception(failures[i]);
+            out.insert(out.end(), std::make_move_iterator(lists[i].begin()), std::make_move_iterator(lists[i].end()));
+        }
     }
-    for (const auto& sub : subfolders)
-        Collect(sub, folder + GbkName(sub) + "\\", out);
-}
+
+private:
+    std::atomic<int> m_free;
+};
 }  // namespace
 
 std::vector<ArchiveFile> CollectFiles(const fs::path& root)
@@ -80,7 +126,7 @@ std::vector<ArchiveFile> CollectFiles(const fs::path& root)
         throw CPackFailure(Utf8Path(root) + ": not a folder");
     std::vector<ArchiveFile> files;
     try {
-        Collect(root, "", files);
+        CCollector().Collect(root, "", files);
     } catch (const fs::filesystem_error& e) {
         throw CPackFailure(Utf8Path(e.path1()) + ": cannot be read");
     }
