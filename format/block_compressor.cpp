@@ -70,13 +70,20 @@ CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level) : 
         slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
     }
     for (unsigned i = 0; i < cores; ++i)
-        m_threads.emplace_back([this](std::stop_token stop) { Compressor(stop); });
-    m_threads.emplace_back([this](std::stop_token stop) { Writer(stop); });
+        m_threads.emplace_back([this] { Compressor(); });
+    m_threads.emplace_back([this] { Writer(); });
 }
 
-// The threads are stopped and joined by their own destructors, the first
-// members to go.
-CBlockCompressor::~CBlockCompressor() = default;
+CBlockCompressor::~CBlockCompressor()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& thread : m_threads)
+        thread.join();
+}
 
 bool CBlockCompressor::Write(const void* data, size_t size)
 {
@@ -142,12 +149,13 @@ bool CBlockCompressor::HandOver()
 }
 
 // Takes the batches in input order, each compressed whole by one thread.
-void CBlockCompressor::Compressor(std::stop_token stop)
+void CBlockCompressor::Compressor()
 {
     std::vector<uint8_t> work(WorkMemorySize(m_level));
     std::unique_lock lock(m_mutex);
     for (;;) {
-        if (!m_changed.wait(lock, stop, [this] { return m_failed || m_nextCompress < m_filling; }) || m_failed)
+        m_changed.wait(lock, [this] { return m_stop || m_failed || m_nextCompress < m_filling; });
+        if (m_stop || m_failed)
             return;
         Slot& slot = SlotOf(m_nextCompress++);
         slot.state = SlotState::Compressing;
@@ -164,13 +172,15 @@ void CBlockCompressor::Compressor(std::stop_token stop)
 // Writes the compressed batches in input order, one write each (a stream
 // passes each piece of a KiB or more to the system on its own), and hashes
 // what it wrote.
-void CBlockCompressor::Writer(std::stop_token stop)
+void CBlockCompressor::Writer()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        if (!m_changed.wait(lock, stop, [this] {
-                return m_failed || (m_nextWrite < m_filling && SlotOf(m_nextWrite).state == SlotState::Compressed);
-            }) || m_failed)
+        m_changed.wait(lock, [this] {
+            return m_stop || m_failed ||
+                   (m_nextWrite < m_filling && SlotOf(m_nextWrite).state == SlotState::Compressed);
+        });
+        if (m_stop || m_failed)
             return;
         Slot& slot = SlotOf(m_nextWrite);
         lock.unlock();

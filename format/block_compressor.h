@@ -12,7 +12,6 @@
 #include <mutex>
 #include <ostream>
 #include <span>
-#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,8 +63,8 @@ private:
 
     Slot& SlotOf(uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
     bool HandOver();
-    void Compressor(std::stop_token stop);
-    void Writer(std::stop_token stop);
+    void Compressor();
+    void Writer();
     bool CompressSlot(Slot& slot, std::vector<uint8_t>& work);
 
     std::ostream& m_out;
@@ -78,11 +77,11 @@ private:
     uint64_t m_output = 0;         // written by the writer, read after Finish
     CSha256 m_hash;                // of the bytes written, by the writer
     std::mutex m_mutex;
-    std::condition_variable_any m_changed;
+    std::condition_variable m_changed;
     bool m_failed = false;         // under m_mutex
+    bool m_stop = false;           // under m_mutex: the threads end
     std::atomic<bool> m_anyFailed{false};
-    // Last, so that the threads stop (and are joined) before the state they use goes.
-    std::vector<std::jthread> m_threads;
+    std::vector<std::thread> m_threads;  // joined by the destructor
 };
 
 // Compresses all of in to out; false when reading or writing fails.

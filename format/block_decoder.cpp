@@ -61,17 +61,21 @@ CParallelBlockReader::CParallelBlockReader(CByteInput& input, uint64_t length, u
         batch.output.resize(kBlocksPerBatch * kBlockOutputSize);
     }
     for (unsigned i = 0; i < threads; ++i)
-        m_threads.emplace_back([this](std::stop_token stop) { Work(stop); });
+        m_threads.emplace_back([this] { Work(); });
 }
 
 CParallelBlockReader::~CParallelBlockReader()
 {
-    for (auto& thread : m_threads)
-        thread.request_stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
     m_changed.notify_all();
+    for (std::thread& thread : m_threads)
+        thread.join();
 }
 
-void CParallelBlockReader::Work(std::stop_token stop)
+void CParallelBlockReader::Work()
 {
     for (;;) {
         // Holding the read lock while a batch is claimed and read keeps the
@@ -80,9 +84,10 @@ void CParallelBlockReader::Work(std::stop_token stop)
         Batch* batch = nullptr;
         {
             std::unique_lock lock(m_mutex);
-            if (!m_changed.wait(lock, stop, [this] {
-                    return m_inputEnded || BatchOf(m_nextFill).state == BatchState::Free;
-                }) || m_inputEnded)
+            m_changed.wait(lock, [this] {
+                return m_stop || m_inputEnded || BatchOf(m_nextFill).state == BatchState::Free;
+            });
+            if (m_stop || m_inputEnded)
                 return;
             batch = &BatchOf(m_nextFill);
             batch->state = BatchState::Working;

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -107,7 +106,7 @@ private:
     };
 
     Batch& BatchOf(uint64_t sequence) { return m_batches[sequence % m_batches.size()]; }
-    void Work(std::stop_token stop);
+    void Work();
     void Fill(Batch& batch);
     static void Decode(Batch& batch);
     bool Fail(BlockError error)
@@ -124,7 +123,8 @@ private:
     uint64_t m_read = 0;         // bytes of the file read, under m_readMutex
     // The ring, under m_mutex.
     std::mutex m_mutex;
-    std::condition_variable_any m_changed;
+    std::condition_variable m_changed;
+    bool m_stop = false;         // the threads end
     uint64_t m_nextFill = 0;     // the next batch to read
     uint64_t m_nextTake = 0;     // the batch Next gives blocks of
     bool m_inputEnded = false;   // no batch after m_nextFill will be read
@@ -133,5 +133,5 @@ private:
     size_t m_index = 0;
     uint64_t m_consumed = 0;
     BlockError m_error = BlockError::None;
-    std::vector<std::jthread> m_threads;  // last: stopped before the rest goes
+    std::vector<std::thread> m_threads;  // joined by the destructor
 };

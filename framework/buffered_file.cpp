@@ -34,21 +34,26 @@ bool CBufferedReader::ReadFully(void* out, uint32_t count)
 }
 
 CReadAheadReader::CReadAheadReader(CFile& file, size_t capacity)
-    : m_file(file), m_take(capacity), m_ahead(capacity), m_thread([this](std::stop_token stop) { Run(stop); })
+    : m_file(file), m_take(capacity), m_ahead(capacity), m_thread([this] { Run(); })
 {
 }
 
 CReadAheadReader::~CReadAheadReader()
 {
-    m_thread.request_stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
     m_changed.notify_all();
+    m_thread.join();
 }
 
-void CReadAheadReader::Run(std::stop_token stop)
+void CReadAheadReader::Run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        if (!m_changed.wait(lock, stop, [this] { return !m_ready; }))
+        m_changed.wait(lock, [this] { return m_stop || !m_ready; });
+        if (m_stop)
             return;
         lock.unlock();
         CFile::ReadResult got = m_file.Read(m_ahead.data(), static_cast<uint32_t>(m_ahead.size()));

@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -57,7 +56,7 @@ public:
     const Status& Failure() const { return m_failure; }
 
 private:
-    void Run(std::stop_token stop);
+    void Run();
 
     CFile& m_file;
     std::vector<uint8_t> m_take;   // the caller's
@@ -66,11 +65,12 @@ private:
     size_t m_end = 0;
     Status m_failure;
     std::mutex m_mutex;
-    std::condition_variable_any m_changed;
+    std::condition_variable m_changed;
     bool m_ready = false;    // m_ahead holds what the thread read last
+    bool m_stop = false;     // the thread ends
     size_t m_aheadLength = 0;
     Status m_aheadStatus;    // of that read; no read follows a failed or empty one
-    std::jthread m_thread;   // last: stopped before the rest goes
+    std::thread m_thread;    // last: started when the rest is there
 };
 
 // Collects writes to a file and passes them on a buffer at a time. Flush
