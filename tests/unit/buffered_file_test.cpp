@@ -17,6 +17,23 @@ namespace {
 // the buffer, one more, and several buffers at once.
 const uint32_t kPieces[] = {2, 1, 997, 1000, 1001, 4096, 3, 2500, 999, 7};
 constexpr size_t kCapacity = 1000;
+
+// One of the two readers over the file: the plain one, or the one that reads
+// ahead on its own thread. Only the one in use exists, as only one may read.
+struct Reader {
+    std::vector<uint8_t> buffer = std::vector<uint8_t>(kCapacity);
+    std::optional<CBufferedReader> plain;
+    std::optional<CReadAheadReader> early;
+    Reader(CFile& file, bool ahead)
+    {
+        if (ahead)
+            early.emplace(file, kCapacity);
+        else
+            plain.emplace(file, buffer.data(), buffer.size());
+    }
+    CByteInput& Input() { return early ? static_cast<CByteInput&>(*early) : *plain; }
+    const Status& Failure() const { return early ? early->Failure() : plain->Failure(); }
+};
 }  // namespace
 
 // Both readers: the plain one and the one that reads ahead on its own thread.
@@ -31,14 +48,8 @@ TEST(BufferedFile, ReadersReturnThePiecesInOrderAndFailAtTheEnd)
     for (bool ahead : {false, true}) {
         CFile file;
         ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
-        std::vector<uint8_t> buffer(kCapacity);
-        std::optional<CBufferedReader> plain;
-        std::optional<CReadAheadReader> early;
-        if (ahead)
-            early.emplace(file, kCapacity);
-        else
-            plain.emplace(file, buffer.data(), buffer.size());
-        CByteInput& reader = ahead ? static_cast<CByteInput&>(*early) : *plain;
+        Reader either(file, ahead);
+        CByteInput& reader = either.Input();
         std::string back;
         for (uint32_t n : kPieces) {
             std::string piece(n, '\0');
@@ -48,7 +59,7 @@ TEST(BufferedFile, ReadersReturnThePiecesInOrderAndFailAtTheEnd)
         EXPECT_TRUE(back == bytes) << ahead;
         char more;
         EXPECT_FALSE(reader.ReadFully(&more, 1)) << ahead;
-        EXPECT_TRUE((ahead ? early->Failure() : plain->Failure()).Is(StatusCode::EndOfFile)) << ahead;
+        EXPECT_TRUE(either.Failure().Is(StatusCode::EndOfFile)) << ahead;
         EXPECT_FALSE(reader.ReadFully(&more, 1)) << ahead;
     }
 }
@@ -60,14 +71,8 @@ TEST(BufferedFile, ReadersRefuseAPieceThatRunsPastTheEnd)
     for (bool ahead : {false, true}) {
         CFile file;
         ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
-        std::vector<uint8_t> buffer(kCapacity);
-        std::optional<CBufferedReader> plain;
-        std::optional<CReadAheadReader> early;
-        if (ahead)
-            early.emplace(file, kCapacity);
-        else
-            plain.emplace(file, buffer.data(), buffer.size());
-        CByteInput& reader = ahead ? static_cast<CByteInput&>(*early) : *plain;
+        Reader either(file, ahead);
+        CByteInput& reader = either.Input();
         char piece[600];
         EXPECT_TRUE(reader.ReadFully(piece, 600));
         EXPECT_TRUE(reader.ReadFully(piece, 600));
