@@ -21,22 +21,24 @@ size_t WorkMemorySize(CompressionLevel level)
     return level == CompressionLevel::Best ? LZO1X_999_MEM_COMPRESS : LZO1X_1_12_MEM_COMPRESS;
 }
 
+// Appends the compressed piece to out, where it is compressed in place.
 // The fast level uses LZO1X-1 with a dictionary of 4096 entries: a piece has
 // no more positions than that, and the compressor clears its dictionary for
 // every piece, which for the usual 16384 entries cost more than compressing.
-bool CompressInto(const uint8_t* data, size_t size, CompressionLevel level, std::vector<uint8_t>& work,
-                  std::string& out)
+bool AppendCompressed(const uint8_t* data, size_t size, CompressionLevel level, std::vector<uint8_t>& work,
+                      std::string& out)
 {
     // LZO1X's worst case for 4096 bytes is 4419, within the reader's 5132.
-    out.resize(kBlockInputSize);
+    const size_t at = out.size();
+    out.resize(at + kBlockInputSize);
     lzo_uint produced = 0;
-    auto* dst = reinterpret_cast<uint8_t*>(out.data());
+    auto* dst = reinterpret_cast<uint8_t*>(out.data() + at);
     int rc = level == CompressionLevel::Best
                  ? lzo1x_999_compress(data, static_cast<lzo_uint>(size), dst, &produced, work.data())
                  : lzo1x_1_12_compress(data, static_cast<lzo_uint>(size), dst, &produced, work.data());
     if (rc != LZO_E_OK || produced > kBlockInputSize)
         return false;
-    out.resize(produced);
+    out.resize(at + produced);
     return true;
 }
 
@@ -53,7 +55,7 @@ std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel lev
     EnsureLzo();
     std::vector<uint8_t> work(WorkMemorySize(level));
     std::string out;
-    if (!CompressInto(data, size, level, work, out))
+    if (!AppendCompressed(data, size, level, work, out))
         throw std::runtime_error("LZO compression failed");
     return out;
 }
@@ -99,12 +101,12 @@ bool CBlockCompressor::Write(const void* data, size_t size)
         if (!Commit(n))
             return false;
     }
-    return !m_anyFailed;
+    return !m_failed;
 }
 
 std::span<uint8_t> CBlockCompressor::Space()
 {
-    if (m_anyFailed)
+    if (m_failed)
         return {};
     Slot& slot = SlotOf(m_filling);
     return {slot.input.data() + slot.filled, slot.input.size() - slot.filled};
@@ -118,7 +120,7 @@ bool CBlockCompressor::Commit(size_t size)
     m_input += size;
     if (slot.filled == slot.input.size())
         return HandOver();
-    return !m_anyFailed;
+    return !m_failed;
 }
 
 bool CBlockCompressor::Finish()
@@ -164,7 +166,7 @@ void CBlockCompressor::Compressor()
         lock.lock();
         slot.state = SlotState::Compressed;
         if (!compressed)
-            m_failed = m_anyFailed = true;
+            m_failed = true;
         m_changed.notify_all();
     }
 }
@@ -193,22 +195,22 @@ void CBlockCompressor::Writer()
         slot.state = SlotState::Free;
         ++m_nextWrite;
         if (!written)
-            m_failed = m_anyFailed = true;
+            m_failed = true;
         m_changed.notify_all();
     }
 }
 
+// Each block goes straight behind its length field, which is filled in after.
 bool CBlockCompressor::CompressSlot(Slot& slot, std::vector<uint8_t>& work)
 {
     slot.output.clear();
-    std::string block;
-    block.reserve(kBlockInputSize);
     for (size_t at = 0; at < slot.filled; at += kBlockOutputSize) {
         const size_t size = std::min(kBlockOutputSize, slot.filled - at);
-        if (!CompressInto(slot.input.data() + at, size, m_level, work, block))
+        const size_t field = slot.output.size();
+        slot.output.append(2, '\0');
+        if (!AppendCompressed(slot.input.data() + at, size, m_level, work, slot.output))
             return false;
-        AppendLe16(slot.output, static_cast<uint16_t>(block.size()));
-        slot.output.append(block);
+        StoreLe16(slot.output.data() + field, static_cast<uint16_t>(slot.output.size() - field - 2));
     }
     return true;
 }

@@ -78,9 +78,10 @@ private:
     CSha256 m_hash;                // of the bytes written, by the writer
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    bool m_failed = false;         // under m_mutex
+    // Set under m_mutex, so that a waiting thread sees it; read without it
+    // by the caller's Write, Space and Commit.
+    std::atomic<bool> m_failed{false};
     bool m_stop = false;           // under m_mutex: the threads end
-    std::atomic<bool> m_anyFailed{false};
     std::vector<std::thread> m_threads;  // joined by the destructor
 };
 

@@ -147,21 +147,21 @@ bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
     size = 0;
     if (m_error != BlockError::None)
         return false;
-    if (m_current != nullptr && m_index == m_current->count) {
-        // Every block of the batch was given: what ended its reading, if
-        // anything, is the error at this point of the file.
-        const BlockError end = m_current->end;
-        {
-            std::lock_guard lock(m_mutex);
-            m_current->state = BatchState::Free;
-            ++m_nextTake;
+    while (m_current == nullptr || m_index == m_current->count) {
+        if (m_current != nullptr) {
+            // Every block of the batch was given: what ended its reading, if
+            // anything, is the error at this point of the file.
+            const BlockError end = m_current->end;
+            {
+                std::lock_guard lock(m_mutex);
+                m_current->state = BatchState::Free;
+                ++m_nextTake;
+            }
+            m_changed.notify_all();
+            m_current = nullptr;
+            if (end != BlockError::None)
+                return Fail(end);
         }
-        m_changed.notify_all();
-        m_current = nullptr;
-        if (end != BlockError::None)
-            return Fail(end);
-    }
-    if (m_current == nullptr) {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] {
             return (m_nextTake < m_nextFill && BatchOf(m_nextTake).state == BatchState::Ready) ||
@@ -171,16 +171,6 @@ bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
             return false;  // the clean end of the file
         m_current = &BatchOf(m_nextTake);
         m_index = 0;
-        if (m_current->count == 0) {
-            // A batch that stopped at its first block.
-            const BlockError end = m_current->end;
-            m_current->state = BatchState::Free;
-            ++m_nextTake;
-            m_current = nullptr;
-            lock.unlock();
-            m_changed.notify_all();
-            return Fail(end);
-        }
     }
     if (m_index == m_current->decoded)
         return Fail(BlockError::Undecodable);

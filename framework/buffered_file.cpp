@@ -59,7 +59,8 @@ void CReadAheadReader::Run()
         CFile::ReadResult got = m_file.Read(m_ahead.data(), static_cast<uint32_t>(m_ahead.size()));
         lock.lock();
         m_aheadLength = got.status ? got.bytes : 0;
-        m_aheadStatus = got.status ? Status(StatusCode::EndOfFile, "ReadFile", m_file.Path()) : std::move(got.status);
+        if (m_aheadLength == 0)
+            m_aheadStatus = got.status ? Status(StatusCode::EndOfFile, "ReadFile", m_file.Path()) : std::move(got.status);
         m_ready = true;
         m_changed.notify_all();
         if (m_aheadLength == 0)

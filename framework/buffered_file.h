@@ -69,7 +69,7 @@ private:
     bool m_ready = false;    // m_ahead holds what the thread read last
     bool m_stop = false;     // the thread ends
     size_t m_aheadLength = 0;
-    Status m_aheadStatus;    // of that read; no read follows a failed or empty one
+    Status m_aheadStatus;    // why the last read gave nothing; no read follows it
     std::thread m_thread;    // last: started when the rest is there
 };
 

@@ -7,23 +7,24 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <exception>
+#include <fstream>
 #include <future>
 #include <thread>
-#include <cstring>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
 namespace {
 std::string GbkName(const fs::path& host)
 {
-    std::string gbk = Utf8Path(host.filename());
+    const std::string utf8 = Utf8Path(host.filename());
     // ASCII is the same in both; most products' names are, and a conversion
     // costs more than the rest of listing a file.
-    if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return gbk;
-    if (!Utf8ToGbk(Utf8Path(host.filename()), gbk))
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return utf8;
+    std::string gbk;
+    if (!Utf8ToGbk(utf8, gbk))
         throw CPackFailure(Utf8Path(host) + ": the name has characters that GBK cannot hold");
     return gbk;
 }
