@@ -159,5 +159,5 @@ TEST(Shell, VersionNumberOfFilesWithAndWithoutOne)
     if (installer.empty())
         GTEST_SKIP() << "TMD_PROGRAMS_DIR does not name a win64 build";
     EXPECT_EQ(GetFileVersionNumber(installer), "1001");
-    EXPECT_EQ(GetFileVersionNumber(BuiltProgram("uninstaller/untessaramond.exe")), "1003");
+    EXPECT_EQ(GetFileVersionNumber(BuiltProgram("uninstaller/untessaramond.exe")), "1004");
 }

@@ -127,7 +127,7 @@ TEST(UninstallRecord, RecordsWrittenInTheSameTickGetTheirOwnIdentifiers)
 TEST(UninstallerDeployment, MovesOnceThenReplacesOnlyAnOlderVersion)
 {
     const std::string installer = BuiltProgram("installer/tessaramond.exe");        // version 1.0.0.1
-    const std::string uninstaller = BuiltProgram("uninstaller/untessaramond.exe");  // version 1.0.0.3
+    const std::string uninstaller = BuiltProgram("uninstaller/untessaramond.exe");  // version 1.0.0.4
     if (installer.empty() || uninstaller.empty())
         GTEST_SKIP() << "TMD_PROGRAMS_DIR does not name a win64 build";
     const std::string older = ReadWholeFile(installer);
