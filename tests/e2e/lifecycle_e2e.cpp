@@ -380,3 +380,63 @@ TEST(Lifecycle, SilentInstallReinstallAndRemovalReportByExitCodeLogAndTheProgram
                                             "  extract  the working copy ended with exit code 2"}));
     RemoveTree(InstallDir("TmdQuietBroken"));
 }
+
+// Installers packed by the release before the programs asked Windows in
+// UTF-16 (old_release.sh): one with that release's own programs, as vendors
+// shipped it, and its package carried by today's programs. Today's
+// installer replaces the uninstaller the old one deployed, and that
+// uninstaller removes both products, the old record among them.
+TEST(Lifecycle, InstallersOfTheReleaseBeforeInstallAndTodaysUninstallerRemovesThem)
+{
+    const std::string fixtures = BuiltProgram("TMD_OLD_RELEASE_DIR");
+    ASSERT_FALSE(fixtures.empty()) << "TMD_OLD_RELEASE_DIR is not set";
+    const std::string shared = CommonFilesFolder() + "Tessaramond\\untessaramond.exe";
+    const std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS), desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    const std::string today = GetFileVersionNumber(BuiltProgram("TMD_UNINSTALLER_EXE"));
+    ASSERT_GT(std::stoi(today), 1003) << "today's uninstaller must be newer than the old release's, or it is never deployed";
+    // The machine has no uninstaller yet, so the old installer deploys its own.
+    DeleteFileW(Widen(shared).c_str());
+
+    struct Installed {
+        std::string setup, product, version, record;
+    };
+    std::vector<Installed> products = {{"OldSetup.exe", "旧版星图", "1003", ""}, {"OldPackageSetup.exe", "旧包星图", today, ""}};
+    for (Installed& p : products) {
+        SCOPED_TRACE(p.setup);
+        const std::string folder = SpecialFolder(CSIDL_PROGRAM_FILES) + "旧版星辰\\" + p.product + "\\";
+        std::string shown;
+        ASSERT_EQ(RunUnseen(fixtures + "\\" + p.setup, "/S /NORUN", 120000, shown), DWORD{kExitSuccess});
+        EXPECT_EQ(shown, "");
+        EXPECT_EQ(ReadFileBytes(folder + "文档\\说明.txt"), "notes of the old release\r\n");
+        EXPECT_TRUE(Exists(folder + "数据\\星表.csv"));
+        EXPECT_TRUE(Exists(folder + "bin\\uninstall.exe"));
+        EXPECT_TRUE(Exists(programs + "旧版星辰\\" + p.product + "\\" + p.product + ".lnk"));
+        EXPECT_TRUE(Exists(desktop + p.product + ".lnk"));
+        EXPECT_EQ(GetFileVersionNumber(shared), p.version) << "the deployed uninstaller";
+        UninstallEntry entry;
+        bool perMachine = false;
+        ASSERT_TRUE(ReadUninstallEntry(UninstallEntryKey(p.product), entry, perMachine));
+        EXPECT_EQ(entry.installLocation, folder);
+        p.record = CommonFilesFolder() + "Tessaramond\\" + entry.record;
+        EXPECT_TRUE(Exists(p.record));
+    }
+
+    for (const Installed& p : products) {
+        SCOPED_TRACE(p.product);
+        const std::string folder = SpecialFolder(CSIDL_PROGRAM_FILES) + "旧版星辰\\" + p.product + "\\";
+        std::string shown;
+        EXPECT_EQ(RunUnseen(folder + "bin\\uninstall.exe", "/S", 120000, shown), DWORD{kExitSuccess});
+        EXPECT_EQ(shown, "");
+        EXPECT_FALSE(Exists(folder));
+        EXPECT_FALSE(Exists(p.record));
+        EXPECT_FALSE(Exists(programs + "旧版星辰\\" + p.product));
+        EXPECT_FALSE(Exists(desktop + p.product + ".lnk"));
+        UninstallEntry entry;
+        bool perMachine = false;
+        EXPECT_FALSE(ReadUninstallEntry(UninstallEntryKey(p.product), entry, perMachine));
+    }
+    EXPECT_FALSE(Exists(programs + "旧版星辰")) << "the emptied parent group stays";
+    EXPECT_EQ(GetFileVersionNumber(shared), today);
+    // The record names the install folders, not the maker's folder above them.
+    RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + "旧版星辰");
+}
