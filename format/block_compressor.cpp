@@ -15,6 +15,7 @@
 namespace {
 // 1 MiB of input per batch.
 constexpr size_t kPiecesPerBatch = 256;
+constexpr size_t kBatchSize = kPiecesPerBatch * kBlockOutputSize;
 
 size_t WorkMemorySize(CompressionLevel level)
 {
@@ -65,12 +66,9 @@ CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level) : 
     EnsureLzo();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // One batch filling, one in work per core, one being written and one
-    // ready for either side.
+    // ready for either side. Their buffers are made when a batch is first
+    // filled, so a small input takes only what it uses.
     m_slots.resize(cores + 3);
-    for (Slot& slot : m_slots) {
-        slot.input.resize(kPiecesPerBatch * kBlockOutputSize);
-        slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
-    }
     for (unsigned i = 0; i < cores; ++i)
         m_threads.emplace_back([this] { Compressor(); });
     m_threads.emplace_back([this] { Writer(); });
@@ -109,16 +107,20 @@ std::span<uint8_t> CBlockCompressor::Space()
     if (m_failed)
         return {};
     Slot& slot = SlotOf(m_filling);
-    return {slot.input.data() + slot.filled, slot.input.size() - slot.filled};
+    if (!slot.input) {
+        slot.input = std::make_unique_for_overwrite<uint8_t[]>(kBatchSize);
+        slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
+    }
+    return {slot.input.get() + slot.filled, kBatchSize - slot.filled};
 }
 
 bool CBlockCompressor::Commit(size_t size)
 {
     Slot& slot = SlotOf(m_filling);
-    size = std::min(size, slot.input.size() - slot.filled);
+    size = std::min(size, kBatchSize - slot.filled);
     slot.filled += size;
     m_input += size;
-    if (slot.filled == slot.input.size())
+    if (slot.filled == kBatchSize)
         return HandOver();
     return !m_failed;
 }
@@ -208,7 +210,7 @@ bool CBlockCompressor::CompressSlot(Slot& slot, std::vector<uint8_t>& work)
         const size_t size = std::min(kBlockOutputSize, slot.filled - at);
         const size_t field = slot.output.size();
         slot.output.append(2, '\0');
-        if (!AppendCompressed(slot.input.data() + at, size, m_level, work, slot.output))
+        if (!AppendCompressed(slot.input.get() + at, size, m_level, work, slot.output))
             return false;
         StoreLe16(slot.output.data() + field, static_cast<uint16_t>(slot.output.size() - field - 2));
     }

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <span>
@@ -55,7 +56,7 @@ public:
 private:
     enum class SlotState { Free, Filled, Compressing, Compressed };
     struct Slot {
-        std::vector<uint8_t> input;
+        std::unique_ptr<uint8_t[]> input;  // a batch's worth, made when first filled
         size_t filled = 0;
         std::string output;  // the batch's blocks with their lengths
         SlotState state = SlotState::Free;

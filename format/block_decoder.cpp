@@ -55,11 +55,9 @@ CParallelBlockReader::CParallelBlockReader(CByteInput& input, uint64_t length, u
     threads = std::max(1u, threads);
     // A batch being read or decoded per thread, one ready for the caller and
     // one the caller takes blocks of.
+    // Their buffers are made when a batch is first read into, so a small
+    // file takes only what it uses.
     m_batches.resize(threads + 2);
-    for (Batch& batch : m_batches) {
-        batch.input.resize(kBlocksPerBatch * kBlockInputSize);
-        batch.output.resize(kBlocksPerBatch * kBlockOutputSize);
-    }
     for (unsigned i = 0; i < threads; ++i)
         m_threads.emplace_back([this] { Work(); });
 }
@@ -112,6 +110,10 @@ void CParallelBlockReader::Work()
 
 void CParallelBlockReader::Fill(Batch& batch)
 {
+    if (batch.input.empty()) {
+        batch.input.resize(kBlocksPerBatch * kBlockInputSize);
+        batch.output.resize(kBlocksPerBatch * kBlockOutputSize);
+    }
     batch.count = 0;
     batch.decoded = 0;
     batch.end = BlockError::None;

@@ -121,7 +121,11 @@ bool CBufferedWriter::Flush()
 }
 
 CBackgroundWriter::CBackgroundWriter(CFile& file, size_t capacity)
-    : m_file(file), m_fill(capacity), m_busy(capacity), m_thread([this] { Run(); })
+    : m_file(file),
+      m_capacity(capacity),
+      m_fill(std::make_unique_for_overwrite<uint8_t[]>(capacity)),
+      m_busy(std::make_unique_for_overwrite<uint8_t[]>(capacity)),
+      m_thread([this] { Run(); })
 {
 }
 
@@ -144,7 +148,7 @@ void CBackgroundWriter::Run()
             return;  // stopping, and nothing handed over is left
         const size_t length = m_busyLength;
         lock.unlock();
-        Status written = m_file.Write(m_busy.data(), static_cast<uint32_t>(length));
+        Status written = m_file.Write(m_busy.get(), static_cast<uint32_t>(length));
         lock.lock();
         if (!written && !m_failed) {
             m_failed = true;
@@ -182,10 +186,10 @@ bool CBackgroundWriter::Write(const void* data, uint32_t count)
 {
     auto* from = static_cast<const uint8_t*>(data);
     while (count > 0) {
-        if (m_filled == m_fill.size() && !HandOver())
+        if (m_filled == m_capacity && !HandOver())
             return false;
-        const size_t n = count < m_fill.size() - m_filled ? count : m_fill.size() - m_filled;
-        std::memcpy(m_fill.data() + m_filled, from, n);
+        const size_t n = count < m_capacity - m_filled ? count : m_capacity - m_filled;
+        std::memcpy(m_fill.get() + m_filled, from, n);
         m_filled += n;
         from += n;
         count -= static_cast<uint32_t>(n);

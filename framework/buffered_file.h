@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -120,8 +121,9 @@ private:
     void Run();
 
     CFile& m_file;
-    std::vector<uint8_t> m_fill;  // filled by the caller
-    std::vector<uint8_t> m_busy;  // being written by the thread
+    size_t m_capacity;
+    std::unique_ptr<uint8_t[]> m_fill;  // filled by the caller
+    std::unique_ptr<uint8_t[]> m_busy;  // being written by the thread
     size_t m_filled = 0;
     size_t m_busyLength = 0;
     std::mutex m_mutex;

@@ -7,6 +7,7 @@
 #include "installer/setup/setup_info.h"
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -19,8 +20,8 @@ constexpr size_t kFileBuffer = 256 * 1024;
 // error code.
 intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, uint64_t total)
 {
-    std::vector<uint8_t> readBuffer(kFileBuffer);
-    CBufferedReader source(sourceFile, readBuffer.data(), kFileBuffer);
+    const auto readBuffer = std::make_unique_for_overwrite<uint8_t[]>(kFileBuffer);
+    CBufferedReader source(sourceFile, readBuffer.get(), kFileBuffer);
     // Decoding one buffer while the one before is written.
     CBackgroundWriter dest(destFile, kFileBuffer);
     CLog& log = theSetupInfo.m_log;
