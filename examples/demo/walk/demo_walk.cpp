@@ -344,6 +344,12 @@ void Remove(Tally& t, const std::string& installDir)
     HWND splash = Glimpse("unInstall", nullptr, 20000);
     t.Check(splash != nullptr, "its splash is shown");
     if (splash) {
+        // Held once it has painted (its update region is empty) and gone
+        // back to wait for messages, when Wine hands what it painted to the
+        // display; held before, its picture is black. It shows only for a
+        // moment, so this is watched closely.
+        for (int i = 0; i < 200 && GetUpdateRect(splash, nullptr, FALSE); ++i)
+            Sleep(1);
         Sleep(30);
         CHoldStill hold(splash);
         RECT client = {};
