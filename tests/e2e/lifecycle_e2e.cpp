@@ -400,10 +400,13 @@ TEST(Lifecycle, InstallersOfTheReleaseBeforeInstallAndTodaysUninstallerRemovesTh
     struct Installed {
         std::string setup, product, version, record;
     };
+    auto folderOf = [](const std::string& product) {
+        return SpecialFolder(CSIDL_PROGRAM_FILES) + "旧版星辰\\" + product + "\\";
+    };
     std::vector<Installed> products = {{"OldSetup.exe", "旧版星图", "1003", ""}, {"OldPackageSetup.exe", "旧包星图", today, ""}};
     for (Installed& p : products) {
         SCOPED_TRACE(p.setup);
-        const std::string folder = SpecialFolder(CSIDL_PROGRAM_FILES) + "旧版星辰\\" + p.product + "\\";
+        const std::string folder = folderOf(p.product);
         std::string shown;
         ASSERT_EQ(RunUnseen(fixtures + "\\" + p.setup, "/S /NORUN", 120000, shown), DWORD{kExitSuccess});
         EXPECT_EQ(shown, "");
@@ -423,7 +426,7 @@ TEST(Lifecycle, InstallersOfTheReleaseBeforeInstallAndTodaysUninstallerRemovesTh
 
     for (const Installed& p : products) {
         SCOPED_TRACE(p.product);
-        const std::string folder = SpecialFolder(CSIDL_PROGRAM_FILES) + "旧版星辰\\" + p.product + "\\";
+        const std::string folder = folderOf(p.product);
         std::string shown;
         EXPECT_EQ(RunUnseen(folder + "bin\\uninstall.exe", "/S", 120000, shown), DWORD{kExitSuccess});
         EXPECT_EQ(shown, "");

@@ -25,20 +25,23 @@ if ! git -C "$root" cat-file -e "$release^{commit}" 2>/dev/null; then
   exit 1
 fi
 
+run() {  # run LOG COMMAND...: the command's output goes to LOG, shown when it fails
+  local log=$1; shift
+  "$@" >"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
+}
+
 if [ ! -f "$old/built" ]; then
   rm -rf "$out"
   mkdir -p "$old/src"
   git -C "$root" archive "$release" | tar -x -C "$old/src"
   echo "old_release: building the builder and the win64 programs of $release"
   # Unoptimised: they build in half the time and do the same.
-  cmake -S "$old/src" -B "$old/native" -G Ninja -DCMAKE_BUILD_TYPE= -DBUILD_TESTING=OFF \
-        -DTMD_DEPS_DIR="$deps" >"$old/configure-native.log" 2>&1
-  cmake -S "$old/src" -B "$old/win64" -G Ninja -DCMAKE_BUILD_TYPE= -DBUILD_TESTING=OFF \
-        -DCMAKE_TOOLCHAIN_FILE="$old/src/cmake/mingw-x86_64.cmake" -DTMD_DEPS_DIR="$deps" >"$old/configure-win64.log" 2>&1
-  cmake --build "$old/native" --target tessaramond-pack >"$old/build-native.log" 2>&1 ||
-    { tail -30 "$old/build-native.log" >&2; exit 1; }
-  cmake --build "$old/win64" --target tessaramond untessaramond uninstall >"$old/build-win64.log" 2>&1 ||
-    { tail -30 "$old/build-win64.log" >&2; exit 1; }
+  run "$old/configure-native.log" cmake -S "$old/src" -B "$old/native" -G Ninja -DCMAKE_BUILD_TYPE= \
+    -DBUILD_TESTING=OFF -DTMD_DEPS_DIR="$deps"
+  run "$old/configure-win64.log" cmake -S "$old/src" -B "$old/win64" -G Ninja -DCMAKE_BUILD_TYPE= \
+    -DBUILD_TESTING=OFF -DCMAKE_TOOLCHAIN_FILE="$old/src/cmake/mingw-x86_64.cmake" -DTMD_DEPS_DIR="$deps"
+  run "$old/build-native.log" cmake --build "$old/native" --target tessaramond-pack
+  run "$old/build-win64.log" cmake --build "$old/win64" --target tessaramond untessaramond uninstall
   touch "$old/built"
 fi
 
@@ -75,9 +78,8 @@ exefile_0=bin\\app.exe
 linkname_0=\\$2.lnk
 uninstallentry=1
 EOF
-  "$old/native/tools/pack/tessaramond-pack" build -o "$out/$1" --descriptor "$work/$2.ini" \
-    --product "$work/files" --licence "$work/licence.txt" --stub "$3" --uninstaller "$4" --launcher "$5" >"$work/$2.log" 2>&1 ||
-    { cat "$work/$2.log" >&2; exit 1; }
+  run "$work/$2.log" "$old/native/tools/pack/tessaramond-pack" build -o "$out/$1" --descriptor "$work/$2.ini" \
+    --product "$work/files" --licence "$work/licence.txt" --stub "$3" --uninstaller "$4" --launcher "$5"
 }
 programs="$old/win64"
 pack OldSetup.exe 旧版星图 "$programs/installer/tessaramond.exe" "$programs/uninstaller/untessaramond.exe" \
