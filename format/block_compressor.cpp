@@ -65,13 +65,14 @@ CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level) : 
 {
     EnsureLzo();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    // One batch filling, one in work per core, one being written and one
-    // ready for either side. Their buffers are made when a batch is first
+    // One batch filling, one in work per core, one being written, one being
+    // hashed and one ready for either side. Their buffers are made when a batch is first
     // filled, so a small input takes only what it uses.
-    m_slots.resize(cores + 3);
+    m_slots.resize(cores + 4);
     for (unsigned i = 0; i < cores; ++i)
         m_threads.emplace_back([this] { Compressor(); });
     m_threads.emplace_back([this] { Writer(); });
+    m_threads.emplace_back([this] { Hasher(); });
 }
 
 CBlockCompressor::~CBlockCompressor()
@@ -130,7 +131,7 @@ bool CBlockCompressor::Finish()
     if (SlotOf(m_filling).filled > 0 && !HandOver())
         return false;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_failed || m_nextWrite == m_filling; });
+    m_changed.wait(lock, [this] { return m_failed || m_nextHash == m_filling; });
     if (m_failed)
         return false;
     lock.unlock();
@@ -152,30 +153,94 @@ bool CBlockCompressor::HandOver()
     return !m_failed;
 }
 
-// Takes the batches in input order, each compressed whole by one thread.
+bool CBlockCompressor::CompressInput(uint64_t length, const InputFill& fill,
+                                     const std::function<void(uint64_t)>& progress)
+{
+    std::unique_lock lock(m_mutex);
+    m_fill = &fill;
+    m_length = length;
+    m_filling = (length + kBatchSize - 1) / kBatchSize;
+    m_changed.notify_all();
+    uint64_t reported = 0;
+    for (;;) {
+        // fill belongs to the caller: nobody may be in it once this returns.
+        m_changed.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash == m_filling ||
+                                          m_nextHash != reported; });
+        if (m_failed && m_busy == 0)
+            break;
+        if (m_nextHash != reported) {
+            reported = m_nextHash;
+            const uint64_t done = std::min(length, reported * kBatchSize);
+            lock.unlock();
+            if (progress)
+                progress(done);
+            lock.lock();
+            continue;
+        }
+        if (m_nextHash == m_filling)
+            break;
+    }
+    m_input = std::min(length, m_nextHash * kBatchSize);
+    if (m_fillFailure)
+        std::rethrow_exception(m_fillFailure);
+    if (m_failed)
+        return false;
+    lock.unlock();
+    m_out.flush();
+    return m_out.good();
+}
+
+// Takes the batches in input order, each compressed whole by one thread;
+// with an InputFill, each filled first by the same thread once its place in
+// the ring is free.
 void CBlockCompressor::Compressor()
 {
     std::vector<uint8_t> work(WorkMemorySize(m_level));
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_stop || m_failed || m_nextCompress < m_filling; });
+        m_changed.wait(lock, [this] {
+            return m_stop || m_failed ||
+                   (m_nextCompress < m_filling &&
+                    SlotOf(m_nextCompress).state == (m_fill ? SlotState::Free : SlotState::Filled));
+        });
         if (m_stop || m_failed)
             return;
-        Slot& slot = SlotOf(m_nextCompress++);
+        const uint64_t sequence = m_nextCompress++;
+        Slot& slot = SlotOf(sequence);
         slot.state = SlotState::Compressing;
+        ++m_busy;
         lock.unlock();
-        const bool compressed = CompressSlot(slot, work);
+        const bool compressed = (!m_fill || FillSlot(slot, sequence)) && CompressSlot(slot, work);
         lock.lock();
+        --m_busy;
         slot.state = SlotState::Compressed;
-        if (!compressed)
+        if (!compressed && !slot.failure)
             m_failed = true;
         m_changed.notify_all();
     }
 }
 
+// A failure of fill is kept with the batch; the writer reports it when it
+// gets there, so that the first one in input order is the one reported.
+bool CBlockCompressor::FillSlot(Slot& slot, uint64_t sequence)
+{
+    if (!slot.input) {
+        slot.input = std::make_unique_for_overwrite<uint8_t[]>(kBatchSize);
+        slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
+    }
+    const uint64_t offset = sequence * kBatchSize;
+    slot.filled = static_cast<size_t>(std::min<uint64_t>(kBatchSize, m_length - offset));
+    try {
+        (*m_fill)(offset, std::span<uint8_t>(slot.input.get(), slot.filled));
+        return true;
+    } catch (...) {
+        slot.failure = std::current_exception();
+        return false;
+    }
+}
+
 // Writes the compressed batches in input order, one write each (a stream
-// passes each piece of a KiB or more to the system on its own), and hashes
-// what it wrote.
+// passes each piece of a KiB or more to the system on its own).
 void CBlockCompressor::Writer()
 {
     std::unique_lock lock(m_mutex);
@@ -187,17 +252,44 @@ void CBlockCompressor::Writer()
         if (m_stop || m_failed)
             return;
         Slot& slot = SlotOf(m_nextWrite);
+        if (slot.failure) {
+            m_fillFailure = slot.failure;
+            m_failed = true;
+            m_changed.notify_all();
+            return;
+        }
         lock.unlock();
         m_out.write(slot.output.data(), static_cast<std::streamsize>(slot.output.size()));
         const bool written = m_out.good();
-        m_hash.Update(slot.output.data(), slot.output.size());
         m_output += slot.output.size();
         lock.lock();
-        slot.filled = 0;
-        slot.state = SlotState::Free;
+        slot.state = SlotState::Written;
         ++m_nextWrite;
         if (!written)
             m_failed = true;
+        m_changed.notify_all();
+    }
+}
+
+// Hashes the written batches in the same order on a thread of its own: the
+// digest is one pass over the output that no other core can share, and
+// behind the writer it takes only its own time, not the write's as well.
+void CBlockCompressor::Hasher()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] {
+            return m_stop || m_failed || (m_nextHash < m_nextWrite && SlotOf(m_nextHash).state == SlotState::Written);
+        });
+        if (m_stop || m_failed)
+            return;
+        Slot& slot = SlotOf(m_nextHash);
+        lock.unlock();
+        m_hash.Update(slot.output.data(), slot.output.size());
+        lock.lock();
+        slot.filled = 0;
+        slot.state = SlotState::Free;
+        ++m_nextHash;
         m_changed.notify_all();
     }
 }

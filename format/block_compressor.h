@@ -8,6 +8,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <mutex>
@@ -24,10 +26,11 @@ std::string CompressPiece(const uint8_t* data, size_t size, CompressionLevel lev
 
 // Takes the uncompressed bytes in any portions and writes the blocks to out.
 // The input is gathered in batches of 1 MiB; a ring of batches runs through
-// three stages at once: the caller fills one, a thread per core compresses
-// one each, and a writing thread of the compressor's own writes and hashes
-// the oldest compressed one. Batches reach out in input order. Memory stays
-// bounded whatever the input size (the ring: cores + 3 batches).
+// four stages at once: the caller fills one, a thread per core compresses
+// one each, a writing thread of the compressor's own writes the oldest
+// compressed one and a hashing thread hashes the oldest written one.
+// Batches reach out in input order. Memory stays bounded whatever the input
+// size (the ring: cores + 4 batches).
 class CBlockCompressor {
 public:
     CBlockCompressor(std::ostream& out, CompressionLevel level);
@@ -47,6 +50,20 @@ public:
     // Compresses what is left and waits until everything is written; false
     // when anything failed.
     [[nodiscard]] bool Finish();
+
+    // Instead of Write, Space, Commit and Finish, for an input whose every
+    // part can be had on its own: fill(offset, out) puts the input's bytes
+    // from offset into out, and may be called on several threads at once.
+    // Each batch is then filled by the thread that compresses it, so that
+    // reading the input runs on every core too. progress(n) is called on
+    // this thread each time the first n bytes of input have been written.
+    // Throws what fill threw for the first batch in input order that it
+    // failed, once no thread is in fill any more; false when compressing or
+    // writing failed. Once per compressor.
+    using InputFill = std::function<void(uint64_t offset, std::span<uint8_t> out)>;
+    [[nodiscard]] bool CompressInput(uint64_t length, const InputFill& fill,
+                                     const std::function<void(uint64_t)>& progress);
+
     uint64_t InputBytes() const { return m_input; }
     // The SHA-256 of everything written to out; valid after Finish.
     Sha256Digest OutputDigest() { return m_hash.Final(); }
@@ -54,29 +71,38 @@ public:
     uint64_t OutputBytes() const { return m_output; }
 
 private:
-    enum class SlotState { Free, Filled, Compressing, Compressed };
+    enum class SlotState { Free, Filled, Compressing, Compressed, Written };
     struct Slot {
         std::unique_ptr<uint8_t[]> input;  // a batch's worth, made when first filled
         size_t filled = 0;
         std::string output;  // the batch's blocks with their lengths
         SlotState state = SlotState::Free;
+        std::exception_ptr failure;  // what fill threw for this batch
     };
 
     Slot& SlotOf(uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
     bool HandOver();
     void Compressor();
     void Writer();
+    void Hasher();
     bool CompressSlot(Slot& slot, std::vector<uint8_t>& work);
+    bool FillSlot(Slot& slot, uint64_t sequence);
 
     std::ostream& m_out;
     CompressionLevel m_level;
     std::vector<Slot> m_slots;
-    uint64_t m_filling = 0;        // the batch the caller fills (its sequence number)
+    uint64_t m_filling = 0;        // the batch the caller fills (its sequence number);
+                                   // with an InputFill, the number of batches
+    const InputFill* m_fill = nullptr;  // set for CompressInput, under m_mutex
+    uint64_t m_length = 0;         // of CompressInput's input
+    unsigned m_busy = 0;           // compressors at work on a batch, under m_mutex
+    std::exception_ptr m_fillFailure;  // the first in input order, set by the writer
     uint64_t m_nextCompress = 0;   // the oldest batch no compressor has taken
     uint64_t m_nextWrite = 0;      // the oldest batch not yet written
+    uint64_t m_nextHash = 0;       // the oldest batch not yet hashed: all before it are done
     uint64_t m_input = 0;
     uint64_t m_output = 0;         // written by the writer, read after Finish
-    CSha256 m_hash;                // of the bytes written, by the writer
+    CSha256 m_hash;                // of the bytes written, by the hasher
     std::mutex m_mutex;
     std::condition_variable m_changed;
     // Set under m_mutex, so that a waiting thread sees it; read without it

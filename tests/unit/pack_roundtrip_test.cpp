@@ -21,11 +21,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <span>
 #include <sstream>
 #include <map>
+#include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -175,6 +179,51 @@ TEST(PackRoundTrip, CompressorKeepsTheOrderOfManyBatchesAndStopsAtAFailedWrite)
         decoded.append(reinterpret_cast<const char*>(block), size);
     EXPECT_EQ(reader.Error(), BlockError::None);
     EXPECT_TRUE(decoded == data);
+
+    // Filled on the compressing threads from an input laid out in advance:
+    // the same output, progress that only grows; and when two batches fail,
+    // the later one first, the first in input order is the one reported,
+    // with no thread left in fill.
+    {
+        std::ostringstream laidOut;
+        CBlockCompressor compressor(laidOut, CompressionLevel::Fast);
+        uint64_t last = 0;
+        bool growing = true;
+        ASSERT_TRUE(compressor.CompressInput(
+            data.size(),
+            [&](uint64_t offset, std::span<uint8_t> room) { std::memcpy(room.data(), data.data() + offset, room.size()); },
+            [&](uint64_t n) { growing = growing && n > last, last = n; }));
+        EXPECT_TRUE(laidOut.str() == compressed);
+        EXPECT_TRUE(growing);
+        EXPECT_EQ(last, data.size());
+        EXPECT_EQ(compressor.InputBytes(), data.size());
+        EXPECT_EQ(compressor.OutputDigest(), Sha256Of(compressed.data(), compressed.size()));
+    }
+    for (int round = 0; round < 10; ++round) {
+        std::ostringstream sink;
+        CBlockCompressor compressor(sink, CompressionLevel::Fast);
+        std::atomic<int> inFill{0};
+        std::string what;
+        try {
+            (void)compressor.CompressInput(
+                data.size(),
+                [&](uint64_t offset, std::span<uint8_t>) {
+                    ++inFill;
+                    struct Leave { std::atomic<int>& n; ~Leave() { --n; } } leave{inFill};
+                    if (offset == (4u << 20)) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                        throw std::runtime_error("batch 4");
+                    }
+                    if (offset == (7u << 20))
+                        throw std::runtime_error("batch 7");
+                },
+                nullptr);
+        } catch (const std::runtime_error& e) {
+            what = e.what();
+        }
+        EXPECT_EQ(what, "batch 4");
+        EXPECT_EQ(inFill.load(), 0);
+    }
 
     // A stream buffer that takes 3 MiB and then refuses.
     struct CShortBuf : std::streambuf {
@@ -371,9 +420,17 @@ TEST(PackBuilder, FilesThatChangeSizeAfterListingStopTheBuild)
 {
     // Sizes on both sides of the read buffer of 1 MiB: the check for growth
     // rides on the last read.
-    for (size_t size : {size_t{0}, size_t{100}, size_t{1} << 20, (size_t{1} << 20) + 5}) {
+    // And one that ends right at the end of the first 1 MiB of the archive,
+    // where no room is left for the byte more: a read of its own looks.
+    const size_t lead = [] {
+        const fs::path root = HostPathOf(NewScratchFolder()) / "product";
+        WriteHost(root / "a.bin", "");
+        return static_cast<size_t>(ArchiveLength(CollectFiles(root)));
+    }();
+    for (size_t size : {size_t{0}, size_t{100}, size_t{1} << 20, (size_t{1} << 20) + 5, (size_t{1} << 20) - lead}) {
         const fs::path root = HostPathOf(NewScratchFolder()) / "product";
         WriteHost(root / "a.bin", std::string(size, 'a'));
+        WriteHost(root / "b.bin", "b");  // after a.bin, whose end is then inside what is read
         const std::vector<ArchiveFile> files = CollectFiles(root);
         std::string archive;
         auto sink = [&](const void* d, size_t n) { archive.append(static_cast<const char*>(d), n); };

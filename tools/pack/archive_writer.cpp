@@ -3,14 +3,15 @@
 #include "common/path_rules.h"
 #include "format/archive.h"
 #include "tools/pack/gbk.h"
+#include "tools/pack/host_file.h"
 #include "tools/pack/pack_error.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
-#include <fstream>
-#include <future>
+#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -50,24 +51,92 @@ void CheckFile(const ArchiveFile& file)
 }
 
 // Listing a large product is mostly the system's work (a stat per file, a
-// read per folder): sub-folders are listed on other threads while this one
-// goes on, as long as a core is free for one, and their lists are put back
-// in order.
+// read per folder). Every core takes folders from one queue, each folder on
+// its own (its files, and its sub-folders queued behind it), so that all of
+// them stay busy until the last folder; the lists are then put together in
+// order: a folder's files, then each sub-folder's, as if listed one by one.
 class CCollector {
 public:
-    CCollector() : m_free(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) - 1) {}
-
-    void Collect(const fs::path& dir, const std::string& folder, std::vector<ArchiveFile>& out)
+    std::vector<ArchiveFile> Collect(const fs::path& root)
     {
-        std::vector<fs::directory_entry> entries;
+        m_folders.push_back({root, "", true, {}, {}, {}});
+        m_waiting.push_back(0);
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        {
+            std::vector<std::jthread> helpers;
+            for (unsigned i = 1; i < cores; ++i)
+                helpers.emplace_back([this] { Work(); });
+            Work();
+        }
+        // The first failure in list order is the one reported; a folder that
+        // failed was not gone into.
+        std::vector<ArchiveFile> out;
+        std::vector<size_t> next{0};
+        while (!next.empty()) {
+            Folder& folder = m_folders[next.back()];
+            next.pop_back();
+            if (folder.failure)
+                std::rethrow_exception(folder.failure);
+            out.insert(out.end(), std::make_move_iterator(folder.files.begin()),
+                       std::make_move_iterator(folder.files.end()));
+            next.insert(next.end(), folder.subfolders.rbegin(), folder.subfolders.rend());
+        }
+        return out;
+    }
+
+private:
+    struct Folder {
+        fs::path dir;
+        std::string parent;  // the GBK folder it is in, with its backslash
+        bool root = false;
+        std::vector<ArchiveFile> files;
+        std::vector<size_t> subfolders;  // in m_folders, in name order
+        std::exception_ptr failure;
+    };
+
+    void Work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return !m_waiting.empty() || m_busy == 0; });
+            if (m_waiting.empty())
+                return;
+            const size_t index = m_waiting.front();
+            m_waiting.pop_front();
+            ++m_busy;
+            Folder& folder = m_folders[index];  // a deque: stays where it is
+            lock.unlock();
+            std::vector<fs::path> subfolders;
+            std::string name;
+            try {
+                name = folder.root ? std::string() : folder.parent + GbkName(folder.dir) + "\\";
+                List(folder.dir, name, folder.files, subfolders);
+            } catch (...) {
+                folder.failure = std::current_exception();
+                subfolders.clear();
+            }
+            lock.lock();
+            for (fs::path& dir : subfolders) {
+                folder.subfolders.push_back(m_folders.size());
+                m_waiting.push_back(m_folders.size());
+                m_folders.push_back({std::move(dir), name, false, {}, {}, {}});
+            }
+            --m_busy;
+            m_changed.notify_all();
+        }
+    }
+
+    // One folder's files, sorted by name (compared as the system's strings:
+    // a path's own comparison makes a path of every name it compares), and
+    // its sub-folders, in the same order.
+    static void List(const fs::path& dir, const std::string& folder, std::vector<ArchiveFile>& out,
+                     std::vector<fs::path>& subfolders)
+    {
+        std::vector<std::pair<fs::path::string_type, fs::directory_entry>> named;
         for (const auto& e : fs::directory_iterator(dir))
-            entries.push_back(e);
-        std::sort(entries.begin(), entries.end(),
-                  [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
-        // Files of a folder first, then its sub-folders: the installer creates
-        // each folder as it meets it.
-        std::vector<fs::path> subfolders;
-        for (const auto& e : entries) {
+            named.emplace_back(e.path().filename().native(), e);
+        std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [name, e] : named) {
             if (e.is_directory()) {
                 subfolders.push_back(e.path());
                 continue;
@@ -81,42 +150,13 @@ public:
             CheckFile(file);
             out.push_back(std::move(file));
         }
-        // Each sub-folder's list, on a thread of its own while one is free.
-        std::vector<std::vector<ArchiveFile>> lists(subfolders.size());
-        std::vector<std::exception_ptr> failures(subfolders.size());
-        std::vector<std::future<void>> pending(subfolders.size());
-        for (size_t i = 0; i < subfolders.size(); ++i) {
-            auto list = [this, &subfolders, &lists, &failures, &folder, i] {
-                try {
-                    Collect(subfolders[i], folder + GbkName(subfolders[i]) + "\\", lists[i]);
-                } catch (...) {
-                    failures[i] = std::current_exception();
-                }
-            };
-            if (i + 1 < subfolders.size() && m_free.fetch_sub(1) > 0) {
-                pending[i] = std::async(std::launch::async, [this, list] {
-                    list();
-                    ++m_free;
-                });
-            } else {
-                if (i + 1 < subfolders.size())
-                    ++m_free;
-                list();
-            }
-        }
-        // Every thread is waited for; the first failure in list order is the
-        // one reported, as if the folders had been listed one by one.
-        for (size_t i = 0; i < subfolders.size(); ++i) {
-            if (pending[i].valid())
-                pending[i].get();
-            if (failures[i])
-                std::rethrow_exception(failures[i]);
-            out.insert(out.end(), std::make_move_iterator(lists[i].begin()), std::make_move_iterator(lists[i].end()));
-        }
     }
 
-private:
-    std::atomic<int> m_free;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Folder> m_folders;  // every folder met so far; the root first
+    std::deque<size_t> m_waiting;  // folders no core has taken yet
+    unsigned m_busy = 0;           // cores listing a folder
 };
 }  // namespace
 
@@ -127,7 +167,7 @@ std::vector<ArchiveFile> CollectFiles(const fs::path& root)
         throw CPackFailure(Utf8Path(root) + ": not a folder");
     std::vector<ArchiveFile> files;
     try {
-        CCollector().Collect(root, "", files);
+        files = CCollector().Collect(root);
     } catch (const fs::filesystem_error& e) {
         throw CPackFailure(Utf8Path(e.path1()) + ": cannot be read");
     }
@@ -139,55 +179,83 @@ std::vector<ArchiveFile> CollectFiles(const fs::path& root)
 
 uint64_t ArchiveLength(const std::vector<ArchiveFile>& files)
 {
-    uint64_t total = 0;
-    for (const auto& f : files)
-        total += EntryLead(EntryOf(f)).size() + f.size;
-    return total;
+    return CArchiveLayout(files).Length();
 }
 
-void WriteArchive(const std::vector<ArchiveFile>& files, const ArchiveSpace& space, const ArchiveCommit& commit)
+CArchiveLayout::CArchiveLayout(const std::vector<ArchiveFile>& files) : m_files(files)
 {
-    auto put = [&](const char* data, size_t size) {
-        while (size > 0) {
-            const std::span<uint8_t> room = space();
-            const size_t n = std::min(size, room.size());
-            std::memcpy(room.data(), data, n);
-            commit(n);
-            data += n;
-            size -= n;
-        }
-    };
-    for (const auto& file : files) {
+    m_starts.reserve(files.size() + 1);
+    uint64_t at = 0;
+    for (const auto& f : files) {
+        m_starts.push_back(at);
+        at += EntryLead(EntryOf(f)).size() + f.size;
+    }
+    m_starts.push_back(at);
+}
+
+// Each entry is its lead and then its file's bytes. The part of the archive
+// that holds an entry's last byte also checks that the file ends where it
+// was listed, so that every file is checked once, whoever fills which part.
+void CArchiveLayout::Fill(uint64_t offset, std::span<uint8_t> out) const
+{
+    size_t i = static_cast<size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), offset) - m_starts.begin());
+    if (i == 0 || i >= m_starts.size() || Length() - offset < out.size())
+        throw CPackFailure("the archive has no bytes there");  // a caller's fault, never the files'
+    --i;
+    uint64_t pos = offset - m_starts[i];  // within entry i
+    while (!out.empty()) {
+        const ArchiveFile& file = m_files[i];
         const std::string lead = EntryLead(EntryOf(file));
-        put(lead.data(), lead.size());
-        std::ifstream in(file.host, std::ios::binary);
-        if (!in)
-            throw CPackFailure(Utf8Path(file.host) + ": cannot be opened" + SystemReason());
-        // The file's bytes go straight into the room the sink offers. The
-        // last read asks for one byte more than is left: getting it means
-        // the file grew, and no read of its own is needed to find that out.
-        uint64_t left = file.size;
-        for (;;) {
-            const std::span<uint8_t> room = space();
-            const uint64_t want = std::min<uint64_t>(left + 1, room.size());
-            in.read(reinterpret_cast<char*>(room.data()), static_cast<std::streamsize>(want));
-            const auto got = static_cast<uint64_t>(in.gcount());
-            if (got > left)
-                throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
-            if (got < want && got < left)
-                throw CPackFailure(Utf8Path(file.host) + ": changed or could not be read while packing");
-            if (got > 0)
-                commit(static_cast<size_t>(got));
-            left -= got;
-            if (got < want)
-                break;  // the end of the file, where it was listed
+        size_t n = 0;
+        if (pos < lead.size()) {
+            n = static_cast<size_t>(std::min<uint64_t>(lead.size() - pos, out.size()));
+            std::memcpy(out.data(), lead.data() + pos, n);
+            if (pos + n == lead.size() && file.size == 0)
+                ReadPart(file, 0, out.subspan(n), 0, true);
+        } else {
+            const uint64_t at = pos - lead.size();
+            const uint64_t left = file.size - at;
+            n = static_cast<size_t>(std::min<uint64_t>(left, out.size()));
+            ReadPart(file, at, out, n, n == left);
+        }
+        out = out.subspan(n);
+        pos += n;
+        if (pos == m_starts[i + 1] - m_starts[i]) {
+            ++i;
+            pos = 0;
         }
     }
 }
 
+// Reads count bytes of the file from at into out. With last, the file must
+// end right after them: where out has room for one byte more, the same read
+// asks for it (getting it means the file grew), otherwise a read of its own
+// looks.
+void CArchiveLayout::ReadPart(const ArchiveFile& file, uint64_t at, std::span<uint8_t> out, size_t count,
+                              bool last) const
+{
+    CHostFile in;
+    if (!in.Open(file.host))
+        throw CPackFailure(Utf8Path(file.host) + ": cannot be opened" + CHostFile::Reason());
+    const bool ask = last && out.size() > count;
+    const int64_t got = in.ReadAt(at, out.data(), count + (ask ? 1 : 0), count);
+    if (got > static_cast<int64_t>(count))
+        throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
+    if (got != static_cast<int64_t>(count))
+        throw CPackFailure(Utf8Path(file.host) + ": changed or could not be read while packing");
+    uint8_t more = 0;
+    if (last && !ask && in.ReadAt(at + count, &more, 1, 1) != 0)
+        throw CPackFailure(Utf8Path(file.host) + ": grew while packing");
+}
+
 void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<void(const void*, size_t)>& sink)
 {
+    const CArchiveLayout layout(files);
     std::vector<uint8_t> buffer(1 << 20);
-    WriteArchive(
-        files, [&] { return std::span<uint8_t>(buffer); }, [&](size_t n) { sink(buffer.data(), n); });
+    for (uint64_t at = 0; at < layout.Length();) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), layout.Length() - at));
+        layout.Fill(at, std::span<uint8_t>(buffer.data(), n));
+        sink(buffer.data(), n);
+        at += n;
+    }
 }

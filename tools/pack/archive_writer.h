@@ -26,12 +26,24 @@ std::vector<ArchiveFile> CollectFiles(const std::filesystem::path& root);
 // Archive length of the collected files.
 uint64_t ArchiveLength(const std::vector<ArchiveFile>& files);
 
-// Streams the archive into the room space() offers (at least one byte each
-// time), read straight from the files; commit(n) takes n bytes of the room
-// as written. Throws CPackFailure when a file cannot be read or has changed
-// size since it was listed.
-using ArchiveSpace = std::function<std::span<uint8_t>()>;
-using ArchiveCommit = std::function<void(size_t)>;
-void WriteArchive(const std::vector<ArchiveFile>& files, const ArchiveSpace& space, const ArchiveCommit& commit);
-// The same through sink(data, size), a buffer at a time.
+// The archive of the listed files, laid out in advance: any part of it can
+// be read on its own, on several threads at once, straight from the files.
+// The files must outlive the layout.
+class CArchiveLayout {
+public:
+    explicit CArchiveLayout(const std::vector<ArchiveFile>& files);
+    uint64_t Length() const { return m_starts.back(); }
+    // Puts the archive's bytes from offset on into out, which must lie
+    // within the archive. Throws CPackFailure when a file cannot be read or
+    // has changed size since it was listed.
+    void Fill(uint64_t offset, std::span<uint8_t> out) const;
+
+private:
+    void ReadPart(const ArchiveFile& file, uint64_t at, std::span<uint8_t> out, size_t count, bool last) const;
+
+    const std::vector<ArchiveFile>& m_files;
+    std::vector<uint64_t> m_starts;  // where each entry begins; last, the length
+};
+
+// The whole archive through sink(data, size), a buffer at a time.
 void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<void(const void*, size_t)>& sink);

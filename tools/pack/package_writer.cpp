@@ -123,26 +123,19 @@ void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, cons
                           const std::function<void(uint64_t, uint64_t)>& progress)
 {
     CBlockCompressor compressor(out.Stream(), level);
-    uint64_t reported = 0;
-    auto failed = [&] { return CPackFailure(itemName + ": writing failed (disk full?)"); };
-    WriteArchive(
-        files,
-        [&] {
-            const std::span<uint8_t> room = compressor.Space();
-            if (room.empty())
-                throw failed();
-            return room;
-        },
-        [&](size_t size) {
-            if (!compressor.Commit(size))
-                throw failed();
-            done += size;
+    const CArchiveLayout layout(files);
+    const uint64_t before = done;
+    uint64_t reported = done;
+    const bool written = compressor.CompressInput(
+        layout.Length(), [&layout](uint64_t offset, std::span<uint8_t> room) { layout.Fill(offset, room); },
+        [&](uint64_t n) {
+            done = before + n;
             if (progress && done - reported >= (1u << 22)) {
                 reported = done;
                 progress(done, total);
             }
         });
-    if (!compressor.Finish())
+    if (!written)
         throw CPackFailure(itemName + ": writing failed (disk full?)");
     out.Added(itemName, compressor.OutputBytes(), compressor.OutputDigest());
 }
