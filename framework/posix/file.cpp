@@ -91,11 +91,14 @@ Status CFile::Open(const std::string& path, unsigned flags)
         oflags |= O_CREAT | O_TRUNC;
     if (flags & modeAppend)
         oflags = O_WRONLY | O_CREAT | O_APPEND;
+    // Windows refuses to open folders as files. Opened for writing, a folder
+    // fails here already (EISDIR, access denied); only a read-only open
+    // needs to look, which saves a call for every file an installation makes.
     int fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
     if (fd < 0)
         return Status::LastOsError("CreateFile", path);
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Windows refuses to open folders as files
+    if ((oflags & O_ACCMODE) == O_RDONLY && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
         ::close(fd);
         return Refusal(EACCES, "CreateFile", path);
     }

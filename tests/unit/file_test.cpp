@@ -36,7 +36,13 @@ TEST(File, RefusesMissingFilesAndFolders)
     const std::string folder = NewScratchFolder();
     CFile file;
     EXPECT_FALSE(file.Open(folder + "missing.bin", CFile::modeRead));
-    EXPECT_FALSE(file.Open(folder.substr(0, folder.size() - 1), CFile::modeRead));
+    // A folder is refused as a file, for reading or writing, as Windows
+    // does: access denied.
+    for (unsigned flags : {unsigned{CFile::modeRead}, CFile::modeCreate | CFile::modeWrite,
+                           unsigned{CFile::modeReadWrite}}) {
+        const Status refused = file.Open(folder.substr(0, folder.size() - 1), flags);
+        EXPECT_TRUE(refused.Is(StatusCode::AccessDenied)) << flags << ": " << refused.Describe();
+    }
     EXPECT_FALSE(file.Open(folder + "no\\such\\dir.bin", CFile::modeCreate | CFile::modeWrite));
     EXPECT_FALSE(file.IsOpen());
     // A read of a file that is not open fails; it is not the end of a file.
