@@ -294,24 +294,6 @@ Status RemoveFolder(const std::string& path)
     return Checked(::rmdir(host.c_str()) == 0, "RemoveDirectory", path);
 }
 
-namespace {
-// A file whose owner write bit is off stands for a read-only file: DeleteFileA
-// refuses those, and so does the stand-in, even when running as root.
-bool IsReadOnly(const std::string& host)
-{
-    struct stat st;
-    return stat(host.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
-}
-
-// A file with the sticky bit stands for one that another process holds open
-// without delete sharing: DeleteFileA fails on it whatever its attributes.
-bool IsHeldOpen(const std::string& host)
-{
-    struct stat st;
-    return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_ISVTX) != 0;
-}
-}  // namespace
-
 Status RemoveFile(const std::string& path)
 {
     std::string host = HostPath(path);
@@ -319,10 +301,18 @@ Status RemoveFile(const std::string& path)
         return Refusal(ENOENT, "DeleteFile", path);
     if (FaultRefuses(SysCall::RemoveFile))
         return Status::LastOsError("DeleteFile", path);
-    if (IsHostFolder(host) || IsReadOnly(host))
-        return Refusal(EACCES, "DeleteFile", path);
-    if (IsHeldOpen(host))
-        return Refusal(EBUSY, "DeleteFile", path);
+    // One look at the file for all that DeleteFileA refuses: a folder; a
+    // file whose owner write bit is off, which stands for a read-only file
+    // (refused even when running as root); and a file with the sticky bit,
+    // which stands for one another process holds open without delete
+    // sharing. A file that is not there is left to unlink to report.
+    struct stat st;
+    if (::stat(host.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0)
+            return Refusal(EACCES, "DeleteFile", path);
+        if (S_ISREG(st.st_mode) && (st.st_mode & S_ISVTX) != 0)
+            return Refusal(EBUSY, "DeleteFile", path);
+    }
     return Checked(::unlink(host.c_str()) == 0, "DeleteFile", path);
 }
 
