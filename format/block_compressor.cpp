@@ -66,8 +66,8 @@ CBlockCompressor::CBlockCompressor(std::ostream& out, CompressionLevel level) : 
     EnsureLzo();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // One batch filling, one in work per core, one being written, one being
-    // hashed and one ready for either side. Their buffers are made when a batch is first
-    // filled, so a small input takes only what it uses.
+    // hashed and one ready for either side. Their buffers are made when a
+    // batch is first filled, so a small input takes only what it uses.
     m_slots.resize(cores + 4);
     for (unsigned i = 0; i < cores; ++i)
         m_threads.emplace_back([this] { Compressor(); });
