@@ -81,7 +81,7 @@ CBlockCompressor::~CBlockCompressor()
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
-    m_changed.notify_all();
+    WakeAll();
     for (std::thread& thread : m_threads)
         thread.join();
 }
@@ -131,7 +131,7 @@ bool CBlockCompressor::Finish()
     if (SlotOf(m_filling).filled > 0 && !HandOver())
         return false;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_failed || m_nextHash == m_filling; });
+    m_done.wait(lock, [this] { return m_failed || m_nextHash == m_filling; });
     if (m_failed)
         return false;
     lock.unlock();
@@ -148,8 +148,8 @@ bool CBlockCompressor::HandOver()
         return false;
     SlotOf(m_filling).state = SlotState::Filled;
     ++m_filling;
-    m_changed.notify_all();
-    m_changed.wait(lock, [this] { return m_failed || SlotOf(m_filling).state == SlotState::Free; });
+    m_toCompress.notify_one();
+    m_done.wait(lock, [this] { return m_failed || SlotOf(m_filling).state == SlotState::Free; });
     return !m_failed;
 }
 
@@ -160,12 +160,12 @@ bool CBlockCompressor::CompressInput(uint64_t length, const InputFill& fill,
     m_fill = &fill;
     m_length = length;
     m_filling = (length + kBatchSize - 1) / kBatchSize;
-    m_changed.notify_all();
+    m_toCompress.notify_all();
     uint64_t reported = 0;
     for (;;) {
         // fill belongs to the caller: nobody may be in it once this returns.
-        m_changed.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash == m_filling ||
-                                          m_nextHash != reported; });
+        m_done.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash == m_filling ||
+                                       m_nextHash != reported; });
         if (m_failed && m_busy == 0)
             break;
         if (m_nextHash != reported) {
@@ -190,6 +190,17 @@ bool CBlockCompressor::CompressInput(uint64_t length, const InputFill& fill,
     return m_out.good();
 }
 
+// Each stage waits on its own condition and is woken only by the stage
+// before it: with one condition for all, every change woke every thread,
+// some thousand needless switches in a build of 200 MB.
+void CBlockCompressor::WakeAll()
+{
+    m_toCompress.notify_all();
+    m_toWrite.notify_all();
+    m_toHash.notify_all();
+    m_done.notify_all();
+}
+
 // Takes the batches in input order, each compressed whole by one thread;
 // with an InputFill, each filled first by the same thread once its place in
 // the ring is free.
@@ -198,7 +209,7 @@ void CBlockCompressor::Compressor()
     std::vector<uint8_t> work(WorkMemorySize(m_level));
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] {
+        m_toCompress.wait(lock, [this] {
             return m_stop || m_failed ||
                    (m_nextCompress < m_filling &&
                     SlotOf(m_nextCompress).state == (m_fill ? SlotState::Free : SlotState::Filled));
@@ -216,7 +227,10 @@ void CBlockCompressor::Compressor()
         slot.state = SlotState::Compressed;
         if (!compressed && !slot.failure)
             m_failed = true;
-        m_changed.notify_all();
+        if (m_failed)
+            WakeAll();  // and CompressInput, which waits for the busy ones
+        else
+            m_toWrite.notify_one();
     }
 }
 
@@ -245,7 +259,7 @@ void CBlockCompressor::Writer()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] {
+        m_toWrite.wait(lock, [this] {
             return m_stop || m_failed ||
                    (m_nextWrite < m_filling && SlotOf(m_nextWrite).state == SlotState::Compressed);
         });
@@ -255,7 +269,7 @@ void CBlockCompressor::Writer()
         if (slot.failure) {
             m_fillFailure = slot.failure;
             m_failed = true;
-            m_changed.notify_all();
+            WakeAll();
             return;
         }
         lock.unlock();
@@ -265,9 +279,12 @@ void CBlockCompressor::Writer()
         lock.lock();
         slot.state = SlotState::Written;
         ++m_nextWrite;
-        if (!written)
+        if (!written) {
             m_failed = true;
-        m_changed.notify_all();
+            WakeAll();
+        } else {
+            m_toHash.notify_one();
+        }
     }
 }
 
@@ -278,7 +295,7 @@ void CBlockCompressor::Hasher()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] {
+        m_toHash.wait(lock, [this] {
             return m_stop || m_failed || (m_nextHash < m_nextWrite && SlotOf(m_nextHash).state == SlotState::Written);
         });
         if (m_stop || m_failed)
@@ -290,7 +307,9 @@ void CBlockCompressor::Hasher()
         slot.filled = 0;
         slot.state = SlotState::Free;
         ++m_nextHash;
-        m_changed.notify_all();
+        if (m_fill)
+            m_toCompress.notify_one();  // its place in the ring is free for the next batch
+        m_done.notify_one();
     }
 }
 

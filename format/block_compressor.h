@@ -85,6 +85,7 @@ private:
     void Compressor();
     void Writer();
     void Hasher();
+    void WakeAll();  // on a failure and at the end
     bool CompressSlot(Slot& slot, std::vector<uint8_t>& work);
     bool FillSlot(Slot& slot, uint64_t sequence);
 
@@ -104,7 +105,10 @@ private:
     uint64_t m_output = 0;         // written by the writer, read after Finish
     CSha256 m_hash;                // of the bytes written, by the hasher
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_toCompress;  // a batch to compress (or to fill) may be there
+    std::condition_variable m_toWrite;     // a batch was compressed
+    std::condition_variable m_toHash;      // a batch was written
+    std::condition_variable m_done;        // a batch was hashed, so its place is free
     // Set under m_mutex, so that a waiting thread sees it; read without it
     // by the caller's Write, Space and Commit.
     std::atomic<bool> m_failed{false};
