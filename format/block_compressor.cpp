@@ -108,11 +108,18 @@ std::span<uint8_t> CBlockCompressor::Space()
     if (m_failed)
         return {};
     Slot& slot = SlotOf(m_filling);
-    if (!slot.input) {
-        slot.input = std::make_unique_for_overwrite<uint8_t[]>(kBatchSize);
-        slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
-    }
+    MakeBuffers(slot);
     return {slot.input.get() + slot.filled, kBatchSize - slot.filled};
+}
+
+// A batch's buffers are made when it is first filled, so a small input
+// takes only what it uses.
+void CBlockCompressor::MakeBuffers(Slot& slot)
+{
+    if (slot.input)
+        return;
+    slot.input = std::make_unique_for_overwrite<uint8_t[]>(kBatchSize);
+    slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
 }
 
 bool CBlockCompressor::Commit(size_t size)
@@ -161,24 +168,18 @@ bool CBlockCompressor::CompressInput(uint64_t length, const InputFill& fill,
     m_length = length;
     m_filling = (length + kBatchSize - 1) / kBatchSize;
     m_toCompress.notify_all();
-    uint64_t reported = 0;
-    for (;;) {
-        // fill belongs to the caller: nobody may be in it once this returns.
-        m_done.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash == m_filling ||
-                                       m_nextHash != reported; });
+    // Each batch hashed is reported; fill belongs to the caller, so nobody
+    // may be in it once this returns.
+    for (uint64_t reported = 0; reported != m_filling;) {
+        m_done.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash != reported; });
         if (m_failed && m_busy == 0)
             break;
-        if (m_nextHash != reported) {
-            reported = m_nextHash;
-            const uint64_t done = std::min(length, reported * kBatchSize);
-            lock.unlock();
-            if (progress)
-                progress(done);
-            lock.lock();
-            continue;
-        }
-        if (m_nextHash == m_filling)
-            break;
+        reported = m_nextHash;
+        const uint64_t done = std::min(length, reported * kBatchSize);
+        lock.unlock();
+        if (progress)
+            progress(done);
+        lock.lock();
     }
     m_input = std::min(length, m_nextHash * kBatchSize);
     if (m_fillFailure)
@@ -238,10 +239,7 @@ void CBlockCompressor::Compressor()
 // gets there, so that the first one in input order is the one reported.
 bool CBlockCompressor::FillSlot(Slot& slot, uint64_t sequence)
 {
-    if (!slot.input) {
-        slot.input = std::make_unique_for_overwrite<uint8_t[]>(kBatchSize);
-        slot.output.reserve(kPiecesPerBatch * (kBlockInputSize + 2));
-    }
+    MakeBuffers(slot);
     const uint64_t offset = sequence * kBatchSize;
     slot.filled = static_cast<size_t>(std::min<uint64_t>(kBatchSize, m_length - offset));
     try {

@@ -88,6 +88,7 @@ private:
     void WakeAll();  // on a failure and at the end
     bool CompressSlot(Slot& slot, std::vector<uint8_t>& work);
     bool FillSlot(Slot& slot, uint64_t sequence);
+    static void MakeBuffers(Slot& slot);
 
     std::ostream& m_out;
     CompressionLevel m_level;

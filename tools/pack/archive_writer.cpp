@@ -205,15 +205,18 @@ void CArchiveLayout::Fill(uint64_t offset, std::span<uint8_t> out) const
     uint64_t pos = offset - m_starts[i];  // within entry i
     while (!out.empty()) {
         const ArchiveFile& file = m_files[i];
-        const std::string lead = EntryLead(EntryOf(file));
+        // The lead's length is what the entry takes beyond its file; the lead
+        // itself is made only for a part that holds some of it.
+        const uint64_t leadSize = m_starts[i + 1] - m_starts[i] - file.size;
         size_t n = 0;
-        if (pos < lead.size()) {
+        if (pos < leadSize) {
+            const std::string lead = EntryLead(EntryOf(file));
             n = static_cast<size_t>(std::min<uint64_t>(lead.size() - pos, out.size()));
             std::memcpy(out.data(), lead.data() + pos, n);
             if (pos + n == lead.size() && file.size == 0)
                 ReadPart(file, 0, out.subspan(n), 0, true);
         } else {
-            const uint64_t at = pos - lead.size();
+            const uint64_t at = pos - leadSize;
             const uint64_t left = file.size - at;
             n = static_cast<size_t>(std::min<uint64_t>(left, out.size()));
             ReadPart(file, at, out, n, n == left);

@@ -118,12 +118,11 @@ private:
     bool m_kept = false;
 };
 
-void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, const std::vector<ArchiveFile>& files,
+void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, const CArchiveLayout& layout,
                           CompressionLevel level, uint64_t& done, uint64_t total,
                           const std::function<void(uint64_t, uint64_t)>& progress)
 {
     CBlockCompressor compressor(out.Stream(), level);
-    const CArchiveLayout layout(files);
     const uint64_t before = done;
     uint64_t reported = done;
     const bool written = compressor.CompressInput(
@@ -202,7 +201,8 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     }
     const std::vector<ArchiveFile>& product = listed->product;
     const std::vector<ArchiveFile>& system = listed->system;
-    const uint64_t total = ArchiveLength(product) + ArchiveLength(system);
+    const CArchiveLayout productLayout(product), systemLayout(system);
+    const uint64_t total = productLayout.Length() + systemLayout.Length();
 
     fs::path partial = options.output;
     partial += ".partial";
@@ -210,9 +210,9 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     CPackageOutput out(partial);
     out.Stream().write(stub.data(), static_cast<std::streamsize>(stub.size()));
     uint64_t done = 0;
-    AddCompressedArchive(out, "data.rar", product, options.level, done, total, progress);
+    AddCompressedArchive(out, "data.rar", productLayout, options.level, done, total, progress);
     if (!options.systemDll.empty())
-        AddCompressedArchive(out, "dll.rar", system, options.level, done, total, progress);
+        AddCompressedArchive(out, "dll.rar", systemLayout, options.level, done, total, progress);
     out.AddItem("install.tmd", descriptor);
     out.AddItem("license.txt", licence);
     out.AddItem("untessaramond.exe", uninstaller);
