@@ -160,28 +160,30 @@ bool CBlockCompressor::HandOver()
     return !m_failed;
 }
 
-bool CBlockCompressor::CompressInput(uint64_t length, const InputFill& fill,
-                                     const std::function<void(uint64_t)>& progress)
+bool CBlockCompressor::CompressInput(const InputFill& fill, const std::function<void(uint64_t)>& progress)
 {
     std::unique_lock lock(m_mutex);
     m_fill = &fill;
-    m_length = length;
-    m_filling = (length + kBatchSize - 1) / kBatchSize;
+    // Until a batch comes back short, the input may go on.
+    m_length = UINT64_MAX;
+    m_filling = UINT64_MAX;
     m_toCompress.notify_all();
     // Each batch hashed is reported; fill belongs to the caller, so nobody
-    // may be in it once this returns.
+    // may be in it once this returns (threads that took a batch beyond the
+    // end before it was known are in it too).
     for (uint64_t reported = 0; reported != m_filling;) {
-        m_done.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash != reported; });
+        m_done.wait(lock, [&] { return (m_failed && m_busy == 0) || m_nextHash != reported || reported == m_filling; });
         if (m_failed && m_busy == 0)
             break;
         reported = m_nextHash;
-        const uint64_t done = std::min(length, reported * kBatchSize);
+        const uint64_t done = std::min(m_length, reported * kBatchSize);
         lock.unlock();
-        if (progress)
+        if (progress && done > 0)
             progress(done);
         lock.lock();
     }
-    m_input = std::min(length, m_nextHash * kBatchSize);
+    m_done.wait(lock, [this] { return m_busy == 0; });
+    m_input = std::min(m_length, m_nextHash * kBatchSize);
     if (m_fillFailure)
         std::rethrow_exception(m_fillFailure);
     if (m_failed)
@@ -228,7 +230,7 @@ void CBlockCompressor::Compressor()
         slot.state = SlotState::Compressed;
         if (!compressed && !slot.failure)
             m_failed = true;
-        if (m_failed)
+        if (m_failed || m_nextCompress > m_filling)
             WakeAll();  // and CompressInput, which waits for the busy ones
         else
             m_toWrite.notify_one();
@@ -236,19 +238,27 @@ void CBlockCompressor::Compressor()
 }
 
 // A failure of fill is kept with the batch; the writer reports it when it
-// gets there, so that the first one in input order is the one reported.
+// gets there, so that the first one in input order is the one reported. A
+// short batch is the last one: the number of batches is then known.
 bool CBlockCompressor::FillSlot(Slot& slot, uint64_t sequence)
 {
     MakeBuffers(slot);
     const uint64_t offset = sequence * kBatchSize;
-    slot.filled = static_cast<size_t>(std::min<uint64_t>(kBatchSize, m_length - offset));
     try {
-        (*m_fill)(offset, std::span<uint8_t>(slot.input.get(), slot.filled));
-        return true;
+        slot.filled = std::min(kBatchSize, (*m_fill)(offset, std::span<uint8_t>(slot.input.get(), kBatchSize)));
     } catch (...) {
+        slot.filled = 0;
         slot.failure = std::current_exception();
         return false;
     }
+    if (slot.filled < kBatchSize) {
+        std::lock_guard lock(m_mutex);
+        // A batch beyond the end may come back before the last one.
+        m_filling = std::min(m_filling, sequence + (slot.filled > 0 ? 1 : 0));
+        m_length = std::min(m_length, offset + slot.filled);
+        m_done.notify_all();
+    }
+    return true;
 }
 
 // Writes the compressed batches in input order, one write each (a stream

@@ -53,16 +53,17 @@ public:
 
     // Instead of Write, Space, Commit and Finish, for an input whose every
     // part can be had on its own: fill(offset, out) puts the input's bytes
-    // from offset into out, and may be called on several threads at once.
-    // Each batch is then filled by the thread that compresses it, so that
-    // reading the input runs on every core too. progress(n) is called on
-    // this thread each time the first n bytes of input have been written.
-    // Throws what fill threw for the first batch in input order that it
-    // failed, once no thread is in fill any more; false when compressing or
-    // writing failed. Once per compressor.
-    using InputFill = std::function<void(uint64_t offset, std::span<uint8_t> out)>;
-    [[nodiscard]] bool CompressInput(uint64_t length, const InputFill& fill,
-                                     const std::function<void(uint64_t)>& progress);
+    // from offset into out and returns how many, fewer than out.size() only
+    // at the end of the input (none from there on); it may be called on
+    // several threads at once, and may wait for its input. Each batch is then
+    // filled by the thread that compresses it, so that reading the input
+    // runs on every core too. progress(n) is called on this thread each time
+    // the first n bytes of input have been written. Throws what fill threw
+    // for the first batch in input order that it failed, once no thread is
+    // in fill any more; false when compressing or writing failed. Once per
+    // compressor.
+    using InputFill = std::function<size_t(uint64_t offset, std::span<uint8_t> out)>;
+    [[nodiscard]] bool CompressInput(const InputFill& fill, const std::function<void(uint64_t)>& progress);
 
     uint64_t InputBytes() const { return m_input; }
     // The SHA-256 of everything written to out; valid after Finish.
@@ -94,9 +95,9 @@ private:
     CompressionLevel m_level;
     std::vector<Slot> m_slots;
     uint64_t m_filling = 0;        // the batch the caller fills (its sequence number);
-                                   // with an InputFill, the number of batches
+                                   // with an InputFill, the number of batches once known
     const InputFill* m_fill = nullptr;  // set for CompressInput, under m_mutex
-    uint64_t m_length = 0;         // of CompressInput's input
+    uint64_t m_length = 0;         // of CompressInput's input, once known
     unsigned m_busy = 0;           // compressors at work on a batch, under m_mutex
     std::exception_ptr m_fillFailure;  // the first in input order, set by the writer
     uint64_t m_nextCompress = 0;   // the oldest batch no compressor has taken

@@ -180,24 +180,31 @@ TEST(PackRoundTrip, CompressorKeepsTheOrderOfManyBatchesAndStopsAtAFailedWrite)
     EXPECT_EQ(reader.Error(), BlockError::None);
     EXPECT_TRUE(decoded == data);
 
-    // Filled on the compressing threads from an input laid out in advance:
-    // the same output, progress that only grows; and when two batches fail,
-    // the later one first, the first in input order is the one reported,
-    // with no thread left in fill.
-    {
+    // Filled on the compressing threads from an input whose length is learnt
+    // only at its end, as a listing lays it out: the same output, progress
+    // that only grows, for a length with a short last batch, one that fills
+    // its last batch and none; and when two batches fail, the later one
+    // first, the first in input order is the one reported, with no thread
+    // left in fill.
+    for (const size_t length : {data.size(), size_t{12} << 20, size_t{0}}) {
         std::ostringstream laidOut;
         CBlockCompressor compressor(laidOut, CompressionLevel::Fast);
         uint64_t last = 0;
         bool growing = true;
         ASSERT_TRUE(compressor.CompressInput(
-            data.size(),
-            [&](uint64_t offset, std::span<uint8_t> room) { std::memcpy(room.data(), data.data() + offset, room.size()); },
+            [&](uint64_t offset, std::span<uint8_t> room) {
+                // The later batches wait for their input, as for a listing.
+                std::this_thread::sleep_for(std::chrono::microseconds(offset % 3 * 500));
+                const size_t n = offset >= length ? 0 : std::min(room.size(), length - static_cast<size_t>(offset));
+                std::memcpy(room.data(), data.data() + offset, n);
+                return n;
+            },
             [&](uint64_t n) { growing = growing && n > last, last = n; }));
-        EXPECT_TRUE(laidOut.str() == compressed);
+        EXPECT_TRUE(laidOut.str() == (length == data.size() ? compressed : CompressBytes(data.substr(0, length), CompressionLevel::Fast))) << length;
         EXPECT_TRUE(growing);
-        EXPECT_EQ(last, data.size());
-        EXPECT_EQ(compressor.InputBytes(), data.size());
-        EXPECT_EQ(compressor.OutputDigest(), Sha256Of(compressed.data(), compressed.size()));
+        EXPECT_EQ(last, length);
+        EXPECT_EQ(compressor.InputBytes(), length);
+        EXPECT_EQ(compressor.OutputDigest(), Sha256Of(laidOut.str().data(), laidOut.str().size()));
     }
     for (int round = 0; round < 10; ++round) {
         std::ostringstream sink;
@@ -206,8 +213,7 @@ TEST(PackRoundTrip, CompressorKeepsTheOrderOfManyBatchesAndStopsAtAFailedWrite)
         std::string what;
         try {
             (void)compressor.CompressInput(
-                data.size(),
-                [&](uint64_t offset, std::span<uint8_t>) {
+                [&](uint64_t offset, std::span<uint8_t> room) {
                     ++inFill;
                     struct Leave { std::atomic<int>& n; ~Leave() { --n; } } leave{inFill};
                     if (offset == (4u << 20)) {
@@ -216,6 +222,7 @@ TEST(PackRoundTrip, CompressorKeepsTheOrderOfManyBatchesAndStopsAtAFailedWrite)
                     }
                     if (offset == (7u << 20))
                         throw std::runtime_error("batch 7");
+                    return offset >= data.size() ? size_t{0} : std::min(room.size(), data.size() - offset);
                 },
                 nullptr);
         } catch (const std::runtime_error& e) {
@@ -268,6 +275,22 @@ TEST(PackRoundTrip, WholePackageSelfExtractsToItsItems)
     options.stub = HostPathOf(f + "stub.exe");
     options.uninstaller = HostPathOf(f + "un.exe");
     options.launcher = HostPathOf(f + "la.exe");
+    // A build that a review of its inputs calls off keeps nothing: neither
+    // once the output is complete nor while the files are being packed.
+    for (const bool early : {false, true}) {
+        CPackageListing listing(options);
+        if (early)
+            listing.CallOff("the review found errors");
+        try {
+            BuildPackage(options, listing, nullptr, [] { return false; });
+            ADD_FAILURE() << "a build called off was kept";
+        } catch (const CPackFailure& e) {
+            EXPECT_NE(std::string(e.what()).find(early ? "the review found errors" : "called off"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_FALSE(fs::exists(options.output));
+        EXPECT_FALSE(fs::exists(HostPathOf(f + "setup.exe.partial")));
+    }
     uint64_t lastDone = 0, lastTotal = 1;
     BuildSummary summary = BuildPackage(options, [&](uint64_t d, uint64_t t) { lastDone = d, lastTotal = t; });
     EXPECT_EQ(summary.files, tree.files.size() + 1);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -50,59 +51,61 @@ void CheckFile(const ArchiveFile& file)
         throw CPackFailure(where + ": folder and name are too long (the entry header exceeds 256 bytes)");
 }
 
+}  // namespace
+
 // Listing a large product is mostly the system's work (a stat per file, a
 // read per folder). Every core takes folders from one queue, each folder on
-// its own (its files, and its sub-folders queued behind it), so that all of
-// them stay busy until the last folder; the lists are then put together in
-// order: a folder's files, then each sub-folder's, as if listed one by one.
-class CCollector {
+// its own (its files, and its sub-folders queued behind it). The queue hands
+// out the folder that comes first in the archive, and as soon as a folder's
+// files are next in the archive they go to the layout: a folder's files,
+// then each sub-folder's, as if listed one by one. The files at the front of
+// the archive are then packed while the rest are still being listed.
+class CFolderListing::CCollector {
 public:
-    std::vector<ArchiveFile> Collect(const fs::path& root)
+    CCollector(const fs::path& root, CArchiveLayout& layout) : m_root(root), m_layout(layout)
     {
-        m_folders.push_back({root, "", true, {}, {}, {}});
-        m_waiting.push_back(0);
+        m_folders.push_back({root, "", true, {}, {}, {}, {}, false});
+        m_waiting.insert({{}, 0});
+        m_cursor.push_back({0, kNotAdded});
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        {
-            std::vector<std::jthread> helpers;
-            for (unsigned i = 1; i < cores; ++i)
-                helpers.emplace_back([this] { Work(); });
-            Work();
-        }
-        // The first failure in list order is the one reported; a folder that
-        // failed was not gone into.
-        std::vector<ArchiveFile> out;
-        std::vector<size_t> next{0};
-        while (!next.empty()) {
-            Folder& folder = m_folders[next.back()];
-            next.pop_back();
-            if (folder.failure)
-                std::rethrow_exception(folder.failure);
-            out.insert(out.end(), std::make_move_iterator(folder.files.begin()),
-                       std::make_move_iterator(folder.files.end()));
-            next.insert(next.end(), folder.subfolders.rbegin(), folder.subfolders.rend());
-        }
-        return out;
+        for (unsigned i = 0; i < cores; ++i)
+            m_threads.emplace_back([this] { Work(); });
     }
+    ~CCollector()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    CCollector(const CCollector&) = delete;
+    CCollector& operator=(const CCollector&) = delete;
 
 private:
+    static constexpr size_t kNotAdded = SIZE_MAX;
     struct Folder {
         fs::path dir;
         std::string parent;  // the GBK folder it is in, with its backslash
         bool root = false;
+        std::vector<uint32_t> place;  // sub-folder numbers from the root: archive order
         std::vector<ArchiveFile> files;
         std::vector<size_t> subfolders;  // in m_folders, in name order
         std::exception_ptr failure;
+        bool listed = false;
     };
 
     void Work()
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_changed.wait(lock, [this] { return !m_waiting.empty() || m_busy == 0; });
-            if (m_waiting.empty())
+            m_changed.wait(lock, [this] { return m_stop || !m_waiting.empty() || m_busy == 0; });
+            if (m_stop || m_waiting.empty())
                 return;
-            const size_t index = m_waiting.front();
-            m_waiting.pop_front();
+            const size_t index = m_waiting.begin()->second;
+            m_waiting.erase(m_waiting.begin());
             ++m_busy;
             Folder& folder = m_folders[index];  // a deque: stays where it is
             lock.unlock();
@@ -111,19 +114,63 @@ private:
             try {
                 name = folder.root ? std::string() : folder.parent + GbkName(folder.dir) + "\\";
                 List(folder.dir, name, folder.files, subfolders);
+            } catch (const fs::filesystem_error& e) {
+                folder.failure = std::make_exception_ptr(CPackFailure(Utf8Path(e.path1()) + ": cannot be read"));
+                subfolders.clear();
             } catch (...) {
+                // A folder that failed is not gone into.
                 folder.failure = std::current_exception();
                 subfolders.clear();
             }
             lock.lock();
             for (fs::path& dir : subfolders) {
+                std::vector<uint32_t> place = folder.place;
+                place.push_back(static_cast<uint32_t>(folder.subfolders.size()));
                 folder.subfolders.push_back(m_folders.size());
-                m_waiting.push_back(m_folders.size());
-                m_folders.push_back({std::move(dir), name, false, {}, {}, {}});
+                m_waiting.insert({place, m_folders.size()});
+                m_folders.push_back({std::move(dir), name, false, std::move(place), {}, {}, {}, false});
             }
+            folder.listed = true;
             --m_busy;
-            m_changed.notify_all();
+            AddReadyFolders();
+            if (!subfolders.empty() || m_busy == 0 || m_stop)
+                m_changed.notify_all();
         }
+    }
+
+    // Walks the folders in archive order from where it stopped, adding each
+    // listed folder's files to the layout, up to the first folder not yet
+    // listed. The first failure in archive order ends the listing.
+    void AddReadyFolders()
+    {
+        while (!m_cursor.empty()) {
+            auto& [index, next] = m_cursor.back();
+            Folder& folder = m_folders[index];
+            if (next == kNotAdded) {
+                if (!folder.listed)
+                    return;
+                if (folder.failure)
+                    return Finish(folder.failure);
+                if (!m_layout.Add(folder.files))
+                    return Finish(std::make_exception_ptr(CPackFailure(
+                        Utf8Path(m_root) + ": the files come to 4 GiB or more, more than one archive can hold")));
+                next = 0;
+            }
+            if (next < folder.subfolders.size()) {
+                const size_t sub = folder.subfolders[next++];
+                m_cursor.push_back({sub, kNotAdded});
+                continue;
+            }
+            m_cursor.pop_back();
+        }
+        Finish(nullptr);
+    }
+
+    void Finish(std::exception_ptr failure)
+    {
+        m_layout.End(std::move(failure));
+        m_cursor.clear();
+        m_stop = true;
     }
 
     // One folder's files, sorted by name (compared as the system's strings:
@@ -152,29 +199,33 @@ private:
         }
     }
 
+    const fs::path m_root;
+    CArchiveLayout& m_layout;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Folder> m_folders;  // every folder met so far; the root first
-    std::deque<size_t> m_waiting;  // folders no core has taken yet
-    unsigned m_busy = 0;           // cores listing a folder
+    std::map<std::vector<uint32_t>, size_t> m_waiting;  // folders no core has taken, by their place
+    std::vector<std::pair<size_t, size_t>> m_cursor;  // the folders being walked, and each one's next sub-folder
+    unsigned m_busy = 0;  // cores listing a folder
+    bool m_stop = false;  // the listing has ended, or is called off
+    std::vector<std::thread> m_threads;
 };
-}  // namespace
-
-std::vector<ArchiveFile> CollectFiles(const fs::path& root)
+CFolderListing::CFolderListing(const fs::path& root)
 {
     std::error_code error;
     if (!fs::is_directory(root, error))
-        throw CPackFailure(Utf8Path(root) + ": not a folder");
-    std::vector<ArchiveFile> files;
-    try {
-        files = CCollector().Collect(root);
-    } catch (const fs::filesystem_error& e) {
-        throw CPackFailure(Utf8Path(e.path1()) + ": cannot be read");
-    }
-    uint64_t length = ArchiveLength(files);
-    if (length >= (uint64_t{1} << 32))
-        throw CPackFailure(Utf8Path(root) + ": the files come to 4 GiB or more, more than one archive can hold");
-    return files;
+        m_layout.End(std::make_exception_ptr(CPackFailure(Utf8Path(root) + ": not a folder")));
+    else
+        m_collector = std::make_unique<CCollector>(root, m_layout);
+}
+
+CFolderListing::~CFolderListing() = default;
+
+std::vector<ArchiveFile> CollectFiles(const fs::path& root)
+{
+    const CFolderListing listing(root);
+    const std::deque<ArchiveFile>& files = listing.Layout().Files();
+    return {files.begin(), files.end()};
 }
 
 uint64_t ArchiveLength(const std::vector<ArchiveFile>& files)
@@ -182,60 +233,135 @@ uint64_t ArchiveLength(const std::vector<ArchiveFile>& files)
     return CArchiveLayout(files).Length();
 }
 
-CArchiveLayout::CArchiveLayout(const std::vector<ArchiveFile>& files) : m_files(files)
+CArchiveLayout::CArchiveLayout(const std::vector<ArchiveFile>& files)
 {
-    m_starts.reserve(files.size() + 1);
-    uint64_t at = 0;
-    for (const auto& f : files) {
-        m_starts.push_back(at);
-        at += EntryLead(EntryOf(f)).size() + f.size;
+    std::vector<ArchiveFile> copy = files;
+    if (!Add(copy))
+        throw CPackFailure("the files come to 4 GiB or more, more than one archive can hold");
+    End(nullptr);
+}
+
+bool CArchiveLayout::Add(std::vector<ArchiveFile>& files)
+{
+    // The leads are measured before the lock, which Fill waits on.
+    std::vector<uint64_t> sizes;
+    sizes.reserve(files.size());
+    uint64_t total = 0;
+    for (const ArchiveFile& f : files) {
+        sizes.push_back(EntryLead(EntryOf(f)).size() + f.size);
+        total += sizes.back();
     }
-    m_starts.push_back(at);
+    std::lock_guard lock(m_mutex);
+    if (m_ended)
+        return true;
+    if (m_starts.back() + total >= (uint64_t{1} << 32))
+        return false;
+    for (size_t i = 0; i < files.size(); ++i) {
+        m_starts.push_back(m_starts.back() + sizes[i]);
+        m_files.push_back(std::move(files[i]));
+    }
+    files.clear();
+    if (!m_wanted.empty() && *m_wanted.begin() <= m_starts.back())
+        m_grown.notify_all();
+    return true;
+}
+
+void CArchiveLayout::End(std::exception_ptr failure)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_failure)
+        m_failure = std::move(failure);
+    m_ended = true;
+    m_grown.notify_all();
+}
+
+void CArchiveLayout::WaitForEnd() const
+{
+    std::unique_lock lock(m_mutex);
+    m_grown.wait(lock, [this] { return m_ended; });
+    if (m_failure)
+        std::rethrow_exception(m_failure);
+}
+
+uint64_t CArchiveLayout::Length() const
+{
+    WaitForEnd();
+    return m_starts.back();  // no longer changes
+}
+
+const std::deque<ArchiveFile>& CArchiveLayout::Files() const
+{
+    WaitForEnd();
+    return m_files;
+}
+
+std::optional<uint64_t> CArchiveLayout::KnownLength() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_ended || m_failure)
+        return std::nullopt;
+    return m_starts.back();
 }
 
 // Each entry is its lead and then its file's bytes. The part of the archive
 // that holds an entry's last byte also checks that the file ends where it
 // was listed, so that every file is checked once, whoever fills which part.
-void CArchiveLayout::Fill(uint64_t offset, std::span<uint8_t> out) const
+size_t CArchiveLayout::Fill(uint64_t offset, std::span<uint8_t> out) const
 {
-    size_t i = static_cast<size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), offset) - m_starts.begin());
-    if (i == 0 || i >= m_starts.size() || Length() - offset < out.size())
-        throw CPackFailure("the archive has no bytes there");  // a caller's fault, never the files'
-    --i;
-    uint64_t pos = offset - m_starts[i];  // within entry i
-    while (!out.empty()) {
-        const ArchiveFile& file = m_files[i];
+    std::vector<Part> parts;  // the entries out reaches, found under the lock
+    {
+        std::unique_lock lock(m_mutex);
+        const uint64_t want = offset + out.size();
+        if (!m_ended && m_starts.back() < want) {
+            const auto mark = m_wanted.insert(want);
+            m_grown.wait(lock, [&] { return m_ended || m_starts.back() >= want; });
+            m_wanted.erase(mark);
+        }
+        // A listing that failed, or a build called off, stops every fill.
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        const uint64_t length = m_starts.back();
+        if (offset >= length)
+            return 0;
+        out = out.first(static_cast<size_t>(std::min<uint64_t>(out.size(), length - offset)));
+        auto i = static_cast<size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), offset) - m_starts.begin()) - 1;
+        for (; i < m_files.size() && m_starts[i] < offset + out.size(); ++i)
+            parts.push_back({&m_files[i], m_starts[i], m_starts[i + 1]});
+    }
+    const size_t filled = out.size();
+    uint64_t pos = offset - parts.front().start;  // within the first entry
+    for (const Part& part : parts) {
+        const ArchiveFile& file = *part.file;
         // The lead's length is what the entry takes beyond its file; the lead
         // itself is made only for a part that holds some of it.
-        const uint64_t leadSize = m_starts[i + 1] - m_starts[i] - file.size;
-        size_t n = 0;
-        if (pos < leadSize) {
-            const std::string lead = EntryLead(EntryOf(file));
-            n = static_cast<size_t>(std::min<uint64_t>(lead.size() - pos, out.size()));
-            std::memcpy(out.data(), lead.data() + pos, n);
-            if (pos + n == lead.size() && file.size == 0)
-                ReadPart(file, 0, out.subspan(n), 0, true);
-        } else {
-            const uint64_t at = pos - leadSize;
-            const uint64_t left = file.size - at;
-            n = static_cast<size_t>(std::min<uint64_t>(left, out.size()));
-            ReadPart(file, at, out, n, n == left);
+        const uint64_t leadSize = part.end - part.start - file.size;
+        while (!out.empty() && pos < part.end - part.start) {
+            size_t n = 0;
+            if (pos < leadSize) {
+                const std::string lead = EntryLead(EntryOf(file));
+                n = static_cast<size_t>(std::min<uint64_t>(lead.size() - pos, out.size()));
+                std::memcpy(out.data(), lead.data() + pos, n);
+                if (pos + n == lead.size() && file.size == 0)
+                    ReadPart(file, 0, out.subspan(n), 0, true);
+            } else {
+                const uint64_t at = pos - leadSize;
+                const uint64_t left = file.size - at;
+                n = static_cast<size_t>(std::min<uint64_t>(left, out.size()));
+                ReadPart(file, at, out, n, n == left);
+            }
+            out = out.subspan(n);
+            pos += n;
         }
-        out = out.subspan(n);
-        pos += n;
-        if (pos == m_starts[i + 1] - m_starts[i]) {
-            ++i;
-            pos = 0;
-        }
+        pos = 0;
     }
+    return filled;
 }
 
 // Reads count bytes of the file from at into out. With last, the file must
 // end right after them: where out has room for one byte more, the same read
 // asks for it (getting it means the file grew), otherwise a read of its own
 // looks.
-void CArchiveLayout::ReadPart(const ArchiveFile& file, uint64_t at, std::span<uint8_t> out, size_t count,
-                              bool last) const
+void CArchiveLayout::ReadPart(const ArchiveFile& file, uint64_t at, std::span<uint8_t> out, size_t count, bool last)
 {
     CHostFile in;
     if (!in.Open(file.host))
@@ -255,9 +381,10 @@ void WriteArchive(const std::vector<ArchiveFile>& files, const std::function<voi
 {
     const CArchiveLayout layout(files);
     std::vector<uint8_t> buffer(1 << 20);
-    for (uint64_t at = 0; at < layout.Length();) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), layout.Length() - at));
-        layout.Fill(at, std::span<uint8_t>(buffer.data(), n));
+    for (uint64_t at = 0;;) {
+        const size_t n = layout.Fill(at, buffer);
+        if (n == 0)
+            return;
         sink(buffer.data(), n);
         at += n;
     }

@@ -14,11 +14,16 @@
 #include "tools/pack/terminal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -261,10 +266,10 @@ struct ReviewResult {
     unsigned errors = 0;
     unsigned warnings = 0;
     uint64_t bytes = 0;
-    PackageFiles files;  // the folders as listed, for the build that follows
+    size_t files = 0;
 };
 
-ReviewResult ReviewInputs(const BuildOptions& options)
+ReviewResult ReviewInputs(const BuildOptions& options, const CPackageListing& listing)
 {
     ReviewResult result;
     auto error = [&](const std::string& where, const std::string& message) {
@@ -301,9 +306,9 @@ ReviewResult ReviewInputs(const BuildOptions& options)
     // Every file the installation will hold, by the name Windows will see.
     InstalledNames installed;
     const bool haveProduct = !options.product.empty();
-    for (const auto& [folder, listed] : {std::pair{&options.product, &result.files.product},
-                                          std::pair{&options.systemDll, &result.files.system}}) {
-        if (folder->empty())
+    for (const auto& [folder, layout] : {std::pair{&options.product, &listing.Product()},
+                                          std::pair{&options.systemDll, listing.System()}}) {
+        if (folder->empty() || layout == nullptr)
             continue;
         std::error_code ignored;
         if (!fs::is_directory(*folder, ignored)) {
@@ -311,8 +316,9 @@ ReviewResult ReviewInputs(const BuildOptions& options)
             continue;
         }
         try {
-            *listed = CollectFiles(*folder);
-            for (const ArchiveFile& file : *listed) {
+            const std::deque<ArchiveFile>& listed = layout->Files();
+            result.files += listed.size();
+            for (const ArchiveFile& file : listed) {
                 result.bytes += file.size;
                 if (!installed.insert(FoldInstalledName(file.folder + file.name)).second)
                     error(Utf8Path(file.host), "another file of the package has this name but for upper and lower "
@@ -380,11 +386,12 @@ int Check(const Arguments& args, const fs::path& programFolder)
     if (!args.positional.empty() && args.options.count("--descriptor") == 0)
         return CheckInstaller(args);
     const BuildOptions options = ReadOptions(args, programFolder, false);
-    const ReviewResult review = ReviewInputs(options);
+    const CPackageListing listing(options);
+    const ReviewResult review = ReviewInputs(options, listing);
     std::printf("%s: %u error%s, %u warning%s", Utf8Path(options.descriptor).c_str(), review.errors,
                 review.errors == 1 ? "" : "s", review.warnings, review.warnings == 1 ? "" : "s");
     if (!options.product.empty()) {
-        const size_t files = review.files.product.size() + review.files.system.size();
+        const size_t files = review.files;
         std::printf("; %llu file%s, %s to install", static_cast<unsigned long long>(files), files == 1 ? "" : "s",
                     FormatBytes(review.bytes).c_str());
     }
@@ -395,18 +402,61 @@ int Check(const Arguments& args, const fs::path& programFolder)
 int Build(const Arguments& args, const fs::path& programFolder)
 {
     const BuildOptions options = ReadOptions(args, programFolder, true);
-    const ReviewResult review = ReviewInputs(options);
-    if (review.errors != 0) {
+    // The files are packed while the review looks at them: the listing
+    // hands them over as it goes, and a review that finds anything calls
+    // the build off before its output is kept.
+    CPackageListing listing(options);
+    ReviewResult review;
+    std::exception_ptr reviewFailure;
+    std::atomic<bool> passed{false};
+    std::thread reviewer([&] {
+        try {
+            review = ReviewInputs(options, listing);
+        } catch (...) {
+            reviewFailure = std::current_exception();
+        }
+        if (review.errors != 0 || reviewFailure)
+            listing.CallOff("the review of the inputs found errors");
+        else
+            passed = true;
+    });
+    auto verdict = [&] {
+        if (reviewer.joinable())
+            reviewer.join();
+        if (reviewFailure)
+            std::rethrow_exception(reviewFailure);
+        return review.errors == 0;
+    };
+    struct CJoin {
+        std::thread& thread;
+        ~CJoin()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } join{reviewer};
+    std::optional<BuildSummary> summary;
+    {
+        CProgressBar bar("packing");
+        try {
+            // The bar starts once the review has passed, so that it does not
+            // run through the review's findings.
+            summary = BuildPackage(
+                options, listing, [&](uint64_t done, uint64_t total) { if (passed) bar.Update(done, total); }, verdict);
+        } catch (const CPackFailure&) {
+            if (verdict())
+                throw;
+        }
+    }
+    if (!summary) {
         std::fprintf(stderr, "tessaramond-pack: %u error%s: nothing was written\n", review.errors,
                      review.errors == 1 ? "" : "s");
         return kExitFailure;
     }
-    CProgressBar bar("packing");
-    BuildSummary summary = BuildPackage(options, review.files, [&](uint64_t done, uint64_t total) { bar.Update(done, total); });
     if (IsTerminal(1))
         std::printf("%s: %llu files, %s packed into %s\n", Utf8Path(options.output).c_str(),
-                    static_cast<unsigned long long>(summary.files), FormatBytes(summary.productBytes).c_str(),
-                    FormatBytes(summary.outputBytes).c_str());
+                    static_cast<unsigned long long>(summary->files), FormatBytes(summary->productBytes).c_str(),
+                    FormatBytes(summary->outputBytes).c_str());
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "tools/pack/pack_error.h"
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -118,24 +119,30 @@ private:
     bool m_kept = false;
 };
 
+// The total is known once every listing has ended; progress is told from then on.
+using KnownTotal = std::function<std::optional<uint64_t>()>;
+
 void AddCompressedArchive(CPackageOutput& out, const std::string& itemName, const CArchiveLayout& layout,
-                          CompressionLevel level, uint64_t& done, uint64_t total,
+                          CompressionLevel level, uint64_t& done, const KnownTotal& total,
                           const std::function<void(uint64_t, uint64_t)>& progress)
 {
     CBlockCompressor compressor(out.Stream(), level);
     const uint64_t before = done;
     uint64_t reported = done;
     const bool written = compressor.CompressInput(
-        layout.Length(), [&layout](uint64_t offset, std::span<uint8_t> room) { layout.Fill(offset, room); },
+        [&layout](uint64_t offset, std::span<uint8_t> room) { return layout.Fill(offset, room); },
         [&](uint64_t n) {
             done = before + n;
             if (progress && done - reported >= (1u << 22)) {
-                reported = done;
-                progress(done, total);
+                if (const std::optional<uint64_t> known = total()) {
+                    reported = done;
+                    progress(done, *known);
+                }
             }
         });
     if (!written)
         throw CPackFailure(itemName + ": writing failed (disk full?)");
+    done = before + compressor.InputBytes();
     out.Added(itemName, compressor.OutputBytes(), compressor.OutputDigest());
 }
 }  // namespace
@@ -169,10 +176,23 @@ bool ReadHostBytes(const fs::path& path, std::string& bytes)
     return !in.bad();
 }
 
-namespace {
-// listed: the folders' files when the caller has listed them already.
-BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
-                   const std::function<void(uint64_t, uint64_t)>& progress)
+CPackageListing::CPackageListing(const BuildOptions& options)
+    : m_product(std::make_unique<CFolderListing>(options.product)),
+      m_system(options.systemDll.empty() ? nullptr : std::make_unique<CFolderListing>(options.systemDll))
+{
+}
+
+void CPackageListing::CallOff(const std::string& reason)
+{
+    const std::exception_ptr failure = std::make_exception_ptr(CPackFailure(reason));
+    m_product->Layout().End(failure);
+    if (m_system)
+        m_system->Layout().End(failure);
+}
+
+BuildSummary BuildPackage(const BuildOptions& options, const CPackageListing& listing,
+                          const std::function<void(uint64_t, uint64_t)>& progress,
+                          const std::function<bool()>& keep)
 {
     // Everything small is read and checked before the output is touched.
     // A signature of the stub would end up inside the installer, where it
@@ -192,17 +212,15 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     std::string descriptor = PrepareDescriptor(ReadHostFile(options.descriptor, "the setup descriptor"),
                                                !options.systemDll.empty(), Utf8Path(options.descriptor));
     ScrambleBytes(descriptor);
-    PackageFiles own;
-    if (listed == nullptr) {
-        own.product = CollectFiles(options.product);
-        if (!options.systemDll.empty())
-            own.system = CollectFiles(options.systemDll);
-        listed = &own;
-    }
-    const std::vector<ArchiveFile>& product = listed->product;
-    const std::vector<ArchiveFile>& system = listed->system;
-    const CArchiveLayout productLayout(product), systemLayout(system);
-    const uint64_t total = productLayout.Length() + systemLayout.Length();
+    const CArchiveLayout& product = listing.Product();
+    const CArchiveLayout* system = listing.System();
+    const KnownTotal total = [&]() -> std::optional<uint64_t> {
+        const std::optional<uint64_t> first = product.KnownLength();
+        const std::optional<uint64_t> second = system ? system->KnownLength() : uint64_t{0};
+        if (!first || !second)
+            return std::nullopt;
+        return *first + *second;
+    };
 
     fs::path partial = options.output;
     partial += ".partial";
@@ -210,9 +228,9 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     CPackageOutput out(partial);
     out.Stream().write(stub.data(), static_cast<std::streamsize>(stub.size()));
     uint64_t done = 0;
-    AddCompressedArchive(out, "data.rar", productLayout, options.level, done, total, progress);
-    if (!options.systemDll.empty())
-        AddCompressedArchive(out, "dll.rar", systemLayout, options.level, done, total, progress);
+    AddCompressedArchive(out, "data.rar", product, options.level, done, total, progress);
+    if (system)
+        AddCompressedArchive(out, "dll.rar", *system, options.level, done, total, progress);
     out.AddItem("install.tmd", descriptor);
     out.AddItem("license.txt", licence);
     out.AddItem("untessaramond.exe", uninstaller);
@@ -220,10 +238,12 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     out.AddChecksumItem();
     BuildSummary summary;
     summary.outputBytes = out.Finish();
-    summary.files = product.size() + system.size();
-    summary.productBytes = total;
+    summary.files = product.Files().size() + (system ? system->Files().size() : 0);
+    summary.productBytes = done;
+    if (keep && !keep())
+        throw CPackFailure(Utf8Path(options.output) + ": the build was called off");
     if (progress)
-        progress(total, total);
+        progress(done, done);
     fs::path finished = partial;
     if (options.signing.Enabled()) {
         finished = options.output;
@@ -242,15 +262,9 @@ BuildSummary Build(const BuildOptions& options, const PackageFiles* listed,
     finishedCleanup.Keep();
     return summary;
 }
-}  // namespace
 
 BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress)
 {
-    return Build(options, nullptr, progress);
-}
-
-BuildSummary BuildPackage(const BuildOptions& options, const PackageFiles& files,
-                          const std::function<void(uint64_t, uint64_t)>& progress)
-{
-    return Build(options, &files, progress);
+    const CPackageListing listing(options);
+    return BuildPackage(options, listing, progress, nullptr);
 }

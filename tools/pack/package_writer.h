@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,21 +32,34 @@ struct BuildSummary {
     uint64_t outputBytes = 0;
 };
 
-// progress(done, total) counts archive bytes compressed so far. Throws
-// CPackFailure; the output is written under a temporary name and only
-// renamed when complete, so a failed build leaves nothing behind.
-BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress);
+// The product folder and the system-library folder, listed on every core
+// from the moment this is made, so that a build packs the files as the
+// listing gets to them while a review of the inputs looks at them.
+class CPackageListing {
+public:
+    explicit CPackageListing(const BuildOptions& options);
+    const CArchiveLayout& Product() const { return m_product->Layout(); }
+    // Null without a system-library folder.
+    const CArchiveLayout* System() const { return m_system ? &m_system->Layout() : nullptr; }
+    // Calls the build off: what packs the files stops with reason.
+    void CallOff(const std::string& reason);
 
-// The files of the two archives, as CollectFiles lists the product folder
-// and the system-library folder.
-struct PackageFiles {
-    std::vector<ArchiveFile> product;
-    std::vector<ArchiveFile> system;
+private:
+    std::unique_ptr<CFolderListing> m_product;
+    std::unique_ptr<CFolderListing> m_system;
 };
-// The same build over folders already listed (by a review of the inputs), so
-// that they are not walked twice.
-BuildSummary BuildPackage(const BuildOptions& options, const PackageFiles& files,
-                          const std::function<void(uint64_t, uint64_t)>& progress);
+
+// progress(done, total) counts archive bytes compressed so far, from when
+// the listing has ended and the total is known. Throws CPackFailure; the
+// output is written under a temporary name and only renamed when complete,
+// so a failed build leaves nothing behind.
+BuildSummary BuildPackage(const BuildOptions& options, const std::function<void(uint64_t, uint64_t)>& progress);
+// The same build over folders being listed. keep() is asked once the output
+// is complete and before it is signed and kept: false calls it off, with a
+// CPackFailure.
+BuildSummary BuildPackage(const BuildOptions& options, const CPackageListing& listing,
+                          const std::function<void(uint64_t, uint64_t)>& progress,
+                          const std::function<bool()>& keep);
 
 // The whole of a small host file (descriptor, licence, programs); false when
 // it cannot be read.
