@@ -67,7 +67,8 @@ CParallelBlockReader::~CParallelBlockReader()
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
-    m_changed.notify_all();
+    m_toTake.notify_all();
+    m_toFill.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
 }
@@ -81,7 +82,7 @@ void CParallelBlockReader::Work()
         Batch* batch = nullptr;
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] {
+            m_toFill.wait(lock, [this] {
                 return m_stop || m_inputEnded || BatchOf(m_nextFill).state == BatchState::Free;
             });
             if (m_stop || m_inputEnded)
@@ -90,20 +91,29 @@ void CParallelBlockReader::Work()
             batch->state = BatchState::Working;
         }
         Fill(*batch);
+        bool ended = false;
         {
             std::lock_guard lock(m_mutex);
             ++m_nextFill;
             if (batch->end != BlockError::None || m_read == m_length)
-                m_inputEnded = true;
+                ended = m_inputEnded = true;
         }
-        m_changed.notify_all();
+        if (ended) {
+            m_toTake.notify_one();
+            m_toFill.notify_all();
+        }
         readLock.unlock();
         Decode(*batch);
+        bool next = false;
         {
             std::lock_guard lock(m_mutex);
             batch->state = BatchState::Ready;
+            // A ring place holds one batch at a time: this one is the next
+            // to take when the reader's place is its place.
+            next = batch == &BatchOf(m_nextTake);
         }
-        m_changed.notify_all();
+        if (next)
+            m_toTake.notify_one();
     }
 }
 
@@ -158,13 +168,13 @@ bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
                 m_current->state = BatchState::Free;
                 ++m_nextTake;
             }
-            m_changed.notify_all();
+            m_toFill.notify_one();
             m_current = nullptr;
             if (end != BlockError::None)
                 return Fail(end);
         }
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] {
+        m_toTake.wait(lock, [this] {
             return (m_nextTake < m_nextFill && BatchOf(m_nextTake).state == BatchState::Ready) ||
                    (m_inputEnded && m_nextTake == m_nextFill);
         });

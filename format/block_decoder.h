@@ -123,7 +123,11 @@ private:
     uint64_t m_read = 0;         // bytes of the file read, under m_readMutex
     // The ring, under m_mutex.
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    // Each side waits on its own condition and is woken only when what it
+    // waits for may be there: the reader for the batch it takes next or the
+    // end, the threads for a free batch.
+    std::condition_variable m_toTake;
+    std::condition_variable m_toFill;
     bool m_stop = false;         // the threads end
     uint64_t m_nextFill = 0;     // the next batch to read
     uint64_t m_nextTake = 0;     // the batch Next gives blocks of
