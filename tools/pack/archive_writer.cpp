@@ -64,7 +64,7 @@ class CFolderListing::CCollector {
 public:
     CCollector(const fs::path& root, CArchiveLayout& layout) : m_root(root), m_layout(layout)
     {
-        m_folders.push_back({root, "", true, {}, {}, {}, {}, false});
+        m_folders.push_back({root, "", {}, {}, {}, {}, false});
         m_waiting.insert({{}, 0});
         m_cursor.push_back({0, kNotAdded});
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -89,8 +89,7 @@ private:
     struct Folder {
         fs::path dir;
         std::string parent;  // the GBK folder it is in, with its backslash
-        bool root = false;
-        std::vector<uint32_t> place;  // sub-folder numbers from the root: archive order
+        std::vector<uint32_t> place;  // sub-folder numbers from the root (none for it): archive order
         std::vector<ArchiveFile> files;
         std::vector<size_t> subfolders;  // in m_folders, in name order
         std::exception_ptr failure;
@@ -112,7 +111,7 @@ private:
             std::vector<fs::path> subfolders;
             std::string name;
             try {
-                name = folder.root ? std::string() : folder.parent + GbkName(folder.dir) + "\\";
+                name = folder.place.empty() ? std::string() : folder.parent + GbkName(folder.dir) + "\\";
                 List(folder.dir, name, folder.files, subfolders);
             } catch (const fs::filesystem_error& e) {
                 folder.failure = std::make_exception_ptr(CPackFailure(Utf8Path(e.path1()) + ": cannot be read"));
@@ -128,7 +127,7 @@ private:
                 place.push_back(static_cast<uint32_t>(folder.subfolders.size()));
                 folder.subfolders.push_back(m_folders.size());
                 m_waiting.insert({place, m_folders.size()});
-                m_folders.push_back({std::move(dir), name, false, std::move(place), {}, {}, {}, false});
+                m_folders.push_back({std::move(dir), name, std::move(place), {}, {}, {}, false});
             }
             folder.listed = true;
             --m_busy;

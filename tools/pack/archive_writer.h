@@ -79,7 +79,6 @@ private:
     std::deque<uint64_t> m_starts{0};  // where each entry begins; last, the length so far
     bool m_ended = false;
     std::exception_ptr m_failure;  // what stopped the listing
-    std::exception_ptr m_cancelled;
 };
 
 // A folder listed in the background on every core, its files added to a

@@ -308,7 +308,7 @@ ReviewResult ReviewInputs(const BuildOptions& options, const CPackageListing& li
     const bool haveProduct = !options.product.empty();
     for (const auto& [folder, layout] : {std::pair{&options.product, &listing.Product()},
                                           std::pair{&options.systemDll, listing.System()}}) {
-        if (folder->empty() || layout == nullptr)
+        if (folder->empty())  // a system-library folder has a listing only when named
             continue;
         std::error_code ignored;
         if (!fs::is_directory(*folder, ignored)) {
@@ -391,8 +391,8 @@ int Check(const Arguments& args, const fs::path& programFolder)
     std::printf("%s: %u error%s, %u warning%s", Utf8Path(options.descriptor).c_str(), review.errors,
                 review.errors == 1 ? "" : "s", review.warnings, review.warnings == 1 ? "" : "s");
     if (!options.product.empty()) {
-        const size_t files = review.files;
-        std::printf("; %llu file%s, %s to install", static_cast<unsigned long long>(files), files == 1 ? "" : "s",
+        std::printf("; %llu file%s, %s to install", static_cast<unsigned long long>(review.files),
+                    review.files == 1 ? "" : "s",
                     FormatBytes(review.bytes).c_str());
     }
     std::printf("\n");

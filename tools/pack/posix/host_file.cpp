@@ -1,7 +1,8 @@
 #include "tools/pack/host_file.h"
 
+#include "tools/pack/pack_error.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,5 +38,5 @@ int64_t CHostFile::ReadAt(uint64_t offset, void* data, size_t size, size_t enoug
 
 std::string CHostFile::Reason()
 {
-    return errno != 0 ? std::string(" (") + std::strerror(errno) + ")" : std::string();
+    return SystemReason();
 }
