@@ -79,4 +79,13 @@ bool CArchiveWalk::StreamTo(const Sink& sink)
     return m_error == ArchiveError::None;
 }
 
-bool CArchiveWalk::Skip() { return StreamTo(nullptr); }
+bool CArchiveWalk::Skip()
+{
+    if (m_error != ArchiveError::None)
+        return false;
+    if (m_bodyLeft > 0 && !m_input.Skip(m_bodyLeft))
+        return Fail(ArchiveError::Truncated);
+    m_consumed += m_bodyLeft;
+    m_bodyLeft = 0;
+    return true;
+}

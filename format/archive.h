@@ -57,7 +57,8 @@ public:
     bool Next(CPackEntry& entry);
     // Passes the current entry's body to sink, piece by piece.
     bool StreamTo(const Sink& sink);
-    // Passes over the current entry's body.
+    // Passes over the current entry's body; an input that can move on
+    // without reading (a file) is not read.
     bool Skip();
 
     ArchiveError Error() const { return m_error; }

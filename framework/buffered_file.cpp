@@ -33,64 +33,19 @@ bool CBufferedReader::ReadFully(void* out, uint32_t count)
     return true;
 }
 
-CReadAheadReader::CReadAheadReader(CFile& file, size_t capacity)
-    : m_file(file), m_take(capacity), m_ahead(capacity), m_thread([this] { Run(); })
+bool CBufferedReader::Skip(uint64_t count)
 {
-}
-
-CReadAheadReader::~CReadAheadReader()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
+    const size_t held = m_end - m_pos;
+    if (count <= held) {
+        m_pos += static_cast<size_t>(count);
+        return true;
     }
-    m_changed.notify_all();
-    m_thread.join();
-}
-
-void CReadAheadReader::Run()
-{
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_changed.wait(lock, [this] { return m_stop || !m_ready; });
-        if (m_stop)
-            return;
-        lock.unlock();
-        CFile::ReadResult got = m_file.Read(m_ahead.data(), static_cast<uint32_t>(m_ahead.size()));
-        lock.lock();
-        m_aheadLength = got.status ? got.bytes : 0;
-        if (m_aheadLength == 0)
-            m_aheadStatus = got.status ? Status(StatusCode::EndOfFile, "ReadFile", m_file.Path()) : std::move(got.status);
-        m_ready = true;
-        m_changed.notify_all();
-        if (m_aheadLength == 0)
-            return;  // the end of the file, or a failed read: nothing follows
-    }
-}
-
-bool CReadAheadReader::ReadFully(void* out, uint32_t count)
-{
-    auto* at = static_cast<uint8_t*>(out);
-    while (count > 0) {
-        if (m_pos == m_end) {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_ready; });
-            if (m_aheadLength == 0) {
-                m_failure = m_aheadStatus;
-                return false;
-            }
-            m_take.swap(m_ahead);
-            m_pos = 0;
-            m_end = m_aheadLength;
-            m_ready = false;
-            lock.unlock();
-            m_changed.notify_all();
-        }
-        const size_t n = count < m_end - m_pos ? count : m_end - m_pos;
-        std::memcpy(at, m_take.data() + m_pos, n);
-        m_pos += n;
-        at += n;
-        count -= static_cast<uint32_t>(n);
+    // Past what the buffer holds the file moves on without reading: a
+    // body nobody takes costs no copy.
+    m_pos = m_end = 0;
+    if (m_file.Seek(static_cast<int64_t>(count - held), CFile::current) < 0) {
+        m_failure = Status::LastOsError("SetFilePointer", m_file.Path());
+        return false;
     }
     return true;
 }

@@ -26,7 +26,10 @@ public:
 
     // Exactly count bytes; false when the file ends or fails first.
     bool ReadFully(void* out, uint32_t count) override;
-    // Why the last ReadFully failed: the file's end or the read's own error.
+    // Passes over count bytes; beyond the buffer the file is moved, not
+    // read, so a skip past the file's end shows only at the next read.
+    bool Skip(uint64_t count) override;
+    // Why the last ReadFully or Skip failed: the file's end or the call's own error.
     const Status& Failure() const { return m_failure; }
 
 private:
@@ -36,42 +39,6 @@ private:
     size_t m_pos = 0;
     size_t m_end = 0;
     Status m_failure;
-};
-
-// Reads a file from its current position onwards on a thread of its own:
-// while the caller takes the bytes of one buffer, the next one is read, so
-// that reading the file and what the caller does with its bytes (writing
-// them to other files) overlap. The file must not be used by anyone else
-// while the reader is in use; at most one buffer is read that nobody takes.
-class CReadAheadReader : public CByteInput {
-public:
-    CReadAheadReader(CFile& file, size_t capacity);
-    // Stops the thread, waiting for a read in progress.
-    ~CReadAheadReader() override;
-    CReadAheadReader(const CReadAheadReader&) = delete;
-    CReadAheadReader& operator=(const CReadAheadReader&) = delete;
-
-    // Exactly count bytes; false when the file ends or fails first.
-    bool ReadFully(void* out, uint32_t count) override;
-    // Why the last ReadFully failed: the file's end or the read's own error.
-    const Status& Failure() const { return m_failure; }
-
-private:
-    void Run();
-
-    CFile& m_file;
-    std::vector<uint8_t> m_take;   // the caller's
-    std::vector<uint8_t> m_ahead;  // the thread's, until it is ready
-    size_t m_pos = 0;
-    size_t m_end = 0;
-    Status m_failure;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_ready = false;    // m_ahead holds what the thread read last
-    bool m_stop = false;     // the thread ends
-    size_t m_aheadLength = 0;
-    Status m_aheadStatus;    // why the last read gave nothing; no read follows it
-    std::thread m_thread;    // last: started when the rest is there
 };
 
 // Collects writes to a file and passes them on a buffer at a time. Flush

@@ -11,6 +11,20 @@ public:
     virtual ~CByteInput() = default;
     // Exactly count bytes; false when the input ends or fails first.
     virtual bool ReadFully(void* out, uint32_t count) = 0;
+    // Passes over count bytes; false when the input ends or fails first
+    // (an input that can move without reading may notice the end only at
+    // the next read).
+    virtual bool Skip(uint64_t count)
+    {
+        uint8_t piece[4096];
+        while (count > 0) {
+            const uint32_t n = count < sizeof piece ? static_cast<uint32_t>(count) : sizeof piece;
+            if (!ReadFully(piece, n))
+                return false;
+            count -= n;
+        }
+        return true;
+    }
     // True when no byte is left. Asked only by a walk that was not told the
     // input's length.
     virtual bool AtEnd() { return false; }

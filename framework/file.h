@@ -49,6 +49,9 @@ public:
         Status status;
     };
     [[nodiscard]] ReadResult Read(void* buffer, uint32_t count);
+    // A read at offset from the beginning, as Read otherwise. Where the
+    // file's position is left afterwards is not said.
+    [[nodiscard]] ReadResult ReadAt(uint64_t offset, void* buffer, uint32_t count);
     // Fails unless every byte was written.
     Status Write(const void* buffer, uint32_t count);
     // New position from the beginning, or -1 on an error.
@@ -144,6 +147,8 @@ private:
 // Reads exactly count bytes, over short reads; fails with EndOfFile when the
 // file ends first, or with the failed read's own error.
 Status ReadFully(CFile& file, void* buffer, uint32_t count);
+// The same at offset from the beginning of the file.
+Status ReadFullyAt(CFile& file, uint64_t offset, void* buffer, uint32_t count);
 
 // Plain file-system operations; a failure names the call, the path and the
 // system's error code.

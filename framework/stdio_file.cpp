@@ -18,6 +18,22 @@ Status ReadFully(CFile& file, void* buffer, uint32_t count)
     return Status();
 }
 
+Status ReadFullyAt(CFile& file, uint64_t offset, void* buffer, uint32_t count)
+{
+    auto* at = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+        const CFile::ReadResult got = file.ReadAt(offset, at, count);
+        if (!got.status)
+            return got.status;
+        if (got.bytes == 0)
+            return Status(StatusCode::EndOfFile, "ReadFile", file.Path());
+        at += got.bytes;
+        offset += got.bytes;
+        count -= got.bytes;
+    }
+    return Status();
+}
+
 bool CStdioFile::ReadString(std::string& line)
 {
     line.clear();

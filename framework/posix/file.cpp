@@ -131,6 +131,24 @@ CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
     return {total, Status()};
 }
 
+CFile::ReadResult CFile::ReadAt(uint64_t offset, void* buffer, uint32_t count)
+{
+    if (!IsOpen())
+        return {0, Refusal(EBADF, "ReadFile", m_path)};
+    const FaultOutcome fault = FaultFor(SysCall::Read, count);
+    if (fault.fail != StatusCode::Ok)
+        return {0, Refusal(static_cast<int>(Status::OsErrorFor(fault.fail)), "ReadFile", m_path)};
+    count = std::min(count, fault.limit);
+    for (;;) {
+        const ssize_t n = ::pread(static_cast<int>(m_hFile), buffer, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {0, Status::LastOsError("ReadFile", m_path)};
+        return {static_cast<uint32_t>(n), Status()};
+    }
+}
+
 Status CFile::Write(const void* buffer, uint32_t count)
 {
     if (!IsOpen())

@@ -280,12 +280,17 @@ TEST(ArchiveWorker, OnlyFilesAndFoldersThatWereNotThereCountAsCreated)
     Install x;
     CreateFolder(x.base + "old").Ignore();
     WriteWholeFile(x.base + "old\\kept.txt", "before");
+    // A file the archive holds twice ends as its later entry says, though
+    // the earlier one is large and still being written when the later comes.
     const std::string archive = EntryBytes("old\\", "kept.txt", "replaced") + EntryBytes("old\\new\\", "a.txt", "a") +
+                                EntryBytes("", "b.txt", NoiseBytes(3u << 20, 5)) + EntryBytes("", "c.txt", "c") +
                                 EntryBytes("", "b.txt", "b");
     ASSERT_EQ(x.Unpack(archive).back(), Done());
     EXPECT_EQ(ReadWholeFile(x.base + "old\\kept.txt"), "replaced");
-    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, (Files{"old\\kept.txt", "old\\new\\a.txt", "b.txt"}));
-    EXPECT_EQ(theSetupInfo.m_arrCreatedFiles, (Files{"old\\new\\a.txt", "b.txt"}));
+    EXPECT_EQ(ReadWholeFile(x.base + "b.txt"), "b");
+    EXPECT_EQ(theSetupInfo.m_arrInstalledFiles,
+              (Files{"old\\kept.txt", "old\\new\\a.txt", "b.txt", "c.txt", "b.txt"}));
+    EXPECT_EQ(theSetupInfo.m_arrCreatedFiles, (Files{"old\\new\\a.txt", "b.txt", "c.txt"}));
     EXPECT_EQ(theSetupInfo.m_arrCreatedFolders, Files{x.base + "old\\new"});
 }
 
@@ -305,13 +310,16 @@ TEST(ArchiveWorker, UncreatableFileKeepsEarlierFilesListed)
 TEST(ArchiveWorker, AFullDiskOrAFailedReadStopsWithItsCauseInTheLog)
 {
     const std::string archive = EntryBytes("", "first.txt", "first") +
-                                EntryBytes("d\\", "big.bin", NoiseBytes(600000, 7)) + EntryBytes("", "last.txt", "last");
+                                EntryBytes("d\\", "big.bin", NoiseBytes(8u << 20, 7)) + EntryBytes("", "last.txt", "last");
     {
         Install x;
-        EXPECT_EQ(x.UnpackWith(archive, [](CFaultPlan& p) { p.DiskFullAfter(300000); }).back(),
+        EXPECT_EQ(x.UnpackWith(archive, [](CFaultPlan& p) { p.DiskFullAfter(7u << 20); }).back(),
                   Error(kPackWriteFile));
         EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, Files{"first.txt"});
         EXPECT_FALSE(FileExists(x.base + "d\\big.bin")) << "the file the full disk cut is removed";
+        // Written while the large file still was, but after it in the
+        // archive: it goes as well, as one file at a time never begins it.
+        EXPECT_FALSE(FileExists(x.base + "last.txt"));
         EXPECT_TRUE(x.Logged("FAILED WriteFile " + x.base + "d\\big.bin: OS error"));
         EXPECT_TRUE(x.Logged("(disk full)"));
     }
@@ -327,7 +335,7 @@ TEST(ArchiveWorker, AFullDiskOrAFailedReadStopsWithItsCauseInTheLog)
                   Done())
             << "short read " << nth;
         EXPECT_EQ(theSetupInfo.m_arrInstalledFiles, (Files{"first.txt", "d\\big.bin", "last.txt"}));
-        EXPECT_EQ(ReadWholeFile(x.base + "d\\big.bin"), NoiseBytes(600000, 7));
+        EXPECT_EQ(ReadWholeFile(x.base + "d\\big.bin"), NoiseBytes(8u << 20, 7));
     }
 }
 

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include <vector>
 
 namespace {
@@ -18,26 +16,11 @@ namespace {
 const uint32_t kPieces[] = {2, 1, 997, 1000, 1001, 4096, 3, 2500, 999, 7};
 constexpr size_t kCapacity = 1000;
 
-// One of the two readers over the file: the plain one, or the one that reads
-// ahead on its own thread. Only the one in use exists, as only one may read.
-struct Reader {
-    std::vector<uint8_t> buffer = std::vector<uint8_t>(kCapacity);
-    std::optional<CBufferedReader> plain;
-    std::optional<CReadAheadReader> early;
-    Reader(CFile& file, bool ahead)
-    {
-        if (ahead)
-            early.emplace(file, kCapacity);
-        else
-            plain.emplace(file, buffer.data(), buffer.size());
-    }
-    CByteInput& Input() { return early ? static_cast<CByteInput&>(*early) : *plain; }
-    const Status& Failure() const { return early ? early->Failure() : plain->Failure(); }
-};
 }  // namespace
 
-// Both readers: the plain one and the one that reads ahead on its own thread.
-TEST(BufferedFile, ReadersReturnThePiecesInOrderAndFailAtTheEnd)
+// The reader takes every piece, or passes over every other one: a skip
+// within the buffer moves in it, one beyond it moves the file.
+TEST(BufferedFile, ReaderReturnsThePiecesInOrderAndFailsAtTheEnd)
 {
     const std::string folder = NewScratchFolder();
     size_t total = 0;
@@ -45,39 +28,44 @@ TEST(BufferedFile, ReadersReturnThePiecesInOrderAndFailAtTheEnd)
         total += n;
     const std::string bytes = NoiseBytes(total, 7);
     ASSERT_TRUE(WriteWholeFile(folder + "in.bin", bytes));
-    for (bool ahead : {false, true}) {
+    for (bool skipping : {false, true}) {
         CFile file;
         ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
-        Reader either(file, ahead);
-        CByteInput& reader = either.Input();
-        std::string back;
+        std::vector<uint8_t> buffer(kCapacity);
+        CBufferedReader reader(file, buffer.data(), buffer.size());
+        std::string back, expected;
+        size_t at = 0, i = 0;
         for (uint32_t n : kPieces) {
-            std::string piece(n, '\0');
-            ASSERT_TRUE(reader.ReadFully(piece.data(), n)) << n << (ahead ? " ahead" : "");
-            back += piece;
+            if (skipping && i++ % 2 == 0) {
+                ASSERT_TRUE(reader.Skip(n)) << n;
+            } else {
+                std::string piece(n, '\0');
+                ASSERT_TRUE(reader.ReadFully(piece.data(), n)) << n << (skipping ? " skipping" : "");
+                back += piece;
+                expected += bytes.substr(at, n);
+            }
+            at += n;
         }
-        EXPECT_TRUE(back == bytes) << ahead;
+        EXPECT_TRUE(back == expected) << skipping;
         char more;
-        EXPECT_FALSE(reader.ReadFully(&more, 1)) << ahead;
-        EXPECT_TRUE(either.Failure().Is(StatusCode::EndOfFile)) << ahead;
-        EXPECT_FALSE(reader.ReadFully(&more, 1)) << ahead;
+        EXPECT_FALSE(reader.ReadFully(&more, 1)) << skipping;
+        EXPECT_TRUE(reader.Failure().Is(StatusCode::EndOfFile)) << skipping;
+        EXPECT_FALSE(reader.ReadFully(&more, 1)) << skipping;
     }
 }
 
-TEST(BufferedFile, ReadersRefuseAPieceThatRunsPastTheEnd)
+TEST(BufferedFile, ReaderRefusesAPieceThatRunsPastTheEnd)
 {
     const std::string folder = NewScratchFolder();
     ASSERT_TRUE(WriteWholeFile(folder + "in.bin", std::string(1500, 'x')));
-    for (bool ahead : {false, true}) {
-        CFile file;
-        ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
-        Reader either(file, ahead);
-        CByteInput& reader = either.Input();
-        char piece[600];
-        EXPECT_TRUE(reader.ReadFully(piece, 600));
-        EXPECT_TRUE(reader.ReadFully(piece, 600));
-        EXPECT_FALSE(reader.ReadFully(piece, 600));  // 300 left
-    }
+    CFile file;
+    ASSERT_TRUE(file.Open(folder + "in.bin", CFile::modeRead));
+    std::vector<uint8_t> buffer(kCapacity);
+    CBufferedReader reader(file, buffer.data(), buffer.size());
+    char piece[600];
+    EXPECT_TRUE(reader.ReadFully(piece, 600));
+    EXPECT_TRUE(reader.ReadFully(piece, 600));
+    EXPECT_FALSE(reader.ReadFully(piece, 600));  // 300 left
 }
 
 TEST(BufferedFile, WritersPassEveryPieceOnInOrder)
