@@ -108,7 +108,7 @@ class CParallelInstall {
 public:
     // Two copiers whatever the cores: under wine64 two install the 200 MB
     // tree a quarter faster than one thread did, four no faster than two,
-    // and each one costs some 0.6 MB of private memory.
+    // and each one costs some 0.6 MB of private memory, of a budget of 16.
     static constexpr unsigned kCopiers = 2;
     // Files opened and not yet written: the walk runs ahead of the copiers
     // by this much, and past a large file by as many files as it takes
