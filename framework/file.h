@@ -48,10 +48,13 @@ public:
         uint32_t bytes = 0;
         Status status;
     };
-    [[nodiscard]] ReadResult Read(void* buffer, uint32_t count);
+    [[nodiscard]] ReadResult Read(void* buffer, uint32_t count) { return ReadSome(kHere, buffer, count); }
     // A read at offset from the beginning, as Read otherwise. Where the
     // file's position is left afterwards is not said.
-    [[nodiscard]] ReadResult ReadAt(uint64_t offset, void* buffer, uint32_t count);
+    [[nodiscard]] ReadResult ReadAt(uint64_t offset, void* buffer, uint32_t count)
+    {
+        return ReadSome(offset, buffer, count);
+    }
     // Fails unless every byte was written.
     Status Write(const void* buffer, uint32_t count);
     // New position from the beginning, or -1 on an error.
@@ -66,6 +69,8 @@ public:
 
 private:
     static constexpr intptr_t kInvalid = -1;
+    static constexpr uint64_t kHere = UINT64_MAX;  // the file's position
+    ReadResult ReadSome(uint64_t offset, void* buffer, uint32_t count);
     intptr_t m_hFile = kInvalid;
     std::string m_path;  // of the open file, for the failures it reports
 };

@@ -109,7 +109,7 @@ Status CFile::Open(const std::string& path, unsigned flags)
     return Status();
 }
 
-CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
+CFile::ReadResult CFile::ReadSome(uint64_t offset, void* buffer, uint32_t count)
 {
     if (!IsOpen())
         return {0, Refusal(EBADF, "ReadFile", m_path)};
@@ -117,9 +117,12 @@ CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
     if (fault.fail != StatusCode::Ok)
         return {0, Refusal(static_cast<int>(Status::OsErrorFor(fault.fail)), "ReadFile", m_path)};
     count = std::min(count, fault.limit);
+    const int fd = static_cast<int>(m_hFile);
     uint32_t total = 0;
     while (total < count) {
-        ssize_t n = ::read(static_cast<int>(m_hFile), static_cast<char*>(buffer) + total, count - total);
+        char* at = static_cast<char*>(buffer) + total;
+        const ssize_t n = offset == kHere ? ::read(fd, at, count - total)
+                                          : ::pread(fd, at, count - total, static_cast<off_t>(offset + total));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && total == 0)
@@ -129,24 +132,6 @@ CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
         total += static_cast<uint32_t>(n);
     }
     return {total, Status()};
-}
-
-CFile::ReadResult CFile::ReadAt(uint64_t offset, void* buffer, uint32_t count)
-{
-    if (!IsOpen())
-        return {0, Refusal(EBADF, "ReadFile", m_path)};
-    const FaultOutcome fault = FaultFor(SysCall::Read, count);
-    if (fault.fail != StatusCode::Ok)
-        return {0, Refusal(static_cast<int>(Status::OsErrorFor(fault.fail)), "ReadFile", m_path)};
-    count = std::min(count, fault.limit);
-    for (;;) {
-        const ssize_t n = ::pread(static_cast<int>(m_hFile), buffer, count, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return {0, Status::LastOsError("ReadFile", m_path)};
-        return {static_cast<uint32_t>(n), Status()};
-    }
 }
 
 Status CFile::Write(const void* buffer, uint32_t count)

@@ -93,36 +93,23 @@ Status CFile::Open(const std::string& path, unsigned flags)
     return Status();
 }
 
-CFile::ReadResult CFile::Read(void* buffer, uint32_t count)
+CFile::ReadResult CFile::ReadSome(uint64_t offset, void* buffer, uint32_t count)
 {
     if (!IsOpen())
         return {0, Status::FromOsError(ERROR_INVALID_HANDLE, "ReadFile", m_path)};
     const FaultOutcome fault = FaultFor(SysCall::Read, count);
     if (fault.fail != StatusCode::Ok)
         return {0, Status::FromOsError(Status::OsErrorFor(fault.fail), "ReadFile", m_path)};
-    DWORD got = 0;
-    if (!ReadFile(H(m_hFile), buffer, std::min(count, fault.limit), &got, nullptr))
-        return {0, Status::LastOsError("ReadFile", m_path)};
-    return {got, Status()};
-}
-
-CFile::ReadResult CFile::ReadAt(uint64_t offset, void* buffer, uint32_t count)
-{
-    if (!IsOpen())
-        return {0, Status::FromOsError(ERROR_INVALID_HANDLE, "ReadFile", m_path)};
-    const FaultOutcome fault = FaultFor(SysCall::Read, count);
-    if (fault.fail != StatusCode::Ok)
-        return {0, Status::FromOsError(Status::OsErrorFor(fault.fail), "ReadFile", m_path)};
-    // The offset rides in an OVERLAPPED on a handle opened for plain
-    // reads: the read is still synchronous.
+    // An offset rides in an OVERLAPPED on a handle opened for plain reads:
+    // the read is still synchronous.
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD got = 0;
-    if (!ReadFile(H(m_hFile), buffer, std::min(count, fault.limit), &got, &at)) {
+    if (!ReadFile(H(m_hFile), buffer, std::min(count, fault.limit), &got, offset == kHere ? nullptr : &at)) {
         // At or past the end a read at an offset fails where a plain one
         // brings nothing.
-        if (GetLastError() == ERROR_HANDLE_EOF)
+        if (offset != kHere && GetLastError() == ERROR_HANDLE_EOF)
             return {0, Status()};
         return {0, Status::LastOsError("ReadFile", m_path)};
     }
