@@ -73,7 +73,7 @@ bool CArchiveWalk::StreamTo(const Sink& sink)
             return Fail(ArchiveError::Truncated);
         m_bodyLeft -= n;
         m_consumed += n;
-        if (sink && !sink(piece, n))
+        if (!sink(piece, n))
             return Fail(ArchiveError::Stopped);
     }
     return m_error == ArchiveError::None;

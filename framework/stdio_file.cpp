@@ -3,35 +3,34 @@
 
 #include <utility>
 
-Status ReadFully(CFile& file, void* buffer, uint32_t count)
+namespace {
+// Reads over short reads with read(done, at, left), done being the bytes
+// read so far.
+template <class Read>
+Status ReadAll(CFile& file, void* buffer, uint32_t count, Read read)
 {
     auto* at = static_cast<uint8_t*>(buffer);
-    while (count > 0) {
-        const CFile::ReadResult got = file.Read(at, count);
+    for (uint32_t done = 0; done < count;) {
+        const CFile::ReadResult got = read(done, at + done, count - done);
         if (!got.status)
             return got.status;
         if (got.bytes == 0)
             return Status(StatusCode::EndOfFile, "ReadFile", file.Path());
-        at += got.bytes;
-        count -= got.bytes;
+        done += got.bytes;
     }
     return Status();
+}
+}  // namespace
+
+Status ReadFully(CFile& file, void* buffer, uint32_t count)
+{
+    return ReadAll(file, buffer, count, [&](uint32_t, void* at, uint32_t left) { return file.Read(at, left); });
 }
 
 Status ReadFullyAt(CFile& file, uint64_t offset, void* buffer, uint32_t count)
 {
-    auto* at = static_cast<uint8_t*>(buffer);
-    while (count > 0) {
-        const CFile::ReadResult got = file.ReadAt(offset, at, count);
-        if (!got.status)
-            return got.status;
-        if (got.bytes == 0)
-            return Status(StatusCode::EndOfFile, "ReadFile", file.Path());
-        at += got.bytes;
-        offset += got.bytes;
-        count -= got.bytes;
-    }
-    return Status();
+    return ReadAll(file, buffer, count,
+                   [&](uint32_t done, void* at, uint32_t left) { return file.ReadAt(offset + done, at, left); });
 }
 
 bool CStdioFile::ReadString(std::string& line)

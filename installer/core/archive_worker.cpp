@@ -18,9 +18,6 @@ namespace {
 // The archive and each file are read and written through buffers of this
 // size: one system call per buffer.
 constexpr size_t kFileBuffer = 256 * 1024;
-// What InstallAll returns when the copiers could not open the archive:
-// kPackOpenArchive is 0, which there means success.
-constexpr intptr_t kArchiveUnopened = -2;
 // The walk reads the headers through a small buffer of its own.
 constexpr size_t kHeadBuffer = 16 * 1024;
 
@@ -72,6 +69,15 @@ private:
     bool m_baseMade = false;
 };
 
+// The archive ended or held what no archive holds; or a read of it failed,
+// which is not damage to the archive: the log tells which it was.
+intptr_t Damaged(const Status& failure)
+{
+    if (!failure && !failure.Is(StatusCode::EndOfFile))
+        theSetupInfo.m_log.Failed("install", "reading the archive", failure);
+    return kPackDamaged;
+}
+
 // One file of the archive on its way into the install folder. The walk
 // opens it; a copier fills it from the archive and closes it.
 struct CFileJob {
@@ -80,7 +86,6 @@ struct CFileJob {
     std::string path;
     uint64_t bodyAt = 0;  // where its bytes start in the archive
     uint32_t size = 0;
-    uint64_t end = 0;  // archive bytes up to its end, for the progress
     bool created = false;
     CFile file;
     // Set by the copier when it is done with the job.
@@ -183,7 +188,6 @@ public:
         job->path = path;
         job->bodyAt = bodyAt;
         job->size = entry.m_nSize;
-        job->end = bodyAt + entry.m_nSize;
         lock.lock();
         job->index = m_listed + m_jobs.size();
         m_unwoken += 1 + job->size / kWakeBytes;
@@ -221,8 +225,8 @@ public:
         const CFileJob& first = *m_jobs.front();
         if (first.result == kPackWriteFile)
             theSetupInfo.m_log.Failed("install", "a file of the package", first.failure);
-        else if (first.result == kPackDamaged && !first.failure.Is(StatusCode::EndOfFile))
-            theSetupInfo.m_log.Failed("install", "reading the archive", first.failure);
+        else if (first.result == kPackDamaged)
+            Damaged(first.failure);
         // Nothing after it stays: one thread would never have begun them.
         for (size_t i = 1; i < m_jobs.size(); ++i)
             if (m_jobs[i]->result == 0)
@@ -268,7 +272,7 @@ private:
             setup.m_nInstalledBytes += job.size;
             if (job.created)
                 setup.m_arrCreatedFiles.push_back(job.name);
-            m_task.PostPercent(WM_ARCHIVE_PROGRESS, job.end, m_total, m_lastPercent);
+            m_task.PostPercent(WM_ARCHIVE_PROGRESS, job.bodyAt + job.size, m_total, m_lastPercent);
             m_jobs.pop_front();
             ++m_listed;
         }
@@ -367,23 +371,9 @@ private:
     unsigned m_lastPercent = 0;
 };
 
-// The archive ended or held what no archive holds; or a read of it failed,
-// which is not damage to the archive: the log tells which it was.
-intptr_t Damaged(const CBufferedReader& archive)
-{
-    if (const Status& failure = archive.Failure(); !failure && !failure.Is(StatusCode::EndOfFile))
-        theSetupInfo.m_log.Failed("install", "reading the archive", failure);
-    return kPackDamaged;
-}
-
-intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
+intptr_t InstallAll(CParallelInstall& install, CFile& archiveFile, uint64_t total)
 {
     CSetupInfo& setup = theSetupInfo;
-    CParallelInstall install(task, archiveFile.Path(), total);
-    if (!install.OpenFailure()) {
-        setup.m_log.Failed("install", "the archive", install.OpenFailure());
-        return kArchiveUnopened;
-    }
     // The walk reads the headers; the bodies are passed over unread, the
     // copiers read them. Small files still come with the headers around them.
     std::vector<uint8_t> headBuffer(kHeadBuffer);
@@ -408,7 +398,7 @@ intptr_t InstallAll(CArchiveTask& task, CFile& archiveFile, uint64_t total)
     switch (walk.Error()) {
     case ArchiveError::None: return 0;
     case ArchiveError::UnsafePath: return kPackUnsafePath;
-    default: return Damaged(archive);
+    default: return Damaged(archive.Failure());
     }
 }
 }  // namespace
@@ -419,14 +409,16 @@ unsigned ArchiveThreadProc(void* param)
 {
     auto& task = *static_cast<CArchiveTask*>(param);
     CLog& log = theSetupInfo.m_log;
+    const auto unopened = [&](const Status& failure) {
+        log.Failed("install", "the archive", failure);
+        task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);
+        return 0u;
+    };
     CFile archive;
     if (Status opened = archive.Open(task.m_strArchive, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary |
                                                             CFile::typeSequential);
-        !opened) {
-        log.Failed("install", "the archive", opened);
-        task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);
-        return 0;
-    }
+        !opened)
+        return unopened(opened);
     const uint64_t total = archive.GetLength();
     if (total == 0 || total > UINT32_MAX || total != task.m_nExpectedLength) {
         log.Write("install", Format("FAILED %s holds %llu bytes where the package says %u", task.m_strArchive.c_str(),
@@ -435,17 +427,21 @@ unsigned ArchiveThreadProc(void* param)
         return 0;
     }
     const size_t listedBefore = theSetupInfo.m_arrInstalledFiles.size();
-    const intptr_t result = InstallAll(task, archive, total);
+    intptr_t result;
+    {
+        // The copiers read the archive through handles of their own, all
+        // closed again before the archive may be removed.
+        CParallelInstall install(task, task.m_strArchive, total);
+        if (!install.OpenFailure())
+            return unopened(install.OpenFailure());
+        result = InstallAll(install, archive, total);
+    }
     archive.Close();
     if (result == kWorkerCancelled) {
         // A cancelled installation has no use for the decoded archive, a
         // temporary file that may be as large as the product: removing it
         // here keeps the dialog's thread free while the dialog closes.
         DiscardFile(task.m_strArchive);
-        return 0;
-    }
-    if (result == kArchiveUnopened) {
-        task.Post(WM_ARCHIVE_PROGRESS, kProgressError, kPackOpenArchive);
         return 0;
     }
     if (result != 0) {
