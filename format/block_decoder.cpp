@@ -152,16 +152,19 @@ void CParallelBlockReader::Decode(Batch& batch)
     }
 }
 
-bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
+bool CParallelBlockReader::NextRun(const uint8_t*& data, size_t& size, std::span<const Block>& blocks)
 {
     data = nullptr;
     size = 0;
+    blocks = {};
     if (m_error != BlockError::None)
         return false;
-    while (m_current == nullptr || m_index == m_current->count) {
+    for (;;) {
         if (m_current != nullptr) {
-            // Every block of the batch was given: what ended its reading, if
-            // anything, is the error at this point of the file.
+            // Every block of the batch that decoded was given: the block
+            // after them, or what ended the batch's reading, is the error at
+            // this point of the file.
+            const bool whole = m_current->decoded == m_current->count;
             const BlockError end = m_current->end;
             {
                 std::lock_guard lock(m_mutex);
@@ -170,6 +173,8 @@ bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
             }
             m_toFill.notify_one();
             m_current = nullptr;
+            if (!whole)
+                return Fail(BlockError::Undecodable);
             if (end != BlockError::None)
                 return Fail(end);
         }
@@ -181,13 +186,17 @@ bool CParallelBlockReader::Next(const uint8_t*& data, size_t& size)
         if (m_nextTake == m_nextFill)
             return false;  // the clean end of the file
         m_current = &BatchOf(m_nextTake);
-        m_index = 0;
+        // A batch with no block to give (its first is damaged) ends the
+        // file on the next turn.
+        if (m_current->decoded > 0)
+            break;
     }
-    if (m_index == m_current->decoded)
-        return Fail(BlockError::Undecodable);
-    const Block& block = m_current->blocks[m_index++];
-    data = m_current->output.data() + block.outOffset;
-    size = block.outLength;
-    m_consumed += block.inLength + 2;
+    const Batch& batch = *m_current;
+    blocks = std::span<const Block>(batch.blocks, batch.decoded);
+    data = batch.output.data();
+    for (const Block& block : blocks) {
+        size += block.outLength;
+        m_consumed += block.inLength + 2;
+    }
     return true;
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -72,11 +73,13 @@ private:
 // The same reading as CBlockReader, with the blocks decoded ahead on threads
 // of the reader's own: the file is taken in batches of up to 32 blocks, read
 // one batch after the other and each batch decoded whole by one thread, so
-// that with n threads n batches decode at once. Next gives the blocks in file
-// order, each with the same bytes, Consumed() and, at the first block at
-// fault, the same Error() as CBlockReader; what was read ahead beyond that
-// block is dropped. The input is read by the reader's threads only, in order;
-// memory is threads + 2 batches (about 290 KiB each) whatever the file size.
+// that with n threads n batches decode at once. NextRun gives a batch's
+// blocks at once, their decoded bytes one after the other, so that a caller
+// writes them with one call: in file order the same blocks, bytes and
+// Consumed() as CBlockReader's Next, and at the first block at fault the same
+// Error(); what was read ahead beyond that block is dropped. The input is
+// read by the reader's threads only, in order; memory is threads + 2 batches
+// (about 290 KiB each) whatever the file size.
 class CParallelBlockReader {
 public:
     CParallelBlockReader(CByteInput& input, uint64_t length, unsigned threads);
@@ -85,15 +88,20 @@ public:
     CParallelBlockReader(const CParallelBlockReader&) = delete;
     CParallelBlockReader& operator=(const CParallelBlockReader&) = delete;
 
-    bool Next(const uint8_t*& data, size_t& size);
+    // One block of a run: where its compressed bytes were (inLength without
+    // the length field) and where its decoded bytes are in the run.
+    struct Block {
+        uint32_t inOffset, inLength, outOffset, outLength;
+    };
+    // The next blocks: data and size their decoded bytes, blocks what each
+    // of them is, valid until the next call. False at the end of the file and
+    // on error, as Next. Consumed() then counts every block of the run.
+    bool NextRun(const uint8_t*& data, size_t& size, std::span<const Block>& blocks);
     BlockError Error() const { return m_error; }
     uint64_t Consumed() const { return m_consumed; }
 
 private:
     static constexpr size_t kBlocksPerBatch = 32;
-    struct Block {
-        uint32_t inOffset, inLength, outOffset, outLength;
-    };
     enum class BatchState { Free, Working, Ready };
     struct Batch {
         std::vector<uint8_t> input;
@@ -133,8 +141,7 @@ private:
     uint64_t m_nextTake = 0;     // the batch Next gives blocks of
     bool m_inputEnded = false;   // no batch after m_nextFill will be read
     // The caller's side.
-    Batch* m_current = nullptr;
-    size_t m_index = 0;
+    Batch* m_current = nullptr;  // the batch of the last run given
     uint64_t m_consumed = 0;
     BlockError m_error = BlockError::None;
     std::vector<std::thread> m_threads;  // joined by the destructor

@@ -7,13 +7,8 @@
 #include "framework/byte_input.h"
 #include "framework/file.h"
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 // Reads a file from its current position onwards; the file must not be read
 // or moved by anyone else while the reader is in use.
@@ -63,41 +58,4 @@ private:
     size_t m_capacity;
     size_t m_filled = 0;
     Status m_failure;
-};
-
-// A writer whose full buffers are written by a thread of its own while the
-// caller fills the next buffer, so that producing the data (decoding) and
-// writing it overlap. Writes reach the file in order. Flush waits until
-// everything is written; the destructor waits for a write in progress and
-// drops what was never handed over. The file must outlive the writer.
-class CBackgroundWriter {
-public:
-    CBackgroundWriter(CFile& file, size_t capacity);
-    ~CBackgroundWriter();
-    CBackgroundWriter(const CBackgroundWriter&) = delete;
-    CBackgroundWriter& operator=(const CBackgroundWriter&) = delete;
-
-    // False once any write to the file has failed.
-    [[nodiscard]] bool Write(const void* data, uint32_t count);
-    [[nodiscard]] bool Flush();
-    // The write that failed first; read it after Flush returned false.
-    Status Failure();
-
-private:
-    bool HandOver();
-    void Run();
-
-    CFile& m_file;
-    size_t m_capacity;
-    std::unique_ptr<uint8_t[]> m_fill;  // filled by the caller
-    std::unique_ptr<uint8_t[]> m_busy;  // being written by the thread
-    size_t m_filled = 0;
-    size_t m_busyLength = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_pending = false;  // m_busy holds data the thread has not written yet
-    bool m_stop = false;
-    bool m_failed = false;
-    Status m_failure;
-    std::thread m_thread;
 };

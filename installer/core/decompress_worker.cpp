@@ -8,56 +8,56 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <thread>
 #include <vector>
 
 namespace {
-// Both files are read and written through buffers of this size beneath the
-// block logic: one system call per buffer instead of three per block.
+// The package is read through a buffer of this size beneath the block logic:
+// one system call per buffer instead of two per block.
 constexpr size_t kFileBuffer = 256 * 1024;
 
 // Decodes every block of source into dest. 0 on success, kWorkerCancelled, or an
 // error code.
-intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& destFile, uint64_t total)
+intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& dest, uint64_t total)
 {
     const auto readBuffer = std::make_unique_for_overwrite<uint8_t[]>(kFileBuffer);
     CBufferedReader source(sourceFile, readBuffer.get(), kFileBuffer);
-    // Decoding one buffer while the one before is written.
-    CBackgroundWriter dest(destFile, kFileBuffer);
     CLog& log = theSetupInfo.m_log;
-    // The blocks are decoded ahead on every core; this thread takes them in
-    // order, writes them and reports the progress of each, as one reader would.
+    // The blocks are decoded ahead on every core; this thread writes each
+    // batch of them with one call while the next ones decode, and reports
+    // the progress of each block, as one reader would.
     CParallelBlockReader blocks(source, total, std::max(1u, std::thread::hardware_concurrency()));
     auto damaged = [&](const char* what) {
         log.Write("decode", Format("FAILED %s: %s at offset %llu: damaged data", task.m_strSource.c_str(), what,
                                    static_cast<unsigned long long>(blocks.Consumed())));
         return kCompressDamaged;
     };
-    auto unwritten = [&] {
-        log.Failed("decode", "the decoded archive", dest.Failure());
-        return kCompressWriteDest;
-    };
     const uint8_t* decoded = nullptr;
     size_t produced = 0;
+    std::span<const CParallelBlockReader::Block> run;
+    uint64_t consumed = 0;
     unsigned last = 0;
-    while (blocks.Next(decoded, produced)) {
-        if (!dest.Write(decoded, static_cast<uint32_t>(produced)))
-            return unwritten();
-        task.PostPercent(WM_DECOMPRESS_PROGRESS, blocks.Consumed(), total, last);
-        if (task.CancelRequested()) {
-            // The file holds every block decoded before the stop; a failure
-            // to write the rest changes nothing for a cancelled run.
-            (void)dest.Flush();
-            return kWorkerCancelled;
+    while (blocks.NextRun(decoded, produced, run)) {
+        if (Status written = dest.Write(decoded, static_cast<uint32_t>(produced)); !written) {
+            log.Failed("decode", "the decoded archive", written);
+            return kCompressWriteDest;
+        }
+        for (const CParallelBlockReader::Block& block : run) {
+            consumed += block.inLength + 2;
+            task.PostPercent(WM_DECOMPRESS_PROGRESS, consumed, total, last);
+            // The file holds every block of the run; nobody reads it after a cancel.
+            if (task.CancelRequested())
+                return kWorkerCancelled;
         }
     }
     switch (blocks.Error()) {
-    case BlockError::None: break;
+    case BlockError::None: return 0;
     case BlockError::Truncated: return damaged("the file ends inside a block's length");
     case BlockError::BadLength: return damaged("a block's length does not fit");
     case BlockError::Undecodable: return damaged("a block does not decode");
     }
-    return dest.Flush() ? 0 : static_cast<intptr_t>(unwritten());
+    return kCompressDamaged;
 }
 }  // namespace
 

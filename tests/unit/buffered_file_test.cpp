@@ -68,36 +68,28 @@ TEST(BufferedFile, ReaderRefusesAPieceThatRunsPastTheEnd)
     EXPECT_FALSE(reader.ReadFully(piece, 600));  // 300 left
 }
 
-TEST(BufferedFile, WritersPassEveryPieceOnInOrder)
+TEST(BufferedFile, WriterPassesEveryPieceOnInOrder)
 {
     size_t total = 0;
     for (uint32_t n : kPieces)
         total += n;
     const std::string bytes = NoiseBytes(total, 9);
-    const std::string folder = NewScratchFolder();
-    for (bool background : {false, true}) {
-        const std::string path = folder + (background ? "background.bin" : "plain.bin");
-        CFile file;
-        ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
-        std::vector<uint8_t> buffer(kCapacity);
-        CBufferedWriter plain(file, buffer.data(), buffer.size());
-        CBackgroundWriter behind(file, kCapacity);
-        size_t at = 0;
-        for (int round = 0; round < 2; ++round) {
-            for (uint32_t n : kPieces) {
-                const void* piece = bytes.data() + (at % total);
-                ASSERT_TRUE(background ? behind.Write(piece, n) : plain.Write(piece, n));
-                at += n;
-            }
-            at = 0;
+    const std::string path = NewScratchFolder() + "plain.bin";
+    CFile file;
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
+    std::vector<uint8_t> buffer(kCapacity);
+    CBufferedWriter plain(file, buffer.data(), buffer.size());
+    for (int round = 0; round < 2; ++round)
+        for (size_t at = 0; uint32_t n : kPieces) {
+            ASSERT_TRUE(plain.Write(bytes.data() + at, n));
+            at += n;
         }
-        EXPECT_TRUE(background ? behind.Flush() : plain.Flush());
-        file.Close();
-        EXPECT_TRUE(ReadWholeFile(path) == bytes + bytes) << path;
-    }
+    EXPECT_TRUE(plain.Flush());
+    file.Close();
+    EXPECT_TRUE(ReadWholeFile(path) == bytes + bytes);
 }
 
-TEST(BufferedFile, WritersReportAFileThatCannotBeWritten)
+TEST(BufferedFile, WriterReportsAFileThatCannotBeWritten)
 {
     const std::string folder = NewScratchFolder();
     ASSERT_TRUE(WriteWholeFile(folder + "ro.bin", "keep"));
@@ -111,29 +103,6 @@ TEST(BufferedFile, WritersReportAFileThatCannotBeWritten)
     EXPECT_FALSE(plain.Flush());
     EXPECT_FALSE(plain.Write(bytes.data(), 10));  // stays failed
 
-    CBackgroundWriter behind(file, kCapacity);
-    bool failed = false;
-    // The failure shows at the latest when the writes are flushed.
-    for (int i = 0; i < 10 && !failed; ++i)
-        failed = !behind.Write(bytes.data(), 5000);
-    EXPECT_FALSE(behind.Flush());
     file.Close();
     EXPECT_EQ(ReadWholeFile(folder + "ro.bin"), "keep");
-}
-
-TEST(BufferedFile, BackgroundWriterCanBeLeftWithoutFlushing)
-{
-    // A worker that is cancelled drops its writer with data still pending;
-    // that must end, and only whole handed-over buffers reach the file.
-    const std::string folder = NewScratchFolder();
-    const std::string bytes = NoiseBytes(3500, 5);
-    {
-        CFile file;
-        ASSERT_TRUE(file.Open(folder + "cut.bin", CFile::modeCreate | CFile::modeWrite));
-        CBackgroundWriter behind(file, kCapacity);
-        ASSERT_TRUE(behind.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
-    }
-    const std::string written = ReadWholeFile(folder + "cut.bin");
-    EXPECT_EQ(written.size() % kCapacity, 0u);
-    EXPECT_TRUE(written == bytes.substr(0, written.size()));
 }

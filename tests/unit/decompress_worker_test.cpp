@@ -1,3 +1,4 @@
+#include "framework/fault.h"
 #include "framework/file.h"
 #include "format/block_decoder.h"
 #include "installer/core/decompress_worker.h"
@@ -98,6 +99,25 @@ TEST(DecompressWorker, MissingEmptyOrUnwritableFilesPostTheirCodes)
     unwritable.task.m_strDest = unwritable.folder + "no-such-folder\\data.h66";
     EXPECT_EQ(unwritable.Decode(Block("abc")), std::vector<PostedMessage>{Error(kCompressCreateDest)});
     EXPECT_EQ(unwritable.result, 0u);
+
+    // The disk fills after 40 of 64 blocks: no progress beyond what was
+    // written, then the error, and the half-written archive is gone.
+    Decoding full;
+    std::string source;
+    for (int i = 0; i < 64; ++i)
+        source += Block(std::string(4096, 'f'));
+    ASSERT_TRUE(WriteWholeFile(full.task.m_strSource, source));
+    {
+        CFaultPlan plan;
+        plan.DiskFullAfter(40 * 4096);
+        EXPECT_EQ(DecompressThreadProc(&full.task), 0u);
+    }
+    const std::vector<PostedMessage> posted = full.sink.Drain();
+    ASSERT_FALSE(posted.empty());
+    EXPECT_EQ(posted.back(), Error(kCompressWriteDest));
+    for (size_t i = 0; i + 1 < posted.size(); ++i)
+        EXPECT_LE(posted[i].lParam, 40 * 100 / 64) << i;
+    EXPECT_FALSE(full.DestExists());
 }
 
 TEST(DecompressWorker, DamagedSourcesReportAnErrorAndLeaveNoDestination)
@@ -160,7 +180,7 @@ TEST(DecompressWorker, TheParallelReaderGivesWhatOneReaderGives)
         uint64_t consumed;
         bool operator==(const Outcome&) const = default;
     };
-    auto run = [](auto& reader) {
+    auto run = [](CBlockReader& reader) {
         Outcome out{{}, BlockError::None, 0};
         const uint8_t* data = nullptr;
         size_t size = 0;
@@ -169,6 +189,30 @@ TEST(DecompressWorker, TheParallelReaderGivesWhatOneReaderGives)
         out.error = reader.Error();
         out.consumed = reader.Consumed();
         EXPECT_FALSE(reader.Next(data, size));
+        return out;
+    };
+    // A run's blocks, taken apart: each must lie where the one before ended.
+    auto runParallel = [](CParallelBlockReader& reader) {
+        Outcome out{{}, BlockError::None, 0};
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        std::span<const CParallelBlockReader::Block> blocks;
+        uint64_t consumed = 0;
+        while (reader.NextRun(data, size, blocks)) {
+            EXPECT_FALSE(blocks.empty());
+            size_t at = 0;
+            for (const CParallelBlockReader::Block& block : blocks) {
+                EXPECT_EQ(block.outOffset, at);
+                consumed += block.inLength + 2;
+                out.steps.push_back({std::string(reinterpret_cast<const char*>(data) + at, block.outLength), consumed});
+                at += block.outLength;
+            }
+            EXPECT_EQ(at, size);
+            EXPECT_EQ(reader.Consumed(), consumed);
+        }
+        out.error = reader.Error();
+        out.consumed = reader.Consumed();
+        EXPECT_FALSE(reader.NextRun(data, size, blocks));
         return out;
     };
     // Blocks of every decoded size, a short one too.
@@ -204,7 +248,7 @@ TEST(DecompressWorker, TheParallelReaderGivesWhatOneReaderGives)
             for (unsigned threads : {1u, 2u, 3u}) {
                 CMemoryInput input(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
                 CParallelBlockReader parallel(input, bytes.size(), threads);
-                EXPECT_TRUE(run(parallel) == expected) << what << " at " << at << ", " << threads << " threads";
+                EXPECT_TRUE(runParallel(parallel) == expected) << what << " at " << at << ", " << threads << " threads";
             }
         }
     }
@@ -219,15 +263,15 @@ TEST(DecompressWorker, TheParallelReaderGivesWhatOneReaderGives)
     for (unsigned threads : {1u, 2u, 4u}) {
         CMemoryInput input(reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
         CParallelBlockReader parallel(input, whole.size(), threads);
-        EXPECT_TRUE(run(parallel) == expected) << threads << " threads";
+        EXPECT_TRUE(runParallel(parallel) == expected) << threads << " threads";
         // Given up after a few blocks, with the threads still reading ahead.
         CMemoryInput again(reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
         CParallelBlockReader dropped(again, whole.size(), threads);
         const uint8_t* data = nullptr;
         size_t size = 0;
-        for (int i = 0; i < 5; ++i)
-            ASSERT_TRUE(dropped.Next(data, size));
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), expected.steps[4].bytes);
+        std::span<const CParallelBlockReader::Block> first;
+        ASSERT_TRUE(dropped.NextRun(data, size, first));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), first[0].outLength), expected.steps[0].bytes);
     }
 }
 
