@@ -49,28 +49,3 @@ bool CBufferedReader::Skip(uint64_t count)
     }
     return true;
 }
-
-bool CBufferedWriter::Write(const void* data, uint32_t count)
-{
-    if (!m_failure)
-        return false;
-    if (m_filled + count > m_capacity && !Flush())
-        return false;
-    if (count >= m_capacity) {
-        m_failure = m_file.Write(data, count);
-        return static_cast<bool>(m_failure);
-    }
-    std::memcpy(m_buffer + m_filled, data, count);
-    m_filled += count;
-    return true;
-}
-
-bool CBufferedWriter::Flush()
-{
-    if (!m_failure)
-        return false;
-    if (m_filled > 0)
-        m_failure = m_file.Write(m_buffer, static_cast<uint32_t>(m_filled));
-    m_filled = 0;
-    return static_cast<bool>(m_failure);
-}

@@ -1,4 +1,4 @@
-// Buffers beneath the workers' small pieces: a worker still reads a 2-byte
+// A buffer beneath the workers' small pieces: a worker still reads a 2-byte
 // length, a header and a 4 KiB block at a time, but the file sees one call
 // per buffer. The caller owns the buffer memory (one allocation per worker
 // run, none per file or block).
@@ -33,29 +33,5 @@ private:
     size_t m_capacity;
     size_t m_pos = 0;
     size_t m_end = 0;
-    Status m_failure;
-};
-
-// Collects writes to a file and passes them on a buffer at a time. Flush
-// before the file is closed: what is still buffered is not written by the
-// destructor, so that a failure cannot go unseen.
-class CBufferedWriter {
-public:
-    CBufferedWriter(CFile& file, uint8_t* buffer, size_t capacity)
-        : m_file(file), m_buffer(buffer), m_capacity(capacity) {}
-    CBufferedWriter(const CBufferedWriter&) = delete;
-    CBufferedWriter& operator=(const CBufferedWriter&) = delete;
-
-    // False once any write to the file has failed.
-    [[nodiscard]] bool Write(const void* data, uint32_t count);
-    [[nodiscard]] bool Flush();
-    // The write that failed first, with the system's error code.
-    const Status& Failure() const { return m_failure; }
-
-private:
-    CFile& m_file;
-    uint8_t* m_buffer;
-    size_t m_capacity;
-    size_t m_filled = 0;
     Status m_failure;
 };

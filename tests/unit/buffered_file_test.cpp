@@ -1,6 +1,6 @@
-// The buffers beneath the workers: what goes in comes out in order and whole,
-// across buffer boundaries and around pieces larger than the buffer, and a
-// failing file is reported instead of taken for written.
+// The reader beneath the workers: what is in the file comes out in order and
+// whole, across buffer boundaries and around pieces larger than the buffer,
+// and the file's end is reported instead of taken for data.
 #include "framework/buffered_file.h"
 #include "framework/file.h"
 #include "archive_bytes.h"
@@ -66,43 +66,4 @@ TEST(BufferedFile, ReaderRefusesAPieceThatRunsPastTheEnd)
     EXPECT_TRUE(reader.ReadFully(piece, 600));
     EXPECT_TRUE(reader.ReadFully(piece, 600));
     EXPECT_FALSE(reader.ReadFully(piece, 600));  // 300 left
-}
-
-TEST(BufferedFile, WriterPassesEveryPieceOnInOrder)
-{
-    size_t total = 0;
-    for (uint32_t n : kPieces)
-        total += n;
-    const std::string bytes = NoiseBytes(total, 9);
-    const std::string path = NewScratchFolder() + "plain.bin";
-    CFile file;
-    ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
-    std::vector<uint8_t> buffer(kCapacity);
-    CBufferedWriter plain(file, buffer.data(), buffer.size());
-    for (int round = 0; round < 2; ++round)
-        for (size_t at = 0; uint32_t n : kPieces) {
-            ASSERT_TRUE(plain.Write(bytes.data() + at, n));
-            at += n;
-        }
-    EXPECT_TRUE(plain.Flush());
-    file.Close();
-    EXPECT_TRUE(ReadWholeFile(path) == bytes + bytes);
-}
-
-TEST(BufferedFile, WriterReportsAFileThatCannotBeWritten)
-{
-    const std::string folder = NewScratchFolder();
-    ASSERT_TRUE(WriteWholeFile(folder + "ro.bin", "keep"));
-    CFile file;
-    ASSERT_TRUE(file.Open(folder + "ro.bin", CFile::modeRead));  // no write access
-    const std::string bytes = NoiseBytes(5000, 3);
-
-    std::vector<uint8_t> buffer(kCapacity);
-    CBufferedWriter plain(file, buffer.data(), buffer.size());
-    EXPECT_TRUE(plain.Write(bytes.data(), 10));  // still in the buffer
-    EXPECT_FALSE(plain.Flush());
-    EXPECT_FALSE(plain.Write(bytes.data(), 10));  // stays failed
-
-    file.Close();
-    EXPECT_EQ(ReadWholeFile(folder + "ro.bin"), "keep");
 }
