@@ -95,7 +95,8 @@ public:
     };
     // The next blocks: data and size their decoded bytes, blocks what each
     // of them is, valid until the next call. False at the end of the file and
-    // on error, as Next. Consumed() then counts every block of the run.
+    // on error, as CBlockReader::Next. Consumed() then counts every block of
+    // the run.
     bool NextRun(const uint8_t*& data, size_t& size, std::span<const Block>& blocks);
     BlockError Error() const { return m_error; }
     uint64_t Consumed() const { return m_consumed; }
@@ -138,7 +139,7 @@ private:
     std::condition_variable m_toFill;
     bool m_stop = false;         // the threads end
     uint64_t m_nextFill = 0;     // the next batch to read
-    uint64_t m_nextTake = 0;     // the batch Next gives blocks of
+    uint64_t m_nextTake = 0;     // the batch of the run given last, or of the next run
     bool m_inputEnded = false;   // no batch after m_nextFill will be read
     // The caller's side.
     Batch* m_current = nullptr;  // the batch of the last run given
