@@ -132,9 +132,9 @@ void CParallelBlockReader::Fill(Batch& batch)
         batch.end = ReadBlockBytes(m_input, m_length - m_read, batch.input.data() + at, len);
         if (batch.end != BlockError::None)
             return;
-        batch.blocks[batch.count++] = {at, len, 0, 0};
-        at += len;
         m_read += len + 2;
+        batch.blocks[batch.count++] = {at, len, 0, 0, m_read};
+        at += len;
     }
 }
 
@@ -194,9 +194,7 @@ bool CParallelBlockReader::NextRun(const uint8_t*& data, size_t& size, std::span
     const Batch& batch = *m_current;
     blocks = std::span<const Block>(batch.blocks, batch.decoded);
     data = batch.output.data();
-    for (const Block& block : blocks) {
-        size += block.outLength;
-        m_consumed += block.inLength + 2;
-    }
+    size = blocks.back().outOffset + blocks.back().outLength;
+    m_consumed = blocks.back().fileEnd;
     return true;
 }

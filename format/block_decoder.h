@@ -89,9 +89,11 @@ public:
     CParallelBlockReader& operator=(const CParallelBlockReader&) = delete;
 
     // One block of a run: where its compressed bytes were (inLength without
-    // the length field) and where its decoded bytes are in the run.
+    // the length field), where its decoded bytes are in the run, and the
+    // offset in the file just after it (Consumed() once it was taken).
     struct Block {
         uint32_t inOffset, inLength, outOffset, outLength;
+        uint64_t fileEnd;
     };
     // The next blocks: data and size their decoded bytes, blocks what each
     // of them is, valid until the next call. False at the end of the file and

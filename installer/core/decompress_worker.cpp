@@ -40,7 +40,6 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& dest, uint64
     const uint8_t* decoded = nullptr;
     size_t produced = 0;
     std::span<const CParallelBlockReader::Block> run;
-    uint64_t consumed = 0;
     unsigned last = 0;
     while (blocks.NextRun(decoded, produced, run)) {
         if (Status written = dest.Write(decoded, static_cast<uint32_t>(produced)); !written) {
@@ -48,8 +47,7 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& dest, uint64
             return kCompressWriteDest;
         }
         for (const CParallelBlockReader::Block& block : run) {
-            consumed += block.inLength + 2;
-            task.PostPercent(WM_DECOMPRESS_PROGRESS, consumed, total, last);
+            task.PostPercent(WM_DECOMPRESS_PROGRESS, block.fileEnd, total, last);
             // The file holds every block of the run; nobody reads it after a cancel.
             if (task.CancelRequested())
                 return kWorkerCancelled;
