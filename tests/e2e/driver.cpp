@@ -431,6 +431,67 @@ CHoldStill::~CHoldStill()
     }
 }
 
+namespace {
+// Suspends or resumes every thread of a process at once: ntdll's own calls,
+// which Windows and Wine both have and no import library declares.
+using ProcessCall = LONG(NTAPI*)(HANDLE);
+ProcessCall NtProcessCall(const char* name)
+{
+    return reinterpret_cast<ProcessCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+}  // namespace
+
+CPacedWork::CPacedWork(HWND window)
+{
+    DWORD process = 0;
+    const DWORD spared = GetWindowThreadProcessId(window, &process);
+    if (spared == 0 || process == GetCurrentProcessId())
+        return;  // no window, or this driver's own
+    m_process.reset(OpenProcess(PROCESS_SUSPEND_RESUME, FALSE, process));
+    m_spared.reset(OpenThread(THREAD_SUSPEND_RESUME, FALSE, spared));
+    Hold();
+}
+
+void CPacedWork::Step(DWORD ms)
+{
+    Release();
+    Sleep(ms);
+    Hold();
+}
+
+void CPacedWork::Wait(DWORD ms)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+        Sleep(1);
+        Hold();
+    }
+}
+
+void CPacedWork::Hold()
+{
+    // Each hold suspends every thread once more, those started since the
+    // last one included, and gives the window's thread its suspension back.
+    // A thread is suspended at most 127 times: the holds stop well short.
+    if (!m_process || !m_spared || m_holds >= kMaxHolds)
+        return;
+    const ProcessCall suspend = NtProcessCall("NtSuspendProcess");
+    if (suspend == nullptr || suspend(m_process.get()) != 0)
+        return;
+    ResumeThread(m_spared.get());
+    ++m_holds;
+}
+
+void CPacedWork::Release()
+{
+    // A thread with no suspension left to take back, as the window's, is
+    // left as it is.
+    const ProcessCall resume = NtProcessCall("NtResumeProcess");
+    for (; m_holds > 0 && resume != nullptr; --m_holds)
+        resume(m_process.get());
+    m_holds = 0;
+}
+
 bool SaveScreenshot(const std::string& name)
 {
     // Wine starts host programs too: ImageMagick's import takes the picture

@@ -3,6 +3,8 @@
 // screenshots of what it saw.
 #pragma once
 
+#include "framework/win32/handle.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -103,6 +105,36 @@ public:
 
 private:
     HANDLE m_thread;
+};
+// Lets the program that owns a window work in short steps only. While the
+// object lives, every thread of that program but the window's own is held
+// (suspended), and any thread it starts is held within a millisecond or so
+// while the caller waits through Wait; the window's thread stays free to take
+// in the progress posted to it, paint and answer. Step lets the rest run for
+// a moment. A phase that a fast machine gets through in a few tens of
+// milliseconds, less than a few looks at the screen take, is then seen on
+// its way.
+class CPacedWork {
+public:
+    explicit CPacedWork(HWND window);
+    ~CPacedWork() { Release(); }
+    CPacedWork(const CPacedWork&) = delete;
+    CPacedWork& operator=(const CPacedWork&) = delete;
+    // Lets the held threads run for about ms milliseconds, then holds them
+    // again, with any thread they started meanwhile.
+    void Step(DWORD ms);
+    // Waits about ms milliseconds with the work held, holding each thread
+    // the window's thread starts meanwhile.
+    void Wait(DWORD ms);
+
+private:
+    static constexpr int kMaxHolds = 100;
+    void Hold();
+    void Release();
+
+    unique_kernel_handle m_process;
+    unique_kernel_handle m_spared;
+    int m_holds = 0;
 };
 // Saves a picture of the screen as NAME.png in the artefacts folder (when the
 // run names one in TMD_ARTIFACTS); false when none could be taken.

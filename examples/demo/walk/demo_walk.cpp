@@ -188,26 +188,58 @@ HWND Glimpse(const char* className, const char* caption, DWORD timeoutMs)
     return nullptr;
 }
 
+// A progress bar's position once the progress posted to its dialog has
+// reached it: the worker posts its progress, and the bar's dialog answers a
+// question sent to it before it takes what was posted. With the work held,
+// what is on its way runs out, and two readings a moment apart agree.
+int SettledPosition(CPacedWork& work, HWND bar)
+{
+    int position = ProgressPosition(bar);
+    for (int i = 0; i < 100; ++i) {
+        work.Wait(10);
+        const int now = ProgressPosition(bar);
+        if (now == position)
+            break;
+        position = now;
+    }
+    return position;
+}
+
 // A progress dialog with its caption, held still while its bar is on the
 // way (from the position given, short of the end), photographed and its
-// layout judged. The demo's product is large enough for each phase to last a
-// while; the self-extraction's bar rushes through its steps between the two
-// long copies, so it is taken as soon as it shows.
-void CatchProgress(Tally& t, const char* caption, const std::string& name, DWORD timeoutMs, int from = 20)
+// layout judged. A fast machine gets through a phase in less time than a few
+// looks at the bar take, so the program that shows it works in steps of about
+// a millisecond meanwhile (work), and the bar is read between them.
+// The self-extraction's bar rushes through its steps between the two long
+// copies, so it is taken as soon as it shows.
+void CatchProgress(Tally& t, CPacedWork& work, const char* caption, const std::string& name, DWORD timeoutMs,
+                   int from = 20)
 {
     const auto onTheWay = [from](int position) { return position >= from && position < 100; };
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(1)) {
-        HWND dialog = FindWindowW(L"#32770", Widen(caption).c_str());
+    const std::wstring wanted = Widen(caption);
+    // The positions seen, for the report when none was on the way.
+    std::string seen;
+    int last = -2;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; work.Step(1)) {
+        HWND dialog = FindWindowW(L"#32770", wanted.c_str());
         if (dialog == nullptr || !IsWindowVisible(dialog))
             continue;
         HWND bar = GetDlgItem(dialog, kProgressBar);
-        const int position = ProgressPosition(bar);
+        const int position = SettledPosition(work, bar);
+        if (position != last && seen.size() < 200) {
+            seen += ' ';
+            seen += std::to_string(position);
+            seen += '%';
+            last = position;
+        }
         if (!onTheWay(position))
             continue;
         // A new position shows with the bar's next paint: have it painted
-        // now (the paint is sent to the dialog's thread and waited for),
-        // then hold that thread before the phase can end.
+        // now, and give the dialog's thread a moment to go back to wait for
+        // messages, when Wine hands what it painted to the display. Then
+        // hold that thread too.
         RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        work.Wait(30);
         CHoldStill hold(dialog);
         if (!hold.Holding() || !IsWindowVisible(dialog))
             continue;
@@ -216,7 +248,8 @@ void CatchProgress(Tally& t, const char* caption, const std::string& name, DWORD
         t.Shot(name, dialog, ControlTexts(dialog));
         return;
     }
-    t.Check(false, std::string("\"") + caption + "\" is seen with its bar on the way");
+    t.Check(false, std::string("\"") + caption + "\" is seen with its bar on the way (" +
+                       (seen.empty() ? std::string("not seen") : "seen at" + seen) + ")");
 }
 
 std::string ShortcutTarget(const std::string& link)
@@ -231,7 +264,11 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     Out("   %s\n", setup.c_str());
     Process run(setup, "");
     t.Check(run.Started(), "DemoSetup.exe started");
-    CatchProgress(t, "正在初始化向导,请等待...", "00-self-extraction", 60000, 0);
+    {
+        const char* caption = "正在初始化向导,请等待...";
+        CPacedWork extraction(Glimpse("#32770", caption, 60000));
+        CatchProgress(t, extraction, caption, "00-self-extraction", 60000, 0);
+    }
 
     Step("Wizard page 1: welcome");
     HWND wizard = WaitForCaption(kCaption, 60000, kNext, "下一步");
@@ -275,9 +312,13 @@ void Install(Tally& t, const std::string& setup, const std::string& installDir)
     }
 
     Step("Install");
-    ClickButton(wizard, kNext);
-    CatchProgress(t, "正在解压文件,请等待...", "06-decompressing", 60000);
-    CatchProgress(t, "正在安装文件,请等待...", "07-installing", 60000, 10);
+    {
+        // The progress dialogs are the wizard's, on its thread.
+        CPacedWork installation(wizard);
+        ClickButton(wizard, kNext);
+        CatchProgress(t, installation, "正在解压文件,请等待...", "06-decompressing", 60000);
+        CatchProgress(t, installation, "正在安装文件,请等待...", "07-installing", 60000, 10);
+    }
     HWND finish = WaitForCaption(kCaption, 120000, kNext, "结束");
     t.Check(finish != nullptr, "the finish page is shown");
     if (finish == nullptr)
@@ -435,6 +476,9 @@ void SilentLife(Tally& t, const std::string& setup, const std::string& installDi
 
 int main()
 {
+    // The walk catches windows that are on screen for a moment: it must not
+    // wait for the processor behind the programs it watches.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     const std::string setup = BuiltProgram("TMD_DEMO_SETUP");
     if (setup.empty()) {
         std::fprintf(stderr, "demo_walk: TMD_DEMO_SETUP names no installer\n");
