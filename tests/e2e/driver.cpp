@@ -432,17 +432,15 @@ CHoldStill::~CHoldStill()
 }
 
 namespace {
-// Suspends or resumes every thread of a process at once: ntdll's own calls,
-// which Windows and Wine both have and no import library declares.
-using ProcessCall = LONG(NTAPI*)(HANDLE);
-ProcessCall NtProcessCall(const char* name)
+CPacedWork::ProcessCall NtProcessCall(const char* name)
 {
-    return reinterpret_cast<ProcessCall>(
+    return reinterpret_cast<CPacedWork::ProcessCall>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
 }
 }  // namespace
 
 CPacedWork::CPacedWork(HWND window)
+    : m_suspend(NtProcessCall("NtSuspendProcess")), m_resume(NtProcessCall("NtResumeProcess"))
 {
     DWORD process = 0;
     const DWORD spared = GetWindowThreadProcessId(window, &process);
@@ -473,10 +471,7 @@ void CPacedWork::Hold()
     // Each hold suspends every thread once more, those started since the
     // last one included, and gives the window's thread its suspension back.
     // A thread is suspended at most 127 times: the holds stop well short.
-    if (!m_process || !m_spared || m_holds >= kMaxHolds)
-        return;
-    const ProcessCall suspend = NtProcessCall("NtSuspendProcess");
-    if (suspend == nullptr || suspend(m_process.get()) != 0)
+    if (!m_process || !m_spared || m_suspend == nullptr || m_holds >= kMaxHolds || m_suspend(m_process.get()) != 0)
         return;
     ResumeThread(m_spared.get());
     ++m_holds;
@@ -486,9 +481,8 @@ void CPacedWork::Release()
 {
     // A thread with no suspension left to take back, as the window's, is
     // left as it is.
-    const ProcessCall resume = NtProcessCall("NtResumeProcess");
-    for (; m_holds > 0 && resume != nullptr; --m_holds)
-        resume(m_process.get());
+    for (; m_holds > 0 && m_resume != nullptr; --m_holds)
+        m_resume(m_process.get());
     m_holds = 0;
 }
 

@@ -127,11 +127,17 @@ public:
     // the window's thread starts meanwhile.
     void Wait(DWORD ms);
 
+    // Suspends or resumes every thread of a process at once: ntdll's own
+    // calls, which Windows and Wine both have and no import library declares.
+    using ProcessCall = LONG(NTAPI*)(HANDLE);
+
 private:
     static constexpr int kMaxHolds = 100;
     void Hold();
     void Release();
 
+    ProcessCall m_suspend;
+    ProcessCall m_resume;
     unique_kernel_handle m_process;
     unique_kernel_handle m_spared;
     int m_holds = 0;
