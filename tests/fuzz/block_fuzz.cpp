@@ -2,12 +2,29 @@
 #include "fuzz_support.h"
 #include "format/block_decoder.h"
 #include "format/block_compressor.h"
+#include "format/lzo1x_decode.h"
+
+#include <lzo/lzo1x.h>
 
 #include <cstring>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // The decoder takes the streams the LZO library's safe decoder takes,
+    // with the same bytes, and refuses the others; here also into outputs
+    // shorter than a block, so that a refused overrun is met in every copy.
+    for (const size_t capacity : {kBlockOutputSize, size % 97}) {
+        std::vector<uint8_t> ours(capacity), library(capacity);
+        size_t oursSize = 0;
+        lzo_uint librarySize = capacity;
+        const bool oursOk = DecodeLzo1x(data, size, ours.data(), capacity, oursSize);
+        const bool libraryOk = lzo1x_decompress_safe(data, size, library.data(), &librarySize, nullptr) == LZO_E_OK;
+        FUZZ_CHECK(oursOk == libraryOk);
+        FUZZ_CHECK(!oursOk || (oursSize == librarySize &&
+                               (oursSize == 0 || std::memcmp(ours.data(), library.data(), oursSize) == 0)));
+    }
+
     // Exactly the documented output size, so ASan sees any write past it.
     std::vector<uint8_t> out(kBlockOutputSize);
     size_t produced = 12345;
