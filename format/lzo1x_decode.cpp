@@ -1,5 +1,7 @@
 #include "format/lzo1x_decode.h"
 
+#include "framework/endian.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -29,6 +31,7 @@ public:
     {
     }
 
+    // Sets outSize only when the stream decodes whole.
     bool Run(size_t& outSize);
 
 private:
@@ -94,8 +97,6 @@ private:
         return true;
     }
 
-    static size_t Le16(const uint8_t* p) { return p[0] | (static_cast<size_t>(p[1]) << 8); }
-
     const uint8_t* m_ip;
     const uint8_t* const m_inEnd;
     uint8_t* const m_out;
@@ -146,7 +147,7 @@ bool CDecoder::Run(size_t& outSize)
                 t &= 31;
                 if (t == 0 && (!LongLength(31, t) || InLeft() < 2))
                     return false;
-                const size_t back = 1 + (Le16(m_ip) >> 2);
+                const size_t back = 1 + (LoadLe16(m_ip) >> 2);
                 m_ip += 2;
                 if (!Match(back, t + 2))
                     return false;
@@ -155,11 +156,13 @@ bool CDecoder::Run(size_t& outSize)
                 t &= 7;
                 if (t == 0 && (!LongLength(7, t) || InLeft() < 2))
                     return false;
-                back += Le16(m_ip) >> 2;
+                back += LoadLe16(m_ip) >> 2;
                 m_ip += 2;
                 if (back == 0) {
+                    if (m_ip != m_inEnd)
+                        return false;
                     outSize = Written();
-                    return m_ip == m_inEnd;
+                    return true;
                 }
                 if (!Match(back + 0x4000, t + 2))
                     return false;
@@ -175,14 +178,7 @@ bool CDecoder::Run(size_t& outSize)
             // The literals, and the next opcode with its distance.
             if (OutLeft() < t || InLeft() < t + 3)
                 return false;
-            if (OutLeft() >= 4) {
-                std::memcpy(m_op, m_ip, 4);
-            } else {
-                for (size_t i = 0; i < t; ++i)
-                    m_op[i] = m_ip[i];
-            }
-            m_op += t;
-            m_ip += t;
+            Literals(t);
             t = *m_ip++;
         }
     }
@@ -192,9 +188,5 @@ bool CDecoder::Run(size_t& outSize)
 bool DecodeLzo1x(const uint8_t* data, size_t size, uint8_t* out, size_t capacity, size_t& outSize)
 {
     outSize = 0;
-    size_t produced = 0;
-    if (!CDecoder(data, size, out, capacity).Run(produced))
-        return false;
-    outSize = produced;
-    return true;
+    return CDecoder(data, size, out, capacity).Run(outSize);
 }

@@ -14,5 +14,5 @@
 //
 // It is about twice as fast as the library's decoder on text: literals and
 // matches are copied in 16-byte pieces wherever both buffers have room for
-// the whole piece, the last bytes of a buffer one at a time.
+// the whole piece, and only the bytes asked for near the end of a buffer.
 bool DecodeLzo1x(const uint8_t* data, size_t size, uint8_t* out, size_t capacity, size_t& outSize);

@@ -18,16 +18,24 @@ inline std::string EntryBytes(const std::string& folder, const std::string& name
     return U16(static_cast<unsigned>(header.size())) + header + content;
 }
 
+// A small generator of numbers that look random, the same for the same seed.
+struct CXorShift {
+    uint32_t x;
+    uint32_t operator()()
+    {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    }
+};
+
 // Bytes that compress poorly, different for every seed.
 inline std::string NoiseBytes(size_t size, unsigned seed)
 {
     std::string out(size, '\0');
-    uint32_t x = seed * 2654435761u + 1;
-    for (char& c : out) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
+    CXorShift next{seed * 2654435761u + 1};
+    for (char& c : out)
+        c = static_cast<char>(next());
     return out;
 }

@@ -31,17 +31,6 @@ std::string Piece(const std::string& data, CompressionLevel level = CompressionL
     return CompressPiece(reinterpret_cast<const uint8_t*>(data.data()), data.size(), level);
 }
 
-struct CXorShift {
-    uint32_t x;
-    uint32_t operator()()
-    {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        return x;
-    }
-};
-
 // Bytes of the kinds files hold, so that the compressor writes every kind
 // of instruction: words over and over, runs of one byte, copies from near
 // and far back, and noise in between.
