@@ -30,6 +30,10 @@ public:
         typeTemporary = 0x400000,
         // Read from start to end once: the system reads further ahead.
         typeSequential = 0x800000,
+        // Read once, range by range, each range then forgotten (Forget).
+        // Where the system frees the room of a range, the file is opened
+        // for writing too, which that takes; elsewhere nothing changes.
+        typeReadOnce = 0x1000000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 
@@ -65,6 +69,12 @@ public:
     Status SetLength(uint64_t length);
     // Waits until what was written is on the disk.
     Status Flush();
+    // Says that the bytes of [offset, offset + count) are never read again:
+    // where the system can, the room of the whole pages among them is freed
+    // now, not only when the file goes. The length stays; what a later read
+    // of those pages gives is not said. A hint, on a file opened with
+    // typeReadOnce: where the system has no such call, nothing changes.
+    void Forget(uint64_t offset, uint64_t count);
     virtual void Close();
 
 private:

@@ -94,7 +94,18 @@ Status CFile::Open(const std::string& path, unsigned flags)
     // Windows refuses to open folders as files. Opened for writing, a folder
     // fails here already (EISDIR, access denied); only a read-only open
     // needs to look, which saves a call for every file an installation makes.
-    int fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
+    int fd = -1;
+    if ((flags & typeReadOnce) && (oflags & O_ACCMODE) == O_RDONLY) {
+        // Punching holes takes a handle open for writing; a file that may
+        // not be written is still read, and Forget then does nothing.
+        fd = ::open(host.c_str(), (oflags & ~O_ACCMODE) | O_RDWR | O_CLOEXEC);
+        if (fd < 0 && errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY && errno != EISDIR)
+            return Status::LastOsError("CreateFile", path);
+        if (fd >= 0)
+            oflags = (oflags & ~O_ACCMODE) | O_RDWR;
+    }
+    if (fd < 0)
+        fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
     if (fd < 0)
         return Status::LastOsError("CreateFile", path);
     struct stat st;
@@ -193,6 +204,15 @@ Status CFile::Flush()
     if (FaultRefuses(SysCall::Flush))
         return Status::LastOsError("FlushFileBuffers", m_path);
     return Checked(::fsync(static_cast<int>(m_hFile)) == 0, "FlushFileBuffers", m_path);
+}
+
+void CFile::Forget(uint64_t offset, uint64_t count)
+{
+    constexpr uint64_t kPage = 4096;
+    const uint64_t from = (offset + kPage - 1) / kPage * kPage, to = (offset + count) / kPage * kPage;
+    if (IsOpen() && to > from)
+        (void)::fallocate(static_cast<int>(m_hFile), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                          static_cast<off_t>(from), static_cast<off_t>(to - from));
 }
 
 void CFile::Close()

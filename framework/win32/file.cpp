@@ -162,6 +162,10 @@ Status CFile::SetLength(uint64_t length)
 
 Status CFile::Flush() { return Checked(IsOpen() && !FaultRefuses(SysCall::Flush) && FlushFileBuffers(H(m_hFile)), "FlushFileBuffers", m_path); }
 
+// Windows frees the room of a range only in a sparse file, and the files
+// this is asked of are not sparse: nothing to do.
+void CFile::Forget(uint64_t, uint64_t) {}
+
 // The handle is kept as an integer so that the portable header needs no
 // Windows types; closing goes through the owner, which keeps the last error.
 void CFile::Close() { unique_file(H(std::exchange(m_hFile, kInvalid))).reset(); }

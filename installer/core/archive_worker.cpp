@@ -132,7 +132,7 @@ public:
         for (unsigned i = 0; i < kCopiers; ++i) {
             auto copier = std::make_unique<CCopier>();
             if (Status opened = copier->archive.Open(archivePath, CFile::modeRead | CFile::shareDenyNone |
-                                                                       CFile::typeBinary);
+                                                                       CFile::typeBinary | CFile::typeReadOnce);
                 !opened) {
                 m_openFailure = opened;
                 break;
@@ -345,6 +345,10 @@ private:
                 return kWorkerCancelled;
             if (failure = job.file.Write(buffer.data(), n); !failure)
                 return kPackWriteFile;
+            // Nothing reads a body twice, and the walk is past it: the
+            // archive's room is freed here, on the copiers, instead of all at
+            // once on one thread when the archive is removed at the end.
+            archive.Forget(at, n);
             at += n;
             left -= n;
         }

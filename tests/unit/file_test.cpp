@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 TEST(File, WriteSeekReadAndCut)
 {
     const std::string path = NewScratchFolder() + "f.bin";
@@ -29,6 +33,57 @@ TEST(File, WriteSeekReadAndCut)
     ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
     file.Close();
     EXPECT_EQ(ReadWholeFile(path), "");
+}
+
+namespace {
+// The room a file takes on the disk, natively; 0 where it is not known.
+uint64_t RoomOf(const std::string& path)
+{
+#ifdef _WIN32
+    (void)path;
+    return 0;
+#else
+    struct stat st;
+    return ::stat(HostPathOf(path).c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
+#endif
+}
+}  // namespace
+
+// The decoded archive's copiers forget each body once it is written out.
+// Only the whole pages inside the range may go, the length stays, and a file
+// that may not be written is still read.
+TEST(File, ForgetFreesOnlyWholePagesInsideTheRange)
+{
+    const std::string path = NewScratchFolder() + "archive.h66";
+    std::string bytes(64 * 1024 + 100, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>('a' + i % 23);
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    for (bool readOnly : {false, true}) {
+        SetReadOnly(path, readOnly);
+        CFile file;
+        ASSERT_TRUE(file.Open(path, CFile::modeRead | CFile::typeReadOnce)) << readOnly;
+        [[maybe_unused]] const uint64_t before = RoomOf(path);
+        file.Forget(100, 40000);  // the pages from 4096 to 40960
+        file.Forget(60000, 3000);  // no whole page
+        EXPECT_EQ(file.GetLength(), bytes.size());
+#ifndef _WIN32
+        // Natively the file system frees room, at most those pages' (what
+        // it frees of them is its own affair; Windows has nothing to free).
+        if (!readOnly) {
+            EXPECT_GT(before, RoomOf(path));
+            EXPECT_LE(before - RoomOf(path), 36u * 1024);
+        }
+#endif
+        std::string head(4096, '\0'), tail(bytes.size() - 40960, '\0');
+        ASSERT_TRUE(ReadFullyAt(file, 0, head.data(), 4096));
+        ASSERT_TRUE(ReadFullyAt(file, 40960, tail.data(), static_cast<uint32_t>(tail.size())));
+        EXPECT_EQ(head, bytes.substr(0, 4096));
+        EXPECT_EQ(tail, bytes.substr(40960));
+        file.Close();
+        SetReadOnly(path, false);
+        ASSERT_TRUE(WriteWholeFile(path, bytes));
+    }
 }
 
 TEST(File, RefusesMissingFilesAndFolders)
