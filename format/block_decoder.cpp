@@ -47,7 +47,7 @@ CParallelBlockReader::CParallelBlockReader(CByteInput& input, uint64_t length, u
 {
     threads = std::max(1u, threads);
     // A batch being read or decoded per thread, one ready for the caller and
-    // one the caller takes blocks of; their buffers are made when a batch is
+    // one the caller takes blocks of or decodes itself; their buffers are made when a batch is
     // first read into, so a small file takes only what it uses.
     m_batches.resize(threads + 2);
     for (unsigned i = 0; i < threads; ++i)
@@ -83,31 +83,53 @@ void CParallelBlockReader::Work()
             batch = &BatchOf(m_nextFill);
             batch->state = BatchState::Working;
         }
-        Fill(*batch);
-        bool ended = false;
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_nextFill;
-            if (batch->end != BlockError::None || m_read == m_length)
-                ended = m_inputEnded = true;
-        }
-        if (ended) {
-            m_toTake.notify_one();
-            m_toFill.notify_all();
-        }
-        readLock.unlock();
-        Decode(*batch);
-        bool next = false;
-        {
-            std::lock_guard lock(m_mutex);
-            batch->state = BatchState::Ready;
-            // A ring place holds one batch at a time: this one is the next
-            // to take when the reader's place is its place.
-            next = batch == &BatchOf(m_nextTake);
-        }
-        if (next)
-            m_toTake.notify_one();
+        Produce(*batch, readLock);
     }
+}
+
+bool CParallelBlockReader::HelpOut()
+{
+    std::unique_lock readLock(m_readMutex, std::try_to_lock);
+    if (!readLock.owns_lock())
+        return false;
+    Batch* batch = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stop || m_inputEnded || BatchOf(m_nextFill).state != BatchState::Free)
+            return false;
+        batch = &BatchOf(m_nextFill);
+        batch->state = BatchState::Working;
+    }
+    Produce(*batch, readLock);
+    return true;
+}
+
+void CParallelBlockReader::Produce(Batch& batch, std::unique_lock<std::mutex>& readLock)
+{
+    Fill(batch);
+    bool ended = false;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_nextFill;
+        if (batch.end != BlockError::None || m_read == m_length)
+            ended = m_inputEnded = true;
+    }
+    if (ended) {
+        m_toTake.notify_one();
+        m_toFill.notify_all();
+    }
+    readLock.unlock();
+    Decode(batch);
+    bool next = false;
+    {
+        std::lock_guard lock(m_mutex);
+        batch.state = BatchState::Ready;
+        // A ring place holds one batch at a time: this one is the next
+        // to take when the reader's place is its place.
+        next = &batch == &BatchOf(m_nextTake);
+    }
+    if (next)
+        m_toTake.notify_one();
 }
 
 void CParallelBlockReader::Fill(Batch& batch)
@@ -172,10 +194,23 @@ bool CParallelBlockReader::NextRun(const uint8_t*& data, size_t& size, std::span
                 return Fail(end);
         }
         std::unique_lock lock(m_mutex);
-        m_toTake.wait(lock, [this] {
+        const auto ready = [this] {
             return (m_nextTake < m_nextFill && BatchOf(m_nextTake).state == BatchState::Ready) ||
                    (m_inputEnded && m_nextTake == m_nextFill);
-        });
+        };
+        // Rather than wait, the caller reads and decodes the next batch
+        // itself while there is one to do; it waits only while every batch
+        // is taken or another thread is reading.
+        while (!ready()) {
+            if (!m_inputEnded && BatchOf(m_nextFill).state == BatchState::Free) {
+                lock.unlock();
+                const bool helped = HelpOut();
+                lock.lock();
+                if (helped)
+                    continue;
+            }
+            m_toTake.wait(lock, ready);
+        }
         if (m_nextTake == m_nextFill)
             return false;  // the clean end of the file
         m_current = &BatchOf(m_nextTake);

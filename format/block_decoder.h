@@ -73,13 +73,18 @@ private:
 // The same reading as CBlockReader, with the blocks decoded ahead on threads
 // of the reader's own: the file is taken in batches of up to 32 blocks, read
 // one batch after the other and each batch decoded whole by one thread, so
-// that with n threads n batches decode at once. NextRun gives a batch's
+// that with n threads n batches decode at once. The caller's thread is one
+// of them: NextRun, rather than wait for the next batch, reads and decodes
+// one itself while there is one to do, so n threads of its own keep n + 1
+// cores busy (a thread that only waited would leave its core idle between
+// batches, and one more thread than cores would queue behind another on its
+// core while the other core idles). NextRun gives a batch's
 // blocks at once, their decoded bytes one after the other, so that a caller
 // writes them with one call: in file order the same blocks, bytes and
 // Consumed() as CBlockReader's Next, and at the first block at fault the same
 // Error(); what was read ahead beyond that block is dropped. The input is
-// read by the reader's threads only, in order; memory is threads + 2 batches
-// (about 290 KiB each) whatever the file size.
+// read by the reader's threads and in NextRun only, in order; memory is
+// threads + 2 batches (about 290 KiB each) whatever the file size.
 class CParallelBlockReader {
 public:
     CParallelBlockReader(CByteInput& input, uint64_t length, unsigned threads);
@@ -118,6 +123,10 @@ private:
 
     Batch& BatchOf(uint64_t sequence) { return m_batches[sequence % m_batches.size()]; }
     void Work();
+    // The caller's turn at the work: false when there was none for it.
+    bool HelpOut();
+    // Reads the claimed batch, lets go of the read lock and decodes it.
+    void Produce(Batch& batch, std::unique_lock<std::mutex>& readLock);
     void Fill(Batch& batch);
     static void Decode(Batch& batch);
     bool Fail(BlockError error)

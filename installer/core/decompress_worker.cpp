@@ -16,9 +16,10 @@ namespace {
 // The package is read through a buffer of this size beneath the block logic:
 // one system call per buffer instead of two per block.
 constexpr size_t kFileBuffer = 256 * 1024;
-// Threads that decode: each decodes about 1 GB/s, and the one thread that
-// writes the archive writes about 2.4 GB/s to memory, so more than four would
-// only wait, each with a batch of its own (about 290 KiB of private memory).
+// Threads that decode, this one among them: each decodes about 1 GB/s, and
+// the archive is written on this thread at about 2.4 GB/s to memory, so more
+// than four would only wait, each with a batch of its own (about 290 KiB of
+// private memory).
 constexpr unsigned kMaxDecoders = 4;
 
 // Decodes every block of source into dest. 0 on success, kWorkerCancelled, or an
@@ -28,10 +29,12 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& dest, uint64
     const auto readBuffer = std::make_unique_for_overwrite<uint8_t[]>(kFileBuffer);
     CBufferedReader source(sourceFile, readBuffer.get(), kFileBuffer);
     CLog& log = theSetupInfo.m_log;
-    // The blocks are decoded ahead on up to four cores; this thread writes each
-    // batch of them with one call while the next ones decode, and reports
-    // the progress of each block, as one reader would.
-    CParallelBlockReader blocks(source, total, std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDecoders));
+    // The blocks are decoded ahead on up to four cores, this thread's among
+    // them: it writes each batch with one call, decodes the next one itself
+    // when none is ready, and reports the progress of each block, as one
+    // reader would. A thread fewer than cores: one more would only queue
+    // behind another one on its core.
+    CParallelBlockReader blocks(source, total, std::clamp(std::thread::hardware_concurrency(), 2u, kMaxDecoders) - 1);
     auto damaged = [&](const char* what) {
         log.Write("decode", Format("FAILED %s: %s at offset %llu: damaged data", task.m_strSource.c_str(), what,
                                    static_cast<unsigned long long>(blocks.Consumed())));
