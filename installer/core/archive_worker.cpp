@@ -101,7 +101,9 @@ struct CFileJob {
 // the headers only, makes the folders and opens each file in archive
 // order, so a file is always opened after every file before it. Copier
 // threads read each file's bytes from the archive at its offset, with a
-// handle and a buffer of their own, and write them out.
+// handle and a buffer of their own, and write them out; the walk, when it
+// has to wait for them, takes the next file to copy itself, with a handle
+// and a buffer of its own.
 //
 // What the install folder and the record end up with is what one thread
 // going through the archive would have left: the files before the first
@@ -111,10 +113,13 @@ struct CFileJob {
 // (and so emptied) only when every file before it is whole.
 class CParallelInstall {
 public:
-    // Two copiers whatever the cores: under wine64 two install the 200 MB
-    // tree a quarter faster than one thread did, four no faster than two,
-    // and each one costs some 0.6 MB of private memory, of a budget of 16.
-    static constexpr unsigned kCopiers = 2;
+    // Copier threads: one fewer than cores, since the walk copies too
+    // whenever it would wait (one thread more than cores would queue behind
+    // another one on its core while the other core idles), and two at most:
+    // under wine64 two install the 200 MB tree a quarter faster than one
+    // thread did, four no faster than two, and each one costs some 0.6 MB of
+    // private memory, of a budget of 16.
+    static constexpr unsigned kMaxCopiers = 2;
     // Files opened and not yet written: the walk runs ahead of the copiers
     // by this much, and past a large file by as many files as it takes
     // the other copiers.
@@ -129,16 +134,18 @@ public:
     CParallelInstall(CArchiveTask& task, const std::string& archivePath, uint64_t total)
         : m_task(task), m_total(total)
     {
-        for (unsigned i = 0; i < kCopiers; ++i) {
+        constexpr unsigned kArchiveFlags = CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary | CFile::typeReadOnce;
+        const unsigned copiers = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxCopiers + 1) - 1;
+        for (unsigned i = 0; i < copiers; ++i) {
             auto copier = std::make_unique<CCopier>();
-            if (Status opened = copier->archive.Open(archivePath, CFile::modeRead | CFile::shareDenyNone |
-                                                                       CFile::typeBinary | CFile::typeReadOnce);
-                !opened) {
+            if (Status opened = copier->archive.Open(archivePath, kArchiveFlags); !opened) {
                 m_openFailure = opened;
                 break;
             }
             m_copiers.push_back(std::move(copier));
         }
+        if (m_openFailure)
+            m_openFailure = m_helper.archive.Open(archivePath, kArchiveFlags);
         for (auto& copier : m_copiers)
             copier->thread = std::thread([this, c = copier.get()] { Copy(*c); });
     }
@@ -218,7 +225,8 @@ public:
             ListWhole();
             if (std::all_of(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return job->finished; }))
                 break;
-            m_done.wait(lock);
+            if (!Help(lock))
+                m_done.wait(lock);
         }
         if (m_jobs.empty())
             return m_cancelled ? kWorkerCancelled : 0;
@@ -237,10 +245,15 @@ public:
 private:
     struct CCopier {
         CFile archive;
+        std::vector<uint8_t> buffer;  // made at the first file
         std::thread thread;
     };
 
     bool Stopped() const { return m_cancelled || m_firstFailed != UINT64_MAX; }
+
+    // Under the lock, on the walk's thread: rather than wait, it writes the
+    // next file no copier took. False when there is none.
+    bool Help(std::unique_lock<std::mutex>& lock) { return m_helper.archive.IsOpen() && CopyNext(m_helper, lock); }
 
     // Under the lock: before the walk waits, and when a batch is ready.
     void WakeCopiers()
@@ -290,35 +303,46 @@ private:
             if (ready())
                 return true;
             WakeCopiers();
-            m_done.wait(lock);
+            if (!Help(lock))
+                m_done.wait(lock);
         }
     }
 
     // A copier's thread: takes the next file to be written, in archive order.
     void Copy(CCopier& copier)
     {
-        std::vector<uint8_t> buffer(kFileBuffer);
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_toCopy.wait(lock, [this] { return m_closing || m_taken < m_listed + m_jobs.size(); });
-            if (m_taken == m_listed + m_jobs.size())
+            if (!CopyNext(copier, lock))
                 return;
-            CFileJob& job = *m_jobs[m_taken++ - m_listed];
-            lock.unlock();
-            Status failure;
-            const intptr_t result = CopyJob(copier.archive, job, buffer, failure);
-            job.file.Close();
-            if (result != 0)
-                DiscardFile(job.path);
-            lock.lock();
-            job.result = result;
-            job.failure = std::move(failure);
-            job.finished = true;
-            --m_unfinished;
-            if (result != 0 && result != kWorkerCancelled)
-                m_firstFailed = std::min(m_firstFailed, job.index);
-            m_done.notify_all();
         }
+    }
+
+    // Under the lock: takes the next file no copier took and writes it.
+    // False when there is none.
+    bool CopyNext(CCopier& copier, std::unique_lock<std::mutex>& lock)
+    {
+        if (m_taken == m_listed + m_jobs.size())
+            return false;
+        CFileJob& job = *m_jobs[m_taken++ - m_listed];
+        lock.unlock();
+        if (copier.buffer.empty())
+            copier.buffer.resize(kFileBuffer);
+        Status failure;
+        const intptr_t result = CopyJob(copier.archive, job, copier.buffer, failure);
+        job.file.Close();
+        if (result != 0)
+            DiscardFile(job.path);
+        lock.lock();
+        job.result = result;
+        job.failure = std::move(failure);
+        job.finished = true;
+        --m_unfinished;
+        if (result != 0 && result != kWorkerCancelled)
+            m_firstFailed = std::min(m_firstFailed, job.index);
+        m_done.notify_all();
+        return true;
     }
 
     // Whether the copy of a file is to stop: a cancel, or a file before it failed.
@@ -359,6 +383,7 @@ private:
     const uint64_t m_total;
     Status m_openFailure;
     std::vector<std::unique_ptr<CCopier>> m_copiers;
+    CCopier m_helper;  // the walk's own, without a thread
     std::mutex m_mutex;
     std::condition_variable m_toCopy;  // a file was started, or the run ends
     std::condition_variable m_done;    // a file is done with, or the run was cancelled
