@@ -47,8 +47,9 @@ CParallelBlockReader::CParallelBlockReader(CByteInput& input, uint64_t length, u
 {
     threads = std::max(1u, threads);
     // A batch being read or decoded per thread, one ready for the caller and
-    // one the caller takes blocks of or decodes itself; their buffers are made when a batch is
-    // first read into, so a small file takes only what it uses.
+    // one the caller takes blocks of or decodes itself; their buffers are
+    // made when a batch is first read into, so a small file takes only what
+    // it uses.
     m_batches.resize(threads + 2);
     for (unsigned i = 0; i < threads; ++i)
         m_threads.emplace_back([this] { Work(); });

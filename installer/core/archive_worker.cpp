@@ -134,7 +134,8 @@ public:
     CParallelInstall(CArchiveTask& task, const std::string& archivePath, uint64_t total)
         : m_task(task), m_total(total)
     {
-        constexpr unsigned kArchiveFlags = CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary | CFile::typeReadOnce;
+        constexpr unsigned kArchiveFlags =
+            CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary | CFile::typeReadOnce;
         const unsigned copiers = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxCopiers + 1) - 1;
         for (unsigned i = 0; i < copiers; ++i) {
             auto copier = std::make_unique<CCopier>();
