@@ -76,14 +76,11 @@ void CParallelBlockReader::Work()
         Batch* batch = nullptr;
         {
             std::unique_lock lock(m_mutex);
-            m_toFill.wait(lock, [this] {
-                return m_stop || m_inputEnded || BatchOf(m_nextFill).state == BatchState::Free;
-            });
-            if (m_stop || m_inputEnded)
-                return;
-            batch = &BatchOf(m_nextFill);
-            batch->state = BatchState::Working;
+            m_toFill.wait(lock, [this] { return Fillable() || m_stop || m_inputEnded; });
+            batch = Claim();
         }
+        if (batch == nullptr)
+            return;
         Produce(*batch, readLock);
     }
 }
@@ -96,13 +93,21 @@ bool CParallelBlockReader::HelpOut()
     Batch* batch = nullptr;
     {
         std::lock_guard lock(m_mutex);
-        if (m_stop || m_inputEnded || BatchOf(m_nextFill).state != BatchState::Free)
-            return false;
-        batch = &BatchOf(m_nextFill);
-        batch->state = BatchState::Working;
+        batch = Claim();
     }
+    if (batch == nullptr)
+        return false;
     Produce(*batch, readLock);
     return true;
+}
+
+CParallelBlockReader::Batch* CParallelBlockReader::Claim()
+{
+    if (!Fillable())
+        return nullptr;
+    Batch& batch = BatchOf(m_nextFill);
+    batch.state = BatchState::Working;
+    return &batch;
 }
 
 void CParallelBlockReader::Produce(Batch& batch, std::unique_lock<std::mutex>& readLock)
@@ -203,7 +208,7 @@ bool CParallelBlockReader::NextRun(const uint8_t*& data, size_t& size, std::span
         // itself while there is one to do; it waits only while every batch
         // is taken or another thread is reading.
         while (!ready()) {
-            if (!m_inputEnded && BatchOf(m_nextFill).state == BatchState::Free) {
+            if (Fillable()) {
                 lock.unlock();
                 const bool helped = HelpOut();
                 lock.lock();

@@ -125,6 +125,11 @@ private:
     void Work();
     // The caller's turn at the work: false when there was none for it.
     bool HelpOut();
+    // Under m_mutex: whether the next batch may be read now, and that batch,
+    // now Working (null when it may not: the reader stops, the input ended
+    // or the batch is not free yet).
+    bool Fillable() { return !m_stop && !m_inputEnded && BatchOf(m_nextFill).state == BatchState::Free; }
+    Batch* Claim();
     // Reads the claimed batch, lets go of the read lock and decodes it.
     void Produce(Batch& batch, std::unique_lock<std::mutex>& readLock);
     void Fill(Batch& batch);

@@ -1,5 +1,6 @@
 #include "framework/thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -55,4 +56,9 @@ void CWinThread::Join()
 std::unique_ptr<CWinThread> AfxBeginThread(CWinThread::Proc proc, void* param)
 {
     return std::make_unique<CWinThread>(proc, param);
+}
+
+unsigned ThreadsBesideThisOne(unsigned most)
+{
+    return std::clamp(std::thread::hardware_concurrency(), 2u, std::max(2u, most + 1)) - 1;
 }

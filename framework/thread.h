@@ -48,6 +48,12 @@ private:
     std::shared_ptr<std::atomic<bool>> m_running;
 };
 
+// Threads to start beside the calling one where it does a share of the work
+// itself: one fewer than the cores, at least one and at most `most`. One
+// more than the cores would queue behind another thread on its core while
+// the other core idles between its short waits.
+unsigned ThreadsBesideThisOne(unsigned most);
+
 // Starts proc(param) on a new thread.
 std::unique_ptr<CWinThread> AfxBeginThread(CWinThread::Proc proc, void* param);
 

@@ -98,7 +98,7 @@ Status CFile::Open(const std::string& path, unsigned flags)
     if ((flags & typeReadOnce) && (oflags & O_ACCMODE) == O_RDONLY) {
         // Punching holes takes a handle open for writing; a file that may
         // not be written is still read, and Forget then does nothing.
-        fd = ::open(host.c_str(), (oflags & ~O_ACCMODE) | O_RDWR | O_CLOEXEC);
+        fd = ::open(host.c_str(), (oflags & ~O_ACCMODE) | O_RDWR | O_CLOEXEC, 0644);
         if (fd < 0 && errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY && errno != EISDIR)
             return Status::LastOsError("CreateFile", path);
         if (fd >= 0)

@@ -3,6 +3,7 @@
 #include "framework/buffered_file.h"
 #include "framework/file.h"
 #include "framework/strings.h"
+#include "framework/thread.h"
 #include "format/archive.h"
 #include "installer/setup/setup_info.h"
 
@@ -114,9 +115,7 @@ struct CFileJob {
 class CParallelInstall {
 public:
     // Copier threads: one fewer than cores, since the walk copies too
-    // whenever it would wait (one thread more than cores would queue behind
-    // another one on its core while the other core idles), and two at most:
-    // under wine64 two install the 200 MB tree a quarter faster than one
+    // whenever it would wait, and two at most: under wine64 two install the 200 MB tree a quarter faster than one
     // thread did, four no faster than two, and each one costs some 0.6 MB of
     // private memory, of a budget of 16.
     static constexpr unsigned kMaxCopiers = 2;
@@ -136,7 +135,7 @@ public:
     {
         constexpr unsigned kArchiveFlags =
             CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary | CFile::typeReadOnce;
-        const unsigned copiers = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxCopiers + 1) - 1;
+        const unsigned copiers = ThreadsBesideThisOne(kMaxCopiers);
         for (unsigned i = 0; i < copiers; ++i) {
             auto copier = std::make_unique<CCopier>();
             if (Status opened = copier->archive.Open(archivePath, kArchiveFlags); !opened) {
@@ -226,7 +225,8 @@ public:
             ListWhole();
             if (std::all_of(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return job->finished; }))
                 break;
-            if (!Help(lock))
+            // Rather than wait, the walk writes the next file no copier took.
+            if (!CopyNext(m_helper, lock))
                 m_done.wait(lock);
         }
         if (m_jobs.empty())
@@ -251,10 +251,6 @@ private:
     };
 
     bool Stopped() const { return m_cancelled || m_firstFailed != UINT64_MAX; }
-
-    // Under the lock, on the walk's thread: rather than wait, it writes the
-    // next file no copier took. False when there is none.
-    bool Help(std::unique_lock<std::mutex>& lock) { return m_helper.archive.IsOpen() && CopyNext(m_helper, lock); }
 
     // Under the lock: before the walk waits, and when a batch is ready.
     void WakeCopiers()
@@ -304,7 +300,8 @@ private:
             if (ready())
                 return true;
             WakeCopiers();
-            if (!Help(lock))
+            // Rather than wait, the walk writes the next file no copier took.
+            if (!CopyNext(m_helper, lock))
                 m_done.wait(lock);
         }
     }

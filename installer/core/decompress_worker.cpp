@@ -3,13 +3,12 @@
 #include "framework/buffered_file.h"
 #include "framework/file.h"
 #include "framework/strings.h"
+#include "framework/thread.h"
 #include "format/block_decoder.h"
 #include "installer/setup/setup_info.h"
 
-#include <algorithm>
 #include <memory>
 #include <span>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -32,9 +31,8 @@ intptr_t DecodeAll(CDecompressTask& task, CFile& sourceFile, CFile& dest, uint64
     // The blocks are decoded ahead on up to four cores, this thread's among
     // them: it writes each batch with one call, decodes the next one itself
     // when none is ready, and reports the progress of each block, as one
-    // reader would. A thread fewer than cores: one more would only queue
-    // behind another one on its core.
-    CParallelBlockReader blocks(source, total, std::clamp(std::thread::hardware_concurrency(), 2u, kMaxDecoders) - 1);
+    // reader would.
+    CParallelBlockReader blocks(source, total, ThreadsBesideThisOne(kMaxDecoders - 1));
     auto damaged = [&](const char* what) {
         log.Write("decode", Format("FAILED %s: %s at offset %llu: damaged data", task.m_strSource.c_str(), what,
                                    static_cast<unsigned long long>(blocks.Consumed())));
